@@ -1,0 +1,118 @@
+#include "app/AppFolders.h"
+
+#include "app/AppInfo.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+QString cachedDataRoot;
+
+QString roamingFolder()
+{
+    const QDir home(QDir::homePath());
+    const QString roaming = home.absoluteFilePath(QStringLiteral("AppData/Roaming"));
+    if (QFileInfo(roaming).isDir())
+        return roaming;
+    return home.absoluteFilePath(QStringLiteral("Application Data"));
+}
+
+// The redirect file holds a path; the content is used verbatim (cut at NUL, no
+// trimming), so a trailing line break makes it point nowhere and it is ignored.
+QString redirectTarget(const QString &productFolder)
+{
+    QFile redirect(productFolder + QLatin1Char('/') + QLatin1String(AppInfo::kProductId)
+                   + QStringLiteral(".redirect"));
+    if (!redirect.open(QIODevice::ReadOnly))
+        return QString();
+    QByteArray content = redirect.readAll();
+    const int nul = content.indexOf('\0');
+    if (nul >= 0)
+        content.truncate(nul);
+    const QString target = QString::fromUtf8(content);
+    if (target.isEmpty() || !QFileInfo::exists(target))
+        return QString();
+    return target;
+}
+
+QString computeDataRoot()
+{
+    const QString productFolder = QDir(roamingFolder()).absoluteFilePath(QStringLiteral("FerryWright"));
+    QString base = redirectTarget(productFolder);
+    if (base.isEmpty())
+        base = productFolder;
+    return QDir(base).absoluteFilePath(QLatin1String(AppInfo::kProductId));
+}
+
+} // namespace
+
+QDir dataRootDir()
+{
+    if (cachedDataRoot.isEmpty())
+        cachedDataRoot = computeDataRoot();
+    QDir().mkpath(cachedDataRoot);
+    return QDir(cachedDataRoot);
+}
+
+QDir localDatabasesDir()
+{
+    const QString path = dataRootDir().absoluteFilePath(QStringLiteral("local_databases"));
+    QDir().mkpath(path);
+    return QDir(path);
+}
+
+void resetDataRootCacheForTests()
+{
+    cachedDataRoot.clear();
+}
+
+void removeFolderRecursively(const QString &path)
+{
+    QDir dir(path);
+    if (!dir.exists())
+        return;
+    const QFileInfoList entries = dir.entryInfoList(
+        QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir() && !entry.isSymLink())
+            removeFolderRecursively(entry.absoluteFilePath());
+        else
+            dir.remove(entry.fileName());
+    }
+    QDir().rmdir(dir.absolutePath());
+}
+
+QString uniqueFilePath(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return path;
+    const QFileInfo info(path);
+    const QDir folder = info.absoluteDir();
+    const QString base = info.baseName();
+    const QString suffix = info.suffix();
+    for (int counter = 1;; ++counter) {
+        QString name = QStringLiteral("%1(%2)").arg(base).arg(counter);
+        if (!suffix.isEmpty())
+            name += QLatin1Char('.') + suffix;
+        const QString candidate = folder.absoluteFilePath(name);
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
+QString sanitizeFileName(const QString &name)
+{
+    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*\\?\"<>|]"));
+    QString cleaned = name;
+    cleaned.remove(forbidden);
+    return cleaned.trimmed();
+}
+
+QString md5Hex(const QString &text)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDir>
+#include <QString>
+
+// The data root and the file-name helpers every subsystem uses to find and
+// name what it writes.
+
+// R: <roaming>/FerryWright/<product id>, or <redirect target>/<product id>.
+// Computed once and cached; every call creates the folder when it is missing.
+// The home folder is taken from QDir::homePath(), so tests redirect it with HOME.
+QDir dataRootDir();
+
+// R/local_databases, created with all parents when missing.
+QDir localDatabasesDir();
+
+// Removes the folder's visible files and sub-folders, then the folder itself.
+// Hidden entries are not listed, so a folder holding one stays. Failures are silent.
+void removeFolderRecursively(const QString &path);
+
+// `path` itself when nothing exists there, else the first free "base(N).suffix"
+// in the same folder (base = name up to its first dot, suffix after its last dot).
+QString uniqueFilePath(const QString &path);
+
+// Drops \ / : * ? " < > | and trims the result.
+QString sanitizeFileName(const QString &name);
+
+// MD5 of the UTF-8 bytes, 32 lower-case hex digits.
+QString md5Hex(const QString &text);
+
+// Only for tests: forget the cached data root so a new HOME takes effect.
+void resetDataRootCacheForTests();

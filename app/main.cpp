@@ -1,0 +1,28 @@
+#include "app/AppFolders.h"
+#include "app/KeyTranslator.h"
+#include "app/LogFile.h"
+#include "app/MessageBoxes.h"
+#include "store/Sqlite3DB.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+
+    KeyTranslator translator;
+    translator.load(QStringLiteral(":/en.qm"), QString(), QString(), QString());
+    QApplication::installTranslator(&translator);
+
+    if (sqlite_qt_version() != 5) {
+        reportError(QStringLiteral("invalid libsqlite_qt."));
+        return 1;
+    }
+
+    startLog(dataRootDir().absoluteFilePath(QStringLiteral("qlogs")), 10);
+
+    MainWindow window;
+    window.show();
+    return app.exec();
+}

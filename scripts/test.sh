@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test headless.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${FERRY_BUILD_DIR:-$root/build}
+bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/build.sh"
+export QT_QPA_PLATFORM=offscreen
+export QTWEBENGINE_DISABLE_SANDBOX=1
+cd "$build"
+ctest --output-on-failure "$@"
