@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class _MsgChat;
+class _MsgHandle;
+class _MsgMessage;
+
+// The message text without the U+FFFC attachment markers.
+QString hashText(const _MsgMessage &message);
+
+// "Name (id)" when withId and a contact name exist; else the contact name, else the id.
+QString handleDisplayName(const _MsgHandle &handle, bool withId);
+
+// display_name, else the handles' names joined by ", " (map order), else "Unknown".
+QString chatDisplayName(const _MsgChat &chat, bool withId);
+
+// "unknown" without chat; else the chat name with ids, and for a group chat
+// with a message handle " (<contact name or id>)" appended.
+QString messageSenderLabel(const _MsgMessage &message);
+
+// Ordinary messages: hashText plus " [IMAGE]", " [VIDEO]", " [AUDIO]",
+// " [VCARD]" or " [ATTA]" per attachment, trimmed. Group events (item types
+// 1-4 and others): an English sentence with the date "dd MMM yyyy h:m AP".
+QString messageDisplayText(const _MsgMessage &message);
+
+// messageDisplayText with every emoji replaced by "[EMOJI]".
+QString messagePlainText(const _MsgMessage &message);

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QSharedPointer>
+
+#include "store/MsgAttachment.h"
+#include "store/MsgChat.h"
+#include "store/MsgHandle.h"
+#include "store/MsgMessage.h"
+
+// The records of one load, by row id. The set owns every record in its maps
+// and deletes them with itself; records refer to each other by plain pointers
+// valid while the set lives. Share it through MsgDataSetPtr.
+class MsgDataSet
+{
+public:
+    MsgDataSet() = default;
+    ~MsgDataSet();
+    MsgDataSet(const MsgDataSet &) = delete;
+    MsgDataSet &operator=(const MsgDataSet &) = delete;
+
+    QMap<qint64, _MsgChat *> chats;
+    QMap<qint64, _MsgHandle *> handles;
+    QMap<qint64, _MsgMessage *> messages;
+    QMap<qint64, _MsgAttachment *> attachments;
+
+    // The record with that row id, created (initial values, rowid set) and
+    // added when missing.
+    _MsgChat *ensureChat(qint64 rowid);
+    _MsgHandle *ensureHandle(qint64 rowid);
+    _MsgMessage *ensureMessage(qint64 rowid);
+    _MsgAttachment *ensureAttachment(qint64 rowid);
+
+    // The record with that row id, or null.
+    _MsgChat *chat(qint64 rowid) const { return chats.value(rowid); }
+    _MsgHandle *handle(qint64 rowid) const { return handles.value(rowid); }
+    _MsgMessage *message(qint64 rowid) const { return messages.value(rowid); }
+    _MsgAttachment *attachment(qint64 rowid) const { return attachments.value(rowid); }
+
+    // Takes ownership of a record built elsewhere and files it under its rowid.
+    // A different record already filed under that id leaves the map but stays
+    // alive until the set goes, so pointers to it never dangle.
+    void addChat(_MsgChat *chat);
+    void addHandle(_MsgHandle *handle);
+    void addMessage(_MsgMessage *message);
+    void addAttachment(_MsgAttachment *attachment);
+
+    bool isEmpty() const;
+
+private:
+    QList<_MsgChat *> m_replacedChats;
+    QList<_MsgHandle *> m_replacedHandles;
+    QList<_MsgMessage *> m_replacedMessages;
+    QList<_MsgAttachment *> m_replacedAttachments;
+};
+
+using MsgDataSetPtr = QSharedPointer<MsgDataSet>;
