@@ -1,9 +1,9 @@
 #pragma once
 
 // Where a run of messages goes: a file format or a local database. Used as
-// begin(), write() for each message, end(), then destroyed; a run that stops
-// early (error or cancel) skips end(), and the destructor must then leave the
-// target as it would be without the run wherever the format allows it.
+// begin(), write() for each message, end(), then destroyed. A run that stops
+// early (error or cancel) skips end(); what happens to a half-written target
+// is up to the implementation and its caller.
 template <typename Message>
 class AbsFormatExport
 {
