@@ -68,6 +68,7 @@ public:
 private:
     int columnIndex(const QString &name) const;
     void requireRow(int index) const;
+    bool hasValueAt(int index) const;
     void releaseStatement();
 
     QSharedPointer<Sqlite3StatementCache> m_cache;

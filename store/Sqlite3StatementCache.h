@@ -5,6 +5,7 @@
 
 #include <list>
 
+class Sqlite3Sql;
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -39,6 +40,12 @@ public:
     // Resets the statement and clears its bindings; keeps it when it is the
     // cached one, else finalizes it.
     void release(const QString &sql, sqlite3_stmt *stmt);
+
+    // Binds the values of `sql` to `stmt` in order; raises SqliteException when
+    // their number differs from the statement's parameter count.
+    static void bindParams(sqlite3_stmt *stmt, const Sqlite3Sql &sql);
+    // SQLite's error text for the connection of `stmt`.
+    static QString errorText(sqlite3_stmt *stmt);
 
     // Finalizes idle statements and refuses further work.
     void detach();
