@@ -1,0 +1,89 @@
+#include "store/MsgDataSet.h"
+
+namespace {
+
+template <typename Record>
+Record *ensureRecord(QMap<qint64, Record *> &map, qint64 rowid)
+{
+    Record *&slot = map[rowid];
+    if (!slot) {
+        slot = new Record;
+        slot->rowid = rowid;
+    }
+    return slot;
+}
+
+template <typename Record>
+void fileRecord(QMap<qint64, Record *> &map, QList<Record *> &replaced, Record *record)
+{
+    if (!record)
+        return;
+    Record *&slot = map[record->rowid];
+    if (slot && slot != record)
+        replaced.append(slot);
+    slot = record;
+}
+
+template <typename Record>
+void deleteAll(QMap<qint64, Record *> &map, QList<Record *> &replaced)
+{
+    qDeleteAll(map);
+    map.clear();
+    qDeleteAll(replaced);
+    replaced.clear();
+}
+
+} // namespace
+
+MsgDataSet::~MsgDataSet()
+{
+    deleteAll(attachments, m_replacedAttachments);
+    deleteAll(messages, m_replacedMessages);
+    deleteAll(handles, m_replacedHandles);
+    deleteAll(chats, m_replacedChats);
+}
+
+_MsgChat *MsgDataSet::ensureChat(qint64 rowid)
+{
+    return ensureRecord(chats, rowid);
+}
+
+_MsgHandle *MsgDataSet::ensureHandle(qint64 rowid)
+{
+    return ensureRecord(handles, rowid);
+}
+
+_MsgMessage *MsgDataSet::ensureMessage(qint64 rowid)
+{
+    return ensureRecord(messages, rowid);
+}
+
+_MsgAttachment *MsgDataSet::ensureAttachment(qint64 rowid)
+{
+    return ensureRecord(attachments, rowid);
+}
+
+void MsgDataSet::addChat(_MsgChat *chat)
+{
+    fileRecord(chats, m_replacedChats, chat);
+}
+
+void MsgDataSet::addHandle(_MsgHandle *handle)
+{
+    fileRecord(handles, m_replacedHandles, handle);
+}
+
+void MsgDataSet::addMessage(_MsgMessage *message)
+{
+    fileRecord(messages, m_replacedMessages, message);
+}
+
+void MsgDataSet::addAttachment(_MsgAttachment *attachment)
+{
+    fileRecord(attachments, m_replacedAttachments, attachment);
+}
+
+bool MsgDataSet::isEmpty() const
+{
+    return chats.isEmpty() && handles.isEmpty() && messages.isEmpty() && attachments.isEmpty();
+}
