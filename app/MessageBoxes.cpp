@@ -26,8 +26,7 @@ QMessageBox::StandardButton runMessageBox(QMessageBox::Icon icon, const QString 
     if (testAnswerer())
         return testAnswerer()(icon, text);
 
-    QMessageBox box(icon, AppInfo::productTitle(), text, QMessageBox::NoButton, nullptr,
-                    Qt::Dialog | Qt::FramelessWindowHint);
+    QMessageBox box(icon, AppInfo::productTitle(), text);
     box.setStyleSheet(appStyleSheet());
     box.setWindowModality(Qt::ApplicationModal);
     const WinMovable mover(&box);
@@ -35,6 +34,8 @@ QMessageBox::StandardButton runMessageBox(QMessageBox::Icon icon, const QString 
         if (buttons.testFlag(button))
             box.addButton(button);
     }
+    // Adding buttons resets the box's window flags, so the frame goes last.
+    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
