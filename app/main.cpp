@@ -9,6 +9,8 @@
 
 int main(int argc, char *argv[])
 {
+    // The web view of the conversation pane needs contexts shared from the start.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 
     KeyTranslator translator;
