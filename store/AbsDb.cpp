@@ -2,6 +2,12 @@
 
 #include <sqlite3.h>
 
+void AbsDb::close()
+{
+    m_inTransaction = false;
+    Sqlite3DB::close();
+}
+
 void AbsDb::beginTransaction()
 {
     ensureOpen();

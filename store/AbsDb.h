@@ -20,6 +20,9 @@ public:
 
     bool inTransaction() const { return m_inTransaction; }
 
+    // Closing rolls an open transaction back, so the flag is cleared too.
+    void close() override;
+
     // Begins a transaction; raises SqliteException when BEGIN fails (the flag
     // then stays clear).
     void beginTransaction();

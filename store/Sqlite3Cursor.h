@@ -20,7 +20,8 @@ class Sqlite3StatementCache;
 //
 // Columns are looked up by name through an index built once per cursor; names
 // ignore case when no exact match exists. A name the result does not have
-// reads as NULL (empty text, 0, empty blob); use hasColumn() to tell.
+// reads as NULL (empty text, 0, empty blob), as does a negative position;
+// use hasColumn() to tell. A position past the last column raises.
 // Reading before the first moveNext() or after the last row raises.
 //
 // count() runs the same statement with the same values once more on its own

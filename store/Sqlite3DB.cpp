@@ -13,7 +13,7 @@ Sqlite3DB::Sqlite3DB() = default;
 
 Sqlite3DB::~Sqlite3DB()
 {
-    close();
+    Sqlite3DB::close();
 }
 
 void Sqlite3DB::openThrow(const QString &path, int flags)
@@ -39,7 +39,7 @@ void Sqlite3DB::close()
 {
     if (!m_db)
         return;
-    m_prepareCountBeforeOpen += m_cache->prepareCount();
+    m_prepareCountOfClosedConnections += m_cache->prepareCount();
     m_cache->detach();
     m_cache.reset();
     // close_v2 defers the real close until cursors still reading finalize
@@ -190,7 +190,7 @@ void Sqlite3DB::setStatementCacheCapacity(int capacity)
 
 int Sqlite3DB::statementPrepareCount() const
 {
-    return m_prepareCountBeforeOpen + (m_cache ? m_cache->prepareCount() : 0);
+    return m_prepareCountOfClosedConnections + (m_cache ? m_cache->prepareCount() : 0);
 }
 
 int Sqlite3DB::cachedStatementCount() const

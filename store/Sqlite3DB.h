@@ -44,9 +44,10 @@ public:
     // Raw connection, null while closed.
     sqlite3 *handle() const { return m_db; }
     const QString &path() const { return m_path; }
-    // Finalizes cached statements and closes; cursors still alive keep working
-    // until they finish, the file is released after the last one.
-    void close();
+    // Finalizes cached statements and closes (an open transaction is rolled
+    // back); cursors still alive keep working until they finish, the file is
+    // released after the last one.
+    virtual void close();
 
     Sqlite3Cursor queryThrow(const QString &sql);
     Sqlite3Cursor queryThrow(const Sqlite3Sql &sql);
@@ -88,5 +89,5 @@ private:
     QSharedPointer<Sqlite3StatementCache> m_cache;
     int m_busyTimeoutMs = 5000;
     int m_cacheCapacity = 128;
-    int m_prepareCountBeforeOpen = 0;
+    int m_prepareCountOfClosedConnections = 0;
 };

@@ -91,6 +91,8 @@ private slots:
     // transactions and AbsDb
     void transactionsCommitAndRollBack();
     void endTransactionWithoutBeginDoesNothing();
+    void failedCommitRaisesAndRollsBack();
+    void closeClearsTheTransactionFlag();
     void insertRowAndSelectAll();
     void insertSqlQuotesNamesAndSkipsMissingColumns();
     void busyDatabaseRaisesAfterTimeout();
@@ -536,6 +538,40 @@ void TestSqlite3Db::endTransactionWithoutBeginDoesNothing()
     QCOMPARE(db.endTransaction(true), SQLITE_OK);
     QCOMPARE(db.openCount, 0);  // not even opened
     QVERIFY(!db.isOpen());
+}
+
+void TestSqlite3Db::failedCommitRaisesAndRollsBack()
+{
+    FileDb db(dbPath());
+    db.setBusyTimeoutMs(50);
+    db.ensureOpen();
+    db.executeThrow(QStringLiteral("create table t(a)"));
+    db.executeThrow(QStringLiteral("insert into t values(0)"));
+
+    Sqlite3DB reader;
+    reader.openThrow(dbPath(), 1);
+    Sqlite3Cursor reading = reader.queryThrow(QStringLiteral("select a from t"));
+    QVERIFY(reading.moveNext());  // holds a shared lock, so the commit cannot finish
+
+    db.beginTransaction();
+    db.executeThrow(QStringLiteral("insert into t values(1)"));
+    const QString error = raisedText([&] { db.endTransaction(true); });
+    QVERIFY2(error.contains(QStringLiteral("locked")), qPrintable(error));
+    QVERIFY(!db.inTransaction());
+    QVERIFY(sqlite3_get_autocommit(db.handle()));  // no transaction left open
+
+    QVERIFY(!reading.moveNext());
+    QCOMPARE(db.queryThrow(QStringLiteral("select a from t")).count(), 1);
+}
+
+void TestSqlite3Db::closeClearsTheTransactionFlag()
+{
+    FileDb db(dbPath());
+    db.beginTransaction();
+    QVERIFY(db.inTransaction());
+    db.close();
+    QVERIFY(!db.inTransaction());
+    QCOMPARE(db.endTransaction(true), SQLITE_OK);
 }
 
 void TestSqlite3Db::insertRowAndSelectAll()
