@@ -219,7 +219,7 @@ AdbOutcome FakeAdb::activityManager(const QJsonObject &device, const QStringList
     const QString verb = command.value(0);
     if (verb == "force-stop")
         return AdbOutcome{};
-    if (verb != "broadcast")
+    if (verb != "broadcast" && verb != "start")
         return AdbOutcome{"Error: unknown command '" + verb.toUtf8() + "'\n", QByteArray(), 255};
 
     const QString action = optionValue(command, "-a");
@@ -239,13 +239,13 @@ AdbOutcome FakeAdb::activityManager(const QJsonObject &device, const QStringList
 
     // The agent's receiver starts the exchange the URL names; a phone without
     // the agent still completes the broadcast, nobody just hears it.
+    const QByteArray description = "Intent { " + intent.join(' ').toUtf8() + " }\n";
+    if (verb == "start")
+        return AdbOutcome{"Starting: " + description, QByteArray(), 0};
     if (device.value("agent").toBool() && component.startsWith(QLatin1String(AgentPackage) + '/')
         && !data.isEmpty())
         handUrlToLauncher(device.value("launcherPort").toInt(44441), data);
-
-    return AdbOutcome{"Broadcasting: Intent { " + intent.join(' ').toUtf8()
-                          + " }\nBroadcast completed: result=0\n",
-                      QByteArray(), 0};
+    return AdbOutcome{"Broadcasting: " + description + "Broadcast completed: result=0\n", QByteArray(), 0};
 }
 
 AdbOutcome FakeAdb::install(const QJsonObject &device, const QStringList &rest)
