@@ -386,7 +386,9 @@ def write_sources(path, versions, rows, owners, numc_kind):
         "",
         "- countries: %d rows; mmc_sn: %d rows." % (len(rows), len(owners)),
         "- numc holds the possible lengths of %s." % (
-            "every number type of the country (not only mobile numbers)" if numc_kind == "all"
+            "every number type of the country (not only mobile numbers), so that numbers "
+            "carrying the calling code without \"+\" are completed whatever their kind; "
+            "docs/BENCHMARKS.md compares both choices" if numc_kind == "all"
             else "mobile numbers"),
         "- r1 is the mobile pattern; where the data gives an empty one (\"same as fixed line\", "
         "the North American plan) the fixed-line pattern is stored.",
