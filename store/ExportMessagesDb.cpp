@@ -1,0 +1,168 @@
+#include "store/ExportMessagesDb.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+#include "store/MessageIds.h"
+#include "store/MessageOrder.h"
+#include "store/MsgAttachment.h"
+#include "store/MsgChat.h"
+#include "store/MsgHandle.h"
+
+ExportMessagesDb::ExportMessagesDb(const QString &folder, const QString &countryCode)
+    : m_db(folder, countryCode)
+{
+}
+
+ExportMessagesDb::~ExportMessagesDb()
+{
+    abort();
+}
+
+void ExportMessagesDb::begin()
+{
+    m_copiedFiles.clear();
+    m_createdFolders.clear();
+    m_db.beginTransaction();
+    m_running = true;
+}
+
+void ExportMessagesDb::end()
+{
+    try {
+        m_db.endTransaction(true);
+    } catch (...) {
+        abort();
+        throw;
+    }
+    m_running = false;
+    m_copiedFiles.clear();
+    m_createdFolders.clear();
+    m_db.close();
+}
+
+void ExportMessagesDb::abort()
+{
+    if (m_running && m_db.isOpen())
+        m_db.endTransaction(false);
+    if (m_running)
+        removeCopiedFiles();
+    m_running = false;
+    m_db.close();
+}
+
+void ExportMessagesDb::write(const _MsgMessage &message)
+{
+    if (message.item_type != _MsgMessage::ItemOrdinary && !m_db.hasItemTypeColumn())
+        return;  // the target cannot hold group events
+    if (!message.chat) {
+        qDebug() << "IOS6RestoreMessagesThread skip message with empty chat.";
+        return;
+    }
+    const _MsgChat &chat = *message.chat;
+    qint64 chatRowid = m_db.chatRowidByGuid(chat.guid);
+    if (chatRowid == 0)
+        chatRowid = m_db.insertChat(chat);
+
+    const qint64 handleRowid = message.handle ? linkedHandleRowid(chatRowid, *message.handle) : 0;
+    const QString hash = logicHash(message);
+    qint64 messageRowid = storedMessageRowid(message, hash);
+    if (messageRowid == 0)
+        messageRowid = insertNewMessage(message, chatRowid, handleRowid, hash);
+
+    if (chat.isGroup() && message.handle)
+        m_db.setLastAddressedHandle(chatRowid, message.handle->id);
+    for (const _MsgAttachment *attachment : sortedAttachments(message))
+        writeAttachment(messageRowid, *attachment);
+}
+
+qint64 ExportMessagesDb::linkedHandleRowid(qint64 chatRowid, const _MsgHandle &handle)
+{
+    qint64 rowid = m_db.handleRowid(handle);
+    if (rowid == 0) {
+        rowid = m_db.insertHandle(handle);
+        m_db.joinChatHandle(chatRowid, rowid);
+    } else if (!m_db.chatHasHandle(chatRowid, rowid)) {
+        m_db.joinChatHandle(chatRowid, rowid);
+    }
+    return rowid;
+}
+
+qint64 ExportMessagesDb::storedMessageRowid(const _MsgMessage &message, const QString &hash)
+{
+    const qint64 byHash = m_db.messageRowidByLogicHash(hash);
+    if (byHash != 0)
+        return byHash;
+    // Every message without guid would match every other one by an empty
+    // guid and be dropped; such messages are told apart by their hash only.
+    return message.guid.isEmpty() ? 0 : m_db.messageRowidByGuid(message.guid);
+}
+
+qint64 ExportMessagesDb::insertNewMessage(const _MsgMessage &message, qint64 chatRowid,
+                                          qint64 handleRowid, const QString &hash)
+{
+    const qint64 otherRowid = message.otherHandle ? linkedHandleRowid(chatRowid, *message.otherHandle) : 0;
+    qint64 messageRowid = 0;
+    if (message.guid.isEmpty()) {
+        // guid is unique and required: derive one from the content.
+        _MsgMessage named = message;
+        named.guid = guidFromBytes(hash.toUtf8());
+        messageRowid = m_db.insertMessage(named, handleRowid, otherRowid, hash);
+    } else {
+        messageRowid = m_db.insertMessage(message, handleRowid, otherRowid, hash);
+    }
+    m_db.joinChatMessage(chatRowid, messageRowid);
+    m_db.updateChatLast(chatRowid, message.date);
+    return messageRowid;
+}
+
+void ExportMessagesDb::writeAttachment(qint64 messageRowid, const _MsgAttachment &attachment)
+{
+    if (!attachment.localPath.isEmpty() && QFileInfo(attachment.localPath).isFile())
+        copyAttachmentFile(attachment);
+    qint64 rowid = m_db.attachmentRowidByGuid(attachment);
+    if (rowid == 0)
+        rowid = m_db.insertAttachment(attachment);
+    m_db.joinMessageAttachment(messageRowid, rowid);
+}
+
+void ExportMessagesDb::copyAttachmentFile(const _MsgAttachment &attachment)
+{
+    if (attachment.filename.isEmpty())
+        return;
+    // Empty when the stored name would lead outside the database folder: the
+    // row is kept, the file is not copied (localPath() logs it).
+    const QString target = m_db.localPath(attachment.filename);
+    if (target.isEmpty() || QFileInfo::exists(target))
+        return;
+    const QString folder = QFileInfo(target).absolutePath();
+    rememberMissingFolders(folder);
+    QDir().mkpath(folder);
+    if (QFile::copy(attachment.localPath, target))
+        m_copiedFiles.append(target);
+    else
+        qWarning().noquote() << QStringLiteral("cannot copy attachment %1 to %2").arg(attachment.localPath, target);
+}
+
+void ExportMessagesDb::rememberMissingFolders(const QString &folder)
+{
+    for (QString path = folder; !QFileInfo::exists(path); path = QFileInfo(path).absolutePath())
+        m_createdFolders.append(path);
+}
+
+void ExportMessagesDb::removeCopiedFiles()
+{
+    for (const QString &file : std::as_const(m_copiedFiles))
+        QFile::remove(file);
+    // Deepest first; a folder that is not empty stays.
+    std::sort(m_createdFolders.begin(), m_createdFolders.end(),
+              [](const QString &a, const QString &b) { return a.size() > b.size(); });
+    for (const QString &folder : std::as_const(m_createdFolders))
+        QDir().rmdir(folder);
+    m_copiedFiles.clear();
+    m_createdFolders.clear();
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "ops/AbsFormatExport.h"
+#include "store/IOS6MessageDb.h"
+#include "store/MsgMessage.h"
+
+class _MsgAttachment;
+class _MsgHandle;
+
+// Merges messages into a local database without ever duplicating what it
+// holds: chats match by guid, handles by (id, service), messages by content
+// hash and then by guid, attachments by guid. A message already stored is
+// never changed; only its missing attachment links and files are added.
+//
+// begin() starts one transaction for the whole run and end() commits it and
+// closes the connection. A run that ends any other way (abort(), or the
+// writer destroyed without end()) is rolled back and the attachment files it
+// copied are removed again, so the folder is left as it was.
+class ExportMessagesDb : public AbsFormatExport<_MsgMessage>
+{
+public:
+    // `folder` is the database folder F; `countryCode` the mobile country
+    // code used for number normalisation.
+    ExportMessagesDb(const QString &folder, const QString &countryCode);
+    ~ExportMessagesDb() override;
+
+    void begin() override;
+    // Merges one message with its chat, handles and attachments. Group events
+    // a file without item_type cannot hold, and messages without chat, are
+    // skipped. SQL errors raise SqliteException; an invalid chat service
+    // raises std::runtime_error.
+    void write(const _MsgMessage &message) override;
+    void end() override;
+    // Drops the run: rollback, removal of the files it copied, close.
+    void abort();
+
+    IOS6MessageDb &database() { return m_db; }
+
+private:
+    // The handle's row id, inserted when unknown, and linked to the chat.
+    qint64 linkedHandleRowid(qint64 chatRowid, const _MsgHandle &handle);
+    qint64 storedMessageRowid(const _MsgMessage &message, const QString &hash);
+    qint64 insertNewMessage(const _MsgMessage &message, qint64 chatRowid, qint64 handleRowid,
+                            const QString &hash);
+    void writeAttachment(qint64 messageRowid, const _MsgAttachment &attachment);
+    void copyAttachmentFile(const _MsgAttachment &attachment);
+    void rememberMissingFolders(const QString &folder);
+    void removeCopiedFiles();
+
+    IOS6MessageDb m_db;
+    bool m_running = false;
+    // What this run added to the folder, undone when it does not commit.
+    QStringList m_copiedFiles;
+    QStringList m_createdFolders;
+};

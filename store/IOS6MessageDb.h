@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QHash>
+#include <QMap>
+#include <QSet>
+#include <QString>
+
+#include <memory>
+
+#include "store/AbsIOSMessageDb.h"
+
+class CountryLibDb;
+class IOSContactsMemDb;
+class _MsgAttachment;
+class _MsgChat;
+class _MsgHandle;
+class _MsgMessage;
+
+// A local message database: a folder F holding
+// file-relay/var/mobile/Library/SMS/sms.db (the version 6 phone message-store
+// tables plus logic_hash, _ct_name, _photo, _last and group_id), the
+// attachment files beside it and the contacts cache ct-phone.db.
+//
+// Nothing is opened at construction; every operation opens lazily through
+// ensureOpen(), which creates a new file from ":res/localmsgdb_ddl.sql" or
+// adds the columns an older file lacks. Errors are std::runtime_error for the
+// program's own failures and SqliteException for SQL errors.
+//
+// The merge operations (lookups, inserts, joins, chat updates) are the
+// building blocks of ExportMessagesDb; callers wrap runs of them in one
+// transaction. Used by one thread at a time.
+class IOS6MessageDb : public AbsIOSMessageDb
+{
+public:
+    // `countryCode` is the mobile country code whose country normalises
+    // numbers; may be empty.
+    IOS6MessageDb(const QString &folder, const QString &countryCode);
+    ~IOS6MessageDb() override;
+
+    void ensureOpen() override;
+    void chats(MsgDataSet &set) override;
+    void messages(MsgDataSet &set, qint64 chatRowid) override;
+    int schemaVersion() const override { return 6; }
+
+    const QString &folder() const { return m_folder; }
+    const QString &fileRelayDir() const { return m_fileRelayDir; }
+    const QString &databasePath() const { return m_databasePath; }
+    const QString &countryCode() const { return m_countryCode; }
+
+    // Table name -> CREATE statement as stored, filled when opening.
+    const QMap<QString, QString> &tableMap() const { return m_tables; }
+    // Optional columns of older files, told from the stored CREATE statements.
+    bool hasItemTypeColumn();
+    bool hasLastColumn();
+    // `name` is "_ct_name" or "_photo".
+    bool hasHandleColumn(const QString &name);
+
+    // The file of an attachment's stored name on this computer, or an empty
+    // string when the name would lead outside the database folder.
+    QString localPath(const QString &filename) const;
+
+    // Merge lookups; 0 (false) when nothing matches.
+    qint64 chatRowidByGuid(const QString &guid);
+    qint64 handleRowid(const _MsgHandle &handle);
+    bool chatHasHandle(qint64 chatRowid, qint64 handleRowid);
+    // Only files with a logic_hash column are asked; others give 0.
+    qint64 messageRowidByLogicHash(const _MsgMessage &message);
+    qint64 messageRowidByLogicHash(const QString &hash);
+    qint64 messageRowidByGuid(const QString &guid);
+    qint64 attachmentRowidByGuid(const _MsgAttachment &attachment);
+
+    // Merge inserts; each returns the new row id. insertChat also finds or
+    // inserts the chat's handles and links them; it refuses (runtime error) a
+    // service other than "SMS" or "iMessage". insertMessage stores
+    // `handleRowid` as handle_id, `otherHandleRowid` as other_handle when it
+    // is positive, and `hash` (logicHash(message) when empty) as logic_hash.
+    qint64 insertChat(const _MsgChat &chat);
+    qint64 insertHandle(const _MsgHandle &handle);
+    qint64 insertMessage(const _MsgMessage &message, qint64 handleRowid,
+                         qint64 otherHandleRowid, const QString &hash);
+    qint64 insertAttachment(const _MsgAttachment &attachment);
+
+    void joinChatHandle(qint64 chatRowid, qint64 handleRowid);
+    void joinChatMessage(qint64 chatRowid, qint64 messageRowid);
+    void joinMessageAttachment(qint64 messageRowid, qint64 attachmentRowid);
+    void setLastAddressedHandle(qint64 chatRowid, const QString &id);
+    // Raises the chat's _last to `date`, never lowers it; a file without
+    // _last is left alone.
+    void updateChatLast(qint64 chatRowid, qint32 date);
+
+    // Removes the message and its links, and its chat when that has no
+    // message left; the schema's triggers drop orphaned handles and
+    // attachment rows. Files on disk stay.
+    void deleteMessage(const _MsgMessage &message);
+
+private:
+    void createSchema();
+    void upgradeSchema();
+    QSet<QString> columnNames(const QString &table);  // lower case
+    void addColumnIfMissing(const QSet<QString> &columns, const QString &column, int line,
+                            const QString &sql);
+    void executeNumbered(int line, const QString &sql);
+    void registerNoOpFunctions();
+    void loadTableMap();
+    // Whether the stored CREATE statement of `table` names `text`; memoised,
+    // since the inserts ask for every row.
+    bool tableMentions(const QString &table, const QString &text,
+                       Qt::CaseSensitivity cs = Qt::CaseSensitive);
+    qint64 firstRowid(const Sqlite3Sql &sql);
+
+    void loadChatRows(MsgDataSet &set);
+    void computeChatLast(MsgDataSet &set);
+    void loadChatHandles(MsgDataSet &set);
+    void loadMessageRows(MsgDataSet &set, qint64 chatRowid);
+    void loadAttachmentRows(MsgDataSet &set, qint64 chatRowid);
+
+    // Number normalisation and contact names of a loaded handle (in memory).
+    void normaliseHandleNumber(_MsgHandle &handle);
+    void applyContactName(_MsgHandle &handle, bool contactsOpen);
+    bool openContacts();
+
+    QString m_folder;
+    QString m_fileRelayDir;
+    QString m_databasePath;
+    QString m_countryCode;
+    std::unique_ptr<IOSContactsMemDb> m_contacts;
+    std::unique_ptr<CountryLibDb> m_countries;
+    QMap<QString, QString> m_tables;
+    QHash<QString, bool> m_mentions;
+};
