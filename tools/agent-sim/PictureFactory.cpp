@@ -11,7 +11,6 @@
 
 namespace {
 
-const int BasePhotoCount = 6;
 // A JPEG comment segment holds at most this many bytes after its length field.
 const int MaxCommentBytes = 65533;
 
@@ -70,30 +69,49 @@ PictureFactory::PictureFactory(quint32 seed)
 {
 }
 
-const QByteArray &PictureFactory::basePhoto(quint32 number)
+const QByteArray &PictureFactory::basePhoto(quint32 number, int targetBytes)
 {
     if (m_basePhotos.isEmpty()) {
+        // Full-size photos for the usual picture sizes, thumbnails for small ones.
         QRandomGenerator random(m_seed);
-        static const int sizes[BasePhotoCount][2] = {{640, 480}, {480, 640}, {800, 600},
-                                                     {600, 800}, {720, 540}, {512, 512}};
+        static const int sizes[][2] = {{640, 480}, {480, 640}, {800, 600}, {600, 800}, {720, 540},
+                                       {512, 512}, {160, 120}, {120, 160}, {144, 144}};
         for (const auto &size : sizes)
             m_basePhotos.append(encode(drawPhoto(random, size[0], size[1]), "JPEG", 85));
     }
-    return m_basePhotos.at(int(number % BasePhotoCount));
+    QList<const QByteArray *> fitting;
+    for (const QByteArray &photo : std::as_const(m_basePhotos)) {
+        if (photo.size() + 64 <= targetBytes)
+            fitting.append(&photo);
+    }
+    if (fitting.isEmpty()) {
+        return *std::min_element(m_basePhotos.cbegin(), m_basePhotos.cend(),
+                                 [](const QByteArray &a, const QByteArray &b) { return a.size() < b.size(); });
+    }
+    return *fitting.at(int(number % fitting.size()));
 }
 
 QByteArray PictureFactory::jpeg(quint32 number, int targetBytes)
 {
-    const QByteArray &base = basePhoto(number);
+    const QByteArray &base = basePhoto(number, targetBytes);
     // Comment segments go right after the start-of-image marker, where every
-    // decoder skips them.
-    QByteArray picture = base.left(2);
-    QByteArray payload = QByteArrayLiteral("ferrywright test picture #") + QByteArray::number(number);
-    picture += commentSegment(payload);
-    qint64 missing = targetBytes - (base.size() + picture.size() - 2);
+    // decoder skips them. The first names the picture; the others pad it to
+    // the exact size asked for.
+    QByteArray label = QByteArrayLiteral("ferrywright test picture #") + QByteArray::number(number);
+    qint64 missing = targetBytes - (base.size() + 4 + label.size());
+    if (missing > 0 && missing <= 4) {
+        label.append(QByteArray(int(missing), ' '));
+        missing = 0;
+    }
+    QByteArray picture = base.left(2) + commentSegment(label);
+    const char fill = char('a' + number % 26);
     while (missing > 4) {
-        const int chunk = int(std::min<qint64>(missing - 4, MaxCommentBytes));
-        picture += commentSegment(QByteArray(chunk, char('a' + number % 26)));
+        qint64 chunk = std::min<qint64>(missing - 4, MaxCommentBytes);
+        // Never leave a remainder too small to hold a segment of its own.
+        const qint64 rest = missing - (chunk + 4);
+        if (rest > 0 && rest <= 4)
+            chunk -= 5;
+        picture += commentSegment(QByteArray(int(chunk), fill));
         missing -= chunk + 4;
     }
     return picture + base.mid(2);

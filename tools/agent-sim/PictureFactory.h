@@ -12,13 +12,14 @@ class PictureFactory
 public:
     explicit PictureFactory(quint32 seed);
 
-    // A JPEG of about `targetBytes` (never smaller than its base photo).
+    // A JPEG of exactly `targetBytes`, unless even the smallest base photo is larger.
     QByteArray jpeg(quint32 number, int targetBytes);
     // A small PNG sticker, drawn for `number`.
     QByteArray png(quint32 number) const;
 
 private:
-    const QByteArray &basePhoto(quint32 number);
+    // A base photo that leaves room for the picture's label within targetBytes.
+    const QByteArray &basePhoto(quint32 number, int targetBytes);
 
     quint32 m_seed;
     QList<QByteArray> m_basePhotos;
