@@ -156,7 +156,8 @@ private slots:
     void downloadFaults_data();
     void downloadFaults();
     void usbRoadThroughTheStandInAdb();
-    void idleTimeoutStopsTheSimulator();
+    void simulatorStopsByItself_data();
+    void simulatorStopsByItself();
     void generatorMakesARealisticPhone();
 
 private:
@@ -395,12 +396,29 @@ void TestAgentSim::usbRoadThroughTheStandInAdb()
     QVERIFY(adb.devices().isEmpty());
 }
 
-void TestAgentSim::idleTimeoutStopsTheSimulator()
+void TestAgentSim::simulatorStopsByItself_data()
 {
+    QTest::addColumn<bool>("parentEnds");
+    QTest::newRow("idle timeout") << false;
+    QTest::newRow("parent gone") << true;
+}
+
+void TestAgentSim::simulatorStopsByItself()
+{
+    QFETCH(bool, parentEnds);
+    QProcess parent;
+    QStringList options{"--idle-timeout", "1"};
+    if (parentEnds) {
+        parent.start("sleep", {"1"});
+        QVERIFY(parent.waitForStarted());
+        // The later --parent-pid wins over the test's own.
+        options = QStringList{"--parent-pid", QString::number(parent.processId())};
+    }
     SimulatedPhone phone(store());
-    QVERIFY(phone.start({"--idle-timeout", "1"}));
+    QVERIFY(phone.start(options));
     QVERIFY(phone.process().waitForFinished(15000));
     QCOMPARE(phone.process().exitCode(), 0);
+    parent.waitForFinished();
 }
 
 void TestAgentSim::generatorMakesARealisticPhone()

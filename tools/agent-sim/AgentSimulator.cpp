@@ -190,6 +190,9 @@ void AgentSimulator::startSession(ExchangeListener *listener, qintptr descriptor
         QString failure;
         bool completed = false;
         if (socket.setSocketDescriptor(descriptor)) {
+            // Lines are small and each flush waits for an answer: without this,
+            // delayed acknowledgements add tens of milliseconds per handshake.
+            socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
             AgentSession session(kind, m_store, m_options, m_counters);
             completed = session.run(socket, failure);
         } else {

@@ -1,6 +1,7 @@
 #include "TerminationSignals.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -41,5 +42,14 @@ void quitOnTerminationSignals(QCoreApplication &app)
 
 bool processIsAlive(long long pid)
 {
-    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+    if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
+        return false;
+    // A process that has ended but was not yet reaped still answers kill();
+    // its state letter in /proc tells it is a zombie.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const qsizetype afterName = line.lastIndexOf(')');
+    return afterName < 0 || line.mid(afterName + 2, 1) != "Z";
 }
