@@ -96,13 +96,17 @@ void TestMonitor::announcesAPlugWithinOnePoll()
     startMonitor(AndroidMonitor::DefaultPollIntervalMs);
     QVERIFY(!m_monitor->hasKnownDevices());
     const int pollsBefore = devicesCalls();
-    m_world->adb({"fake", "plug", "SIM0001"});
+
+    // A simulated phone plugs itself into the stand-in adb while it runs.
+    QTemporaryDir storeDir;
+    auto phone = std::make_unique<SimulatedPhone>(storeDir.filePath("phone"));
+    QVERIFY(phone->start({"--adb-state", m_world->statePath(), "--serial", "SIM0001"}));
     QTRY_COMPARE_WITH_TIMEOUT(m_seen->events, QStringList{"+SIM0001 device"}, WaitMs);
     // The very next device list after the plug announced it.
     QCOMPARE(devicesCalls(), pollsBefore + 1);
     QCOMPARE(m_monitor->knownSerials(), QSet<QString>{"SIM0001"});
 
-    m_world->adb({"fake", "unplug", "SIM0001"});
+    phone.reset();  // stopping the simulator unplugs the phone
     QTRY_COMPARE_WITH_TIMEOUT(m_seen->events, (QStringList{"+SIM0001 device", "-SIM0001"}), WaitMs);
     QCOMPARE(devicesCalls(), pollsBefore + 2);
     QVERIFY(!m_monitor->hasKnownDevices());
