@@ -24,6 +24,7 @@ constexpr int kTextLeft = kMargin + kPhotoSize + 1;
 constexpr int kTextWidth = 190 - kTextLeft;
 constexpr int kNamePixelSize = 12;
 constexpr int kDetailPixelSize = 11;
+constexpr int kMinPixelSize = 9;
 
 QImage cardPhoto(const QByteArray &photo)
 {
@@ -84,6 +85,19 @@ void drawDetails(QPainter &painter, const ContactCardInfo &info)
         item(QStringLiteral("E-Mail:"), info.email, true);
     if (!info.address.isEmpty())
         item(QStringLiteral("Address:"), info.address, false);
+}
+
+// A phone number or address cut short is useless, so a single-line value
+// that does not fit is set a little smaller first (down to kMinPixelSize)
+// and only then elided.
+void fitSingleLine(QPainter &painter, QFont font, const QString &value, int width)
+{
+    for (int size = font.pixelSize(); size > kMinPixelSize; --size) {
+        if (painter.fontMetrics().horizontalAdvance(value) <= width)
+            return;
+        font.setPixelSize(size - 1);
+        painter.setFont(font);
+    }
 }
 
 } // namespace
@@ -183,17 +197,17 @@ int drawLabeledText(QPainter &painter, QFont font, int x, int y, int width, cons
     font.setWeight(QFont::Normal);
     font.setItalic(false);
     painter.setFont(font);
-    const QFontMetrics metrics = painter.fontMetrics();
     const int valueLeft = labelRect.right() + 3;
     if (singleLine) {
         const QRect valueRect(QPoint(valueLeft, labelRect.top()), QPoint(x + width - 2, labelRect.bottom()));
-        painter.drawText(valueRect, Qt::TextSingleLine,
-                         metrics.elidedText(value, Qt::ElideRight, std::max(0, valueRect.width())));
+        fitSingleLine(painter, font, value, valueRect.width());
+        painter.drawText(valueRect, Qt::TextSingleLine | Qt::AlignVCenter,
+                         painter.fontMetrics().elidedText(value, Qt::ElideRight, std::max(0, valueRect.width())));
         return labelRect.height();
     }
     // Wrapped in what is left of the column, so a long address stays on the card.
     const int valueWidth = std::max(1, x + width - valueLeft);
-    const QRect valueRect = metrics.boundingRect(QRect(valueLeft, y, valueWidth, 0), Qt::TextWordWrap, value);
+    const QRect valueRect = painter.fontMetrics().boundingRect(QRect(valueLeft, y, valueWidth, 0), Qt::TextWordWrap, value);
     painter.drawText(valueRect, Qt::TextWordWrap, value);
     return valueRect.height();
 }
