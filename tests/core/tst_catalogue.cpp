@@ -373,6 +373,7 @@ private slots:
         QTest::newRow("catalogue") << ":/en.qm" << QByteArray();
         QTest::newRow("schema script") << ":res/localmsgdb_ddl.sql" << QByteArray("CREATE");
         QTest::newRow("agent package") << ":/res/com.ferrywright.smssync.apk" << QByteArray();
+        QTest::newRow("country database") << ":res/countries.db" << QByteArray("SQLite format 3");
         QTest::newRow("style sheet") << ":style.css" << QByteArray();
     }
 
