@@ -33,6 +33,7 @@ void HeadlessProgress::updateProgress(const QString &status, int curProgress, co
     m_minValue = m_progressCount == 0 ? curProgress : std::min(m_minValue, curProgress);
     m_maxValue = m_progressCount == 0 ? curProgress : std::max(m_maxValue, curProgress);
     ++m_progressCount;
+    emit progressReported(m_progressCount);
 }
 
 void HeadlessProgress::errorOccurred(const QString &info)

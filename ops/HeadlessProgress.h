@@ -52,6 +52,8 @@ public slots:
 
 signals:
     void finished(int result);
+    // After each updateProgress; `count` is progressCount().
+    void progressReported(int count);
 
 private:
     void finish(Result result);

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QTcpSocket;
+struct AndroidDevice;
+
+// Reaching the phone-side agent for one exchange (device information,
+// download, upload), over USB through adb or over WiFi directly.
+
+// Waits used while connecting. The defaults are the program's; tests shorten
+// them with setAgentTimings.
+struct AgentTimings
+{
+    int connectTimeoutMs = 10000;    // what the workers pass to connectAgent
+    int attemptTimeoutMs = 5000;     // USB: one connect, one wait for "$ready:"
+    int retryPauseMs = 100;          // USB: pause after an attempt that failed at once
+    int launcherTimeoutMs = 10000;   // WiFi: connecting to the launcher
+    int postInstallSleepMs = 5000;   // USB: letting a fresh agent settle
+};
+
+AgentTimings agentTimings();
+void setAgentTimings(const AgentTimings &timings);
+
+// Disconnects, then deletes: an exchange's connection is closed on every road.
+struct AgentSocketCloser
+{
+    void operator()(QTcpSocket *socket) const;
+};
+using AgentSocket = std::unique_ptr<QTcpSocket, AgentSocketCloser>;
+
+// An open connection positioned after the agent's "$ready:". Over USB the
+// agent is started by broadcast, the url's port forwarded, and connecting is
+// retried until `timeoutMs` has passed ("start <url> failed."). Over WiFi the
+// launcher at device.host:device.port is asked to start the exchange ("can not
+// connect <host>:<port>.", "start <url> failed.<reason>", "connec <url>
+// failed."). Raises std::runtime_error or the protocol's exceptions.
+AgentSocket connectAgent(const AndroidDevice &device, const QString &url, int timeoutMs);
+
+// The port of a start URL such as "device2://127.0.0.1:43005"; raises
+// std::runtime_error when the url names none.
+int agentUrlPort(const QString &url);
+
+// The device-information exchange: "$hello:" read into the record, "$bye:"
+// answered, the connection released.
+void exchangeDeviceInformation(AndroidDevice &device);
