@@ -1,0 +1,296 @@
+#include "android/AndroidLoadSMSThread.h"
+
+#include "android/AndroidDevice.h"
+#include "android/DownloadRecord.h"
+#include "android/SimpleProtocol.h"
+#include "android/TemporaryPartFile.h"
+#include "country/CountryLibDb.h"
+#include "ops/WorkerNotify.h"
+#include "store/ExportMessagesDb.h"
+#include "store/IOS6MessageDb.h"
+#include "store/MessageIds.h"
+#include "store/MessageText.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTcpSocket>
+
+#include <exception>
+#include <stdexcept>
+
+namespace {
+
+// How often a wait for the agent looks at the cancel flag.
+const int CancelPollMs = 200;
+
+const QLatin1String CountWord("$count:");
+const QLatin1String BatchWord("$batch:");
+const QLatin1String ByeWord("$bye:");
+const QLatin1String SmsWord("$sms:");
+const QLatin1String EndWord("$end:");
+const QLatin1String AttaWord("$atta:");
+
+bool hasMimePrefix(const QString &mime, const char *prefix)
+{
+    return mime.startsWith(QLatin1String(prefix), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+AndroidLoadSMSThread::AndroidLoadSMSThread(const AndroidDevice *device, ProgressReporter *form, QObject *parent)
+    : QThread(parent)
+    , m_device(device)
+    , m_form(form)
+    , m_cacheFolder(device->cacheFolder())
+    , m_writer(std::make_unique<ExportMessagesDb>(m_cacheFolder, device->mmc))
+    , m_countries(std::make_unique<CountryLibDb>(device->mmc))
+{
+}
+
+AndroidLoadSMSThread::~AndroidLoadSMSThread() = default;
+
+void AndroidLoadSMSThread::run()
+{
+    m_total = -1;
+    m_received = 0;
+    notifyProgress(m_form, tr("IDS_ANDROID_LOADING_SMS"), 0, QString());
+    try {
+        download();
+        notifySuccess(m_form, QString());
+    } catch (const OperationCancelled &) {
+        abandon();  // the dialog has closed already: nothing to report
+    } catch (const std::exception &error) {
+        abandon();
+        notifyError(m_form, QString::fromUtf8(error.what()));
+    }
+}
+
+void AndroidLoadSMSThread::download()
+{
+    IOS6MessageDb &db = m_writer->database();
+    db.ensureOpen();
+    m_writer->begin();
+    prepareBookkeeping(db);
+
+    const QString url = simpleprotocol::downloadUrl(simpleprotocol::nextAgentPort());
+    m_socket = connectAgent(*m_device, url, agentTimings().connectTimeoutMs);
+    receiveExchange();
+    sendBare(ByeWord);
+    m_socket.reset();
+
+    pruneRecordsNotSeen(db);
+    m_writer->end();  // commits and closes
+    db.ensureOpen();
+    db.executeThrow(QStringLiteral("vacuum"));
+    db.close();
+}
+
+void AndroidLoadSMSThread::prepareBookkeeping(IOS6MessageDb &db)
+{
+    // Created inside the download's transaction, so a failed first download
+    // leaves an older cache file exactly as it was.
+    if (!db.queryThrow(QStringLiteral("select * from sqlite_master where name='parent_hash' and type='table'"))
+             .moveNext()) {
+        db.executeThrow(QStringLiteral("CREATE TABLE parent_hash(child TEXT, parent TEXT)"));
+        db.executeThrow(QStringLiteral("CREATE INDEX idx_parent_hash_child on parent_hash(child)"));
+        db.executeThrow(QStringLiteral("CREATE INDEX idx_parent_hash_parent on parent_hash(parent)"));
+    }
+    if (!db.queryThrow(QStringLiteral("select * from sqlite_master where name='valid_hash' and type='table'"))
+             .moveNext()) {
+        db.executeThrow(QStringLiteral("CREATE TABLE valid_hash(hash TEXT)"));
+        db.executeThrow(QStringLiteral("CREATE INDEX idx_valid_hash on valid_hash(hash)"));
+    }
+    db.executeThrow(QStringLiteral("delete from valid_hash"));
+    db.executeThrow(QStringLiteral("update sqlite_sequence set seq=0 where name='valid_hash'"));
+}
+
+void AndroidLoadSMSThread::receiveExchange()
+{
+    for (;;) {
+        const QString command = nextCommand();
+        if (command.startsWith(CountWord)) {
+            m_total = command.mid(CountWord.size()).toInt();
+            if (m_total == 0)
+                m_total = -1;
+        } else if (command.startsWith(BatchWord)) {
+            receiveBatch();
+        } else if (command.startsWith(ByeWord)) {
+            return;
+        }
+    }
+}
+
+void AndroidLoadSMSThread::receiveBatch()
+{
+    for (;;) {
+        throwIfCancelled(m_form);
+        const QString command = nextCommand();
+        if (command.startsWith(SmsWord)) {
+            ++m_received;
+            reportRecordProgress();
+            processRecord(command.mid(SmsWord.size()));
+        } else if (command.startsWith(EndWord)) {
+            break;
+        }
+    }
+    sendBare(BatchWord);
+}
+
+void AndroidLoadSMSThread::reportRecordProgress()
+{
+    notifyProgress(m_form, QString(), progressPercent(m_received, m_total),
+                   QStringLiteral("sms: %1/%2").arg(m_received).arg(m_total));
+}
+
+void AndroidLoadSMSThread::processRecord(const QString &argument)
+{
+    DownloadRecord fields;
+    if (!DownloadRecord::parse(argument, fields))
+        return;
+    const RecordMessages record(fields, m_countries->normalise(fields.number));
+    const QString &recordHash = record.recordHash();
+
+    IOS6MessageDb &db = m_writer->database();
+    const bool known = db.queryThrow(Sqlite3Sql(QStringLiteral("select 1 from parent_hash where parent=?"))
+                                         .addTextParam(recordHash))
+                           .moveNext();
+    db.executeThrow(
+        Sqlite3Sql(QStringLiteral("replace into valid_hash(hash) values(?)")).addTextParam(recordHash));
+
+    if (fields.attachmentCount == 0) {
+        if (!known)
+            writeChild(record.message(), recordHash);
+        return;
+    }
+    if (known) {
+        sendBare(QStringLiteral("0"));
+        return;
+    }
+    bool stored = false;
+    if (!hashText(record.message()).isEmpty()) {
+        writeChild(record.textPart(), recordHash);
+        stored = true;
+    }
+    sendBare(QStringLiteral("1"));
+    stored = receiveAttachments(record, fields.attachmentCount) || stored;
+    // A record whose parts were all discarded is still known next time, so
+    // its attachments do not travel again; the empty child matches no message.
+    if (!stored) {
+        db.executeThrow(Sqlite3Sql(QStringLiteral("replace into parent_hash(child,parent) values('',?)"))
+                            .addTextParam(recordHash));
+    }
+}
+
+bool AndroidLoadSMSThread::receiveAttachments(const RecordMessages &record, int count)
+{
+    QSet<QString> usedNames;
+    bool stored = false;
+    for (int i = 0; i < count; ++i)
+        stored = receiveAttachment(record, usedNames) || stored;
+    return stored;
+}
+
+bool AndroidLoadSMSThread::receiveAttachment(const RecordMessages &record, QSet<QString> &usedNames)
+{
+    const QString headerLine = simpleprotocol::expectCommand(*m_socket, AttaWord, -1);
+    AttachmentHeader header;
+    if (!AttachmentHeader::parse(headerLine.mid(AttaWord.size()), header))
+        throw simpleprotocol::LocalException(*m_socket, QStringLiteral("$atta: command invalid param."));
+    const QString name = uniqueAttachmentName(attachmentFileName(header.name), usedNames);
+
+    TemporaryPartFile part(*m_socket);
+    const qint64 bytes = receivePartData(part, name);
+
+    if (hasMimePrefix(header.mime, "application/"))
+        return false;
+    if (header.mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0) {
+        const QString text = part.text().trimmed();
+        if (text.isEmpty())
+            return false;
+        writeChild(record.plainTextPart(text), record.recordHash());
+        return true;
+    }
+    _MsgAttachment attachment = record.mediaAttachment(header.mime, name, part.path(), bytes);
+    writeChild(record.mediaPart(attachment), record.recordHash());
+    return true;
+}
+
+qint64 AndroidLoadSMSThread::receivePartData(TemporaryPartFile &part, const QString &name)
+{
+    qint64 bytes = 0;
+    for (;;) {
+        throwIfCancelled(m_form);
+        const QString line = nextCommand();
+        if (line.startsWith(QLatin1Char('.'))) {
+            sendBare(QStringLiteral("."));
+            break;
+        }
+        const QByteArray chunk = QByteArray::fromBase64(line.toLatin1());
+        part.append(chunk);
+        bytes += chunk.size();
+        notifyProgress(m_form, QString(), -1,
+                       tr("Receiving %1(%L2 KB)").arg(name).arg(bytes / 1024));
+    }
+    throwIfCancelled(m_form);
+    part.finish();
+    return bytes;
+}
+
+void AndroidLoadSMSThread::writeChild(const _MsgMessage &message, const QString &recordHash)
+{
+    m_writer->write(message);
+    m_writer->database().executeThrow(
+        Sqlite3Sql(QStringLiteral("replace into parent_hash(child,parent) values(?,?)"))
+            .addTextParam(logicHash(message))
+            .addTextParam(recordHash));
+}
+
+void AndroidLoadSMSThread::pruneRecordsNotSeen(IOS6MessageDb &db)
+{
+    // A child that a record still on the phone also owns stays.
+    QStringList children;
+    Sqlite3Cursor stale = db.queryThrow(QStringLiteral(
+        "select child from parent_hash where parent not in (select hash from valid_hash)"
+        " and child not in (select child from parent_hash where parent in (select hash from valid_hash))"));
+    while (stale.moveNext())
+        children.append(stale.getText(0));
+
+    for (const QString &child : std::as_const(children)) {
+        Sqlite3Cursor found = db.queryThrow(
+            Sqlite3Sql(QStringLiteral("select rowid from message where logic_hash=?")).addTextParam(child));
+        if (!found.moveNext())
+            continue;
+        const qint64 rowid = found.getInt64(0);
+        qDebug("AndroidLoadSMSThread, remove old message %lld", rowid);
+        db.executeThrow(QStringLiteral("DELETE FROM message WHERE rowid=%1").arg(rowid));
+        db.executeThrow(QStringLiteral("DELETE FROM chat_message_join where message_id=%1").arg(rowid));
+        db.executeThrow(QStringLiteral("DELETE FROM message_attachment_join where message_id=%1").arg(rowid));
+    }
+    db.executeThrow(QStringLiteral("delete from parent_hash where parent not in (select hash from valid_hash)"));
+    db.executeThrow(QStringLiteral(
+        "DELETE FROM chat WHERE (SELECT 1 from chat_message_join WHERE chat_id=chat.rowid LIMIT 1) IS NULL"));
+}
+
+void AndroidLoadSMSThread::abandon()
+{
+    m_writer->abort();  // rollback, copied attachment files removed, closed
+    m_socket.reset();
+}
+
+QString AndroidLoadSMSThread::nextCommand()
+{
+    while (!m_socket->canReadLine()) {
+        throwIfCancelled(m_form);
+        // A closed or failed connection is reported by the read below.
+        if (!m_socket->waitForReadyRead(CancelPollMs) && m_socket->state() != QAbstractSocket::ConnectedState)
+            break;
+    }
+    return simpleprotocol::readCommand(*m_socket, -1);
+}
+
+void AndroidLoadSMSThread::sendBare(const QString &line)
+{
+    simpleprotocol::sendCommand(*m_socket, line, QString(), true, -1);
+}

@@ -1,0 +1,159 @@
+#include "android/DownloadRecord.h"
+
+#include "android/SimpleProtocol.h"
+#include "app/AppFolders.h"
+#include "store/AttachmentBody.h"
+#include "store/MessageIds.h"
+#include "store/MessageText.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace {
+
+const int MinimumFields = 6;
+const qint64 AppleEpochOffset = 978307200;  // Unix time of 2001-01-01 00:00 UTC
+const QChar AttachmentMarker(0xFFFC);
+
+} // namespace
+
+bool DownloadRecord::parse(const QString &argument, DownloadRecord &record)
+{
+    const QStringList fields = argument.split(QLatin1Char(','));
+    if (fields.size() < MinimumFields)
+        return false;
+    record.timeMs = fields.at(0).toLongLong();
+    record.fromMe = fields.at(1).toInt() == 1;
+    record.number = simpleprotocol::decodeText(fields.at(2));
+    record.contactName = simpleprotocol::decodeText(fields.at(3));
+    record.text = simpleprotocol::decodeText(fields.at(4));
+    record.subject = simpleprotocol::decodeText(fields.at(5));
+    record.attachmentCount = fields.size() > MinimumFields ? std::max(0, fields.at(6).toInt()) : 0;
+    return true;
+}
+
+qint32 DownloadRecord::date() const
+{
+    return qint32(timeMs / 1000 - AppleEpochOffset);
+}
+
+bool AttachmentHeader::parse(const QString &argument, AttachmentHeader &header)
+{
+    const qsizetype comma = argument.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return false;
+    // Received lines hold one character per byte; the name's bytes are UTF-8.
+    header.mime = argument.left(comma);
+    header.name = QString::fromUtf8(argument.mid(comma + 1).toLatin1());
+    return true;
+}
+
+QString attachmentFileName(const QString &sentName)
+{
+    QString name;
+    for (const QChar c : sentName) {
+        if (c.category() != QChar::Other_Control)
+            name.append(c);
+    }
+    name = sanitizeFileName(name);
+    static const QRegularExpression onlyDots(QStringLiteral("^\\.*$"));
+    return onlyDots.match(name).hasMatch() ? QStringLiteral("Unknown2") : name;
+}
+
+QString uniqueAttachmentName(const QString &name, QSet<QString> &used)
+{
+    QString unique = name;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > 0 ? name.left(dot) : name;
+    const QString suffix = dot > 0 ? name.mid(dot) : QString();
+    for (int n = 1; used.contains(unique.toLower()); ++n)
+        unique = QStringLiteral("%1(%2)%3").arg(stem).arg(n).arg(suffix);
+    used.insert(unique.toLower());
+    return unique;
+}
+
+RecordMessages::RecordMessages(const DownloadRecord &record, const QString &address)
+{
+    m_handle.id = address;
+    m_handle.service = QStringLiteral("SMS");
+    m_handle._ct_name = record.contactName;
+
+    m_chat.guid = QStringLiteral("SMS;-;") + address;
+    m_chat.style = 45;
+    m_chat.state = 3;
+    m_chat.chat_identifier = address;
+    m_chat.service_name = QStringLiteral("SMS");
+    m_chat.account_login = QStringLiteral("E:");
+    m_chat.handles.insert(QStringLiteral("0"), &m_handle);
+
+    _MsgMessage &m = m_message;
+    m.text = record.text;
+    m.subject = record.subject;
+    m.version = 10;
+    m.type = 0;
+    m.service = QStringLiteral("SMS");
+    m.account = QStringLiteral("e:");
+    m.error = 0;
+    m.date = m.date_read = m.date_delivered = record.date();
+    m.is_from_me = record.fromMe ? 1 : 0;
+    m.is_finished = m.is_prepared = m.is_read = m.is_sent = m.was_data_detected = 1;
+    m.handle = &m_handle;
+    m.chat = &m_chat;
+
+    m_recordHash = logicHash(m);
+    m.guid = guidFromBytes(m_recordHash.toUtf8());
+}
+
+void RecordMessages::renameByContent(_MsgMessage &message)
+{
+    message.guid = guidFromBytes(logicHash(message).toUtf8());
+}
+
+_MsgMessage RecordMessages::textPart() const
+{
+    _MsgMessage part = m_message;
+    part.text = hashText(m_message);
+    part.attachments.clear();
+    return part;
+}
+
+_MsgMessage RecordMessages::plainTextPart(const QString &text) const
+{
+    _MsgMessage part = m_message;
+    part.text = text;
+    part.attachments.clear();
+    renameByContent(part);
+    return part;
+}
+
+_MsgAttachment RecordMessages::mediaAttachment(const QString &mime, const QString &name,
+                                               const QString &localPath, qint64 bytes) const
+{
+    _MsgAttachment attachment;
+    attachment.guid = guidFromBytes((m_recordHash + name).toUtf8());
+    attachment.created_date = m_message.date;
+    attachment.filename = QStringLiteral("~/Library/SMS/Attachments/%1/%2/%3/%4")
+                              .arg(attachment.guid.mid(0, 2).toLower(), attachment.guid.mid(2, 2).toLower(),
+                                   attachment.guid, name);
+    const qsizetype slash = mime.indexOf(QLatin1Char('/'));
+    attachment.uti = QStringLiteral("public.") + (slash >= 0 ? mime.mid(slash + 1) : QString());
+    attachment.mime_type = mime;
+    attachment.transfer_state = 5;
+    attachment.is_outgoing = m_message.is_from_me;
+    attachment.transfer_name = name;
+    attachment.total_bytes = bytes;
+    attachment.localPath = localPath;
+    return attachment;
+}
+
+_MsgMessage RecordMessages::mediaPart(_MsgAttachment &attachment) const
+{
+    _MsgMessage part = m_message;
+    part.attachments.clear();
+    part.attachments.insert(QStringLiteral("0"), &attachment);
+    part.text = QString(AttachmentMarker);
+    renameByContent(part);
+    part.attributedBody = attachmentAttributedBody(attachment.guid);
+    return part;
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "store/MsgAttachment.h"
+#include "store/MsgChat.h"
+#include "store/MsgHandle.h"
+#include "store/MsgMessage.h"
+
+#include <QSet>
+#include <QString>
+
+// One "$sms:" record of a download: "time,from_me,number,name,text,subject[,n]"
+// with the four texts in Base64 of UTF-8 and the time in milliseconds since
+// 1970 UTC.
+struct DownloadRecord
+{
+    qint64 timeMs = 0;
+    bool fromMe = false;        // field 1 equals 1; any other value is received
+    QString number;
+    QString contactName;
+    QString text;
+    QString subject;
+    int attachmentCount = 0;    // field 6, 0 when absent or not a positive number
+
+    // False for a record of fewer than six fields, which is ignored.
+    static bool parse(const QString &argument, DownloadRecord &record);
+
+    // Seconds since 2001-01-01 UTC.
+    qint32 date() const;
+};
+
+// The header of an attachment, "$atta:" + "mime,name".
+struct AttachmentHeader
+{
+    QString mime;
+    QString name;  // as sent, not yet cleaned
+
+    // False when the header has no comma. The name is everything after the
+    // first comma, so a name holding commas stays whole; it is read as UTF-8.
+    static bool parse(const QString &argument, AttachmentHeader &header);
+};
+
+// The name an attachment is stored under: characters not allowed in file
+// names and control characters dropped, trimmed; "Unknown2" when nothing (or
+// only dots) is left.
+QString attachmentFileName(const QString &sentName);
+// `name`, or "stem(N).ext" with the first N that is not in `used`, so two parts
+// of one record never share a stored name. Adds the result to `used`.
+QString uniqueAttachmentName(const QString &name, QSet<QString> &used);
+
+// The chat, handle and message a download record becomes, and the messages
+// made from its parts. Every message returned refers to this object's chat
+// and handle, so it must outlive them.
+class RecordMessages
+{
+public:
+    // `address` is the record's number as normalised for the phone's country.
+    RecordMessages(const DownloadRecord &record, const QString &address);
+    RecordMessages(const RecordMessages &) = delete;
+    RecordMessages &operator=(const RecordMessages &) = delete;
+
+    // The record's message, its guid derived from the record hash.
+    const _MsgMessage &message() const { return m_message; }
+    // logicHash of the record's message: the key of the bookkeeping tables.
+    const QString &recordHash() const { return m_recordHash; }
+
+    // The record's own text (U+FFFC removed), without attachments.
+    _MsgMessage textPart() const;
+    // A text/plain part: the part's text as the whole message.
+    _MsgMessage plainTextPart(const QString &text) const;
+    // The attachment record of a media part whose bytes are in `localPath`.
+    _MsgAttachment mediaAttachment(const QString &mime, const QString &name, const QString &localPath,
+                                   qint64 bytes) const;
+    // A media part: U+FFFC and exactly this attachment.
+    _MsgMessage mediaPart(_MsgAttachment &attachment) const;
+
+private:
+    // Content hash and guid follow the message's current content.
+    static void renameByContent(_MsgMessage &message);
+
+    _MsgHandle m_handle;
+    _MsgChat m_chat;
+    _MsgMessage m_message;
+    QString m_recordHash;
+};

@@ -1,0 +1,57 @@
+#include "android/TemporaryPartFile.h"
+
+#include "android/LocalException.h"
+#include "store/MessageIds.h"
+
+#include <QDir>
+
+#include <stdexcept>
+
+namespace {
+
+[[noreturn]] void fail(const QString &text)
+{
+    throw std::runtime_error(text.toUtf8().toStdString());
+}
+
+} // namespace
+
+TemporaryPartFile::TemporaryPartFile(QAbstractSocket &agent)
+    : m_file(QDir(QDir::tempPath()).filePath(newGuid()))
+{
+    if (!m_file.open(QIODevice::WriteOnly)) {
+        throw simpleprotocol::LocalException(
+            agent, QStringLiteral("Create %1 error. %2").arg(m_file.fileName(), m_file.errorString()));
+    }
+}
+
+TemporaryPartFile::~TemporaryPartFile()
+{
+    m_file.remove();
+}
+
+void TemporaryPartFile::append(const QByteArray &bytes)
+{
+    if (m_file.write(bytes) != bytes.size())
+        failWrite();
+}
+
+void TemporaryPartFile::finish()
+{
+    if (!m_file.flush())
+        failWrite();
+    m_file.close();
+}
+
+QString TemporaryPartFile::text() const
+{
+    QFile file(m_file.fileName());
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("read %1 error. %2").arg(file.fileName(), file.errorString()));
+    return QString::fromUtf8(file.readAll());
+}
+
+void TemporaryPartFile::failWrite() const
+{
+    fail(QStringLiteral("write %1 error. %2").arg(m_file.fileName(), m_file.errorString()));
+}
