@@ -25,10 +25,18 @@ ExportMessagesDb::~ExportMessagesDb()
 
 void ExportMessagesDb::begin()
 {
-    m_copiedFiles.clear();
-    m_createdFolders.clear();
+    forgetRun();
     m_db.beginTransaction();
     m_running = true;
+}
+
+void ExportMessagesDb::forgetRun()
+{
+    m_copiedFiles.clear();
+    m_createdFolders.clear();
+    m_chatRowids.clear();
+    m_handleRowids.clear();
+    m_chatHandleLinks.clear();
 }
 
 void ExportMessagesDb::end()
@@ -40,8 +48,7 @@ void ExportMessagesDb::end()
         throw;
     }
     m_running = false;
-    m_copiedFiles.clear();
-    m_createdFolders.clear();
+    forgetRun();
     m_db.close();
 }
 
@@ -52,6 +59,7 @@ void ExportMessagesDb::abort()
     if (m_running)
         removeCopiedFiles();
     m_running = false;
+    forgetRun();
     m_db.close();
 }
 
@@ -64,9 +72,7 @@ void ExportMessagesDb::write(const _MsgMessage &message)
         return;
     }
     const _MsgChat &chat = *message.chat;
-    qint64 chatRowid = m_db.chatRowidByGuid(chat.guid);
-    if (chatRowid == 0)
-        chatRowid = m_db.insertChat(chat);
+    const qint64 chatRowid = this->chatRowid(chat);
 
     const qint64 handleRowid = message.handle ? linkedHandleRowid(chatRowid, *message.handle) : 0;
     const QString hash = logicHash(message);
@@ -80,16 +86,34 @@ void ExportMessagesDb::write(const _MsgMessage &message)
         writeAttachment(messageRowid, *attachment);
 }
 
+qint64 ExportMessagesDb::chatRowid(const _MsgChat &chat)
+{
+    qint64 &known = m_chatRowids[chat.guid];
+    if (known == 0) {
+        const qint64 stored = m_db.chatRowidByGuid(chat.guid);
+        known = stored != 0 ? stored : m_db.insertChat(chat);
+    }
+    return known;
+}
+
 qint64 ExportMessagesDb::linkedHandleRowid(qint64 chatRowid, const _MsgHandle &handle)
 {
-    qint64 rowid = m_db.handleRowid(handle);
-    if (rowid == 0) {
-        rowid = m_db.insertHandle(handle);
-        m_db.joinChatHandle(chatRowid, rowid);
-    } else if (!m_db.chatHasHandle(chatRowid, rowid)) {
-        m_db.joinChatHandle(chatRowid, rowid);
+    qint64 &known = m_handleRowids[qMakePair(handle.id, handle.service)];
+    if (known == 0) {
+        known = m_db.handleRowid(handle);
+        if (known == 0) {
+            known = m_db.insertHandle(handle);
+            m_db.joinChatHandle(chatRowid, known);
+            m_chatHandleLinks.insert(qMakePair(chatRowid, known));
+        }
     }
-    return rowid;
+    const QPair<qint64, qint64> link(chatRowid, known);
+    if (!m_chatHandleLinks.contains(link)) {
+        if (!m_db.chatHasHandle(chatRowid, known))
+            m_db.joinChatHandle(chatRowid, known);
+        m_chatHandleLinks.insert(link);
+    }
+    return known;
 }
 
 qint64 ExportMessagesDb::storedMessageRowid(const _MsgMessage &message, const QString &hash)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QHash>
+#include <QPair>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -40,6 +43,7 @@ public:
     IOS6MessageDb &database() { return m_db; }
 
 private:
+    qint64 chatRowid(const _MsgChat &chat);
     // The handle's row id, inserted when unknown, and linked to the chat.
     qint64 linkedHandleRowid(qint64 chatRowid, const _MsgHandle &handle);
     qint64 storedMessageRowid(const _MsgMessage &message, const QString &hash);
@@ -49,9 +53,16 @@ private:
     void copyAttachmentFile(const _MsgAttachment &attachment);
     void rememberMissingFolders(const QString &folder);
     void removeCopiedFiles();
+    void forgetRun();
 
     IOS6MessageDb m_db;
     bool m_running = false;
+    // Answers of chat and handle lookups already given in this run. The run's
+    // transaction keeps other writers out, so they hold until it ends; most
+    // messages of a run share a few chats and handles.
+    QHash<QString, qint64> m_chatRowids;                     // by chat guid
+    QHash<QPair<QString, QString>, qint64> m_handleRowids;   // by (id, service)
+    QSet<QPair<qint64, qint64>> m_chatHandleLinks;           // (chat, handle) rows known
     // What this run added to the folder, undone when it does not commit.
     QStringList m_copiedFiles;
     QStringList m_createdFolders;

@@ -12,6 +12,7 @@
 #include "country/CountryLibDb.h"
 #include "store/AttachmentPaths.h"
 #include "store/IOSContactsMemDb.h"
+#include "store/InsertStatement.h"
 #include "store/MessageIds.h"
 #include "store/MsgDataSet.h"
 #include "store/RecordColumns.h"
@@ -51,6 +52,7 @@ const ColumnUpgrade kMessageUpgrades[] = {
 constexpr int kChatUpgradeLine = 122;
 constexpr int kFirstMessageUpgradeLine = 127;
 constexpr int kMessageUpgradeLineStep = 3;
+constexpr int kPageCacheKb = 32 * 1024;
 
 // Triggers copied from phone message stores call these; here they do nothing.
 void returnZero(sqlite3_context *context, int, sqlite3_value **)
@@ -68,18 +70,6 @@ QString readSchemaScript()
     if (nul >= 0)
         bytes.truncate(nul);
     return QString::fromLocal8Bit(bytes);
-}
-
-void setIfSet(Sqlite3Row &row, const QString &column, const QString &value)
-{
-    if (!value.isEmpty())
-        row.insert(column, value);
-}
-
-void setIfSet(Sqlite3Row &row, const QString &column, const QByteArray &value)
-{
-    if (!value.isEmpty())
-        row.insert(column, value);
 }
 
 } // namespace
@@ -115,6 +105,7 @@ void IOS6MessageDb::ensureOpen()
             createSchema();
         }
         registerNoOpFunctions();
+        enlargePageCache();
         loadTableMap();
     } catch (...) {
         // Closed again, so the next operation retries instead of working on a
@@ -201,10 +192,20 @@ void IOS6MessageDb::registerNoOpFunctions()
     }
 }
 
+void IOS6MessageDb::enlargePageCache()
+{
+    // A merge probes the guid and content-hash indexes at random; with
+    // SQLite's default 2 MB of cache a large database is read from disk
+    // again and again. Pages are only allocated as they are used.
+    executeThrow(QStringLiteral("PRAGMA cache_size=-%1").arg(kPageCacheKb));
+}
+
 void IOS6MessageDb::loadTableMap()
 {
     m_tables.clear();
-    m_mentions.clear();
+    m_mentions[0].clear();
+    m_mentions[1].clear();
+    m_insertTexts.clear();
     Sqlite3Cursor cursor = queryThrow(QStringLiteral("select * from sqlite_master where type='table'"));
     while (cursor.moveNext())
         m_tables.insert(cursor.getText(QStringLiteral("name")), cursor.getText(QStringLiteral("sql")));
@@ -213,12 +214,12 @@ void IOS6MessageDb::loadTableMap()
 bool IOS6MessageDb::tableMentions(const QString &table, const QString &text, Qt::CaseSensitivity cs)
 {
     ensureOpen();
-    const QString key = table + QLatin1Char('\n') + text + QLatin1Char(cs == Qt::CaseSensitive ? 's' : 'i');
-    const auto known = m_mentions.constFind(key);
-    if (known != m_mentions.cend())
-        return known.value();
+    QHash<QString, bool> &known = m_mentions[cs == Qt::CaseSensitive ? 0 : 1][table];
+    const auto found = known.constFind(text);
+    if (found != known.cend())
+        return found.value();
     const bool mentioned = m_tables.value(table).contains(text, cs);
-    m_mentions.insert(key, mentioned);
+    known.insert(text, mentioned);
     return mentioned;
 }
 
@@ -271,9 +272,9 @@ bool IOS6MessageDb::chatHasHandle(qint64 chatRowid, qint64 handleRowid)
 {
     ensureOpen();
     Sqlite3Cursor cursor = queryThrow(
-        QStringLiteral("select 1 from chat_handle_join where chat_id=%1 and handle_id=%2")
-            .arg(chatRowid)
-            .arg(handleRowid));
+        Sqlite3Sql(QStringLiteral("select 1 from chat_handle_join where chat_id=? and handle_id=?"))
+            .addInt64Param(chatRowid)
+            .addInt64Param(handleRowid));
     return cursor.moveNext();
 }
 
@@ -306,29 +307,33 @@ qint64 IOS6MessageDb::attachmentRowidByGuid(const _MsgAttachment &attachment)
 
 // ---------------------------------------------------------------- merge inserts
 
+qint64 IOS6MessageDb::insert(const InsertStatement &row)
+{
+    ensureOpen();
+    executeThrow(row.sql(m_insertTexts));
+    return lastInsertId();
+}
+
 qint64 IOS6MessageDb::insertChat(const _MsgChat &chat)
 {
     if (chat.service_name != QLatin1String("SMS") && chat.service_name != QLatin1String("iMessage"))
         fail(QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:%1").arg(chat.service_name));
-    ensureOpen();
     const QString table = QStringLiteral("chat");
-    Sqlite3Row row;
-    row.insert(QStringLiteral("guid"), chat.guid);
-    row.insert(QStringLiteral("style"), chat.style);
-    row.insert(QStringLiteral("state"), chat.state);
-    setIfSet(row, QStringLiteral("account_id"), chat.account_id);
-    row.insert(QStringLiteral("chat_identifier"), chat.chat_identifier);
-    row.insert(QStringLiteral("service_name"), chat.service_name);
-    setIfSet(row, QStringLiteral("room_name"), chat.room_name);
-    row.insert(QStringLiteral("account_login"), chat.account_login);
-    row.insert(QStringLiteral("is_archived"), chat.is_archived);
+    InsertStatement row(table);
+    row.text("guid", chat.guid)
+        .integer("style", chat.style)
+        .integer("state", chat.state)
+        .textIfSet("account_id", chat.account_id)
+        .text("chat_identifier", chat.chat_identifier)
+        .text("service_name", chat.service_name)
+        .textIfSet("room_name", chat.room_name)
+        .text("account_login", chat.account_login)
+        .integer("is_archived", chat.is_archived);
     if (tableMentions(table, QStringLiteral("display_name")))
-        setIfSet(row, QStringLiteral("display_name"), chat.display_name);
-    if (tableMentions(table, QStringLiteral("group_id"))) {
-        row.insert(QStringLiteral("group_id"),
-                   chat.group_id.isEmpty() ? guidFromBytes(chat.guid.toUtf8()) : chat.group_id);
-    }
-    const qint64 chatRowid = insertRow(row, table);
+        row.textIfSet("display_name", chat.display_name);
+    if (tableMentions(table, QStringLiteral("group_id")))
+        row.text("group_id", chat.group_id.isEmpty() ? guidFromBytes(chat.guid.toUtf8()) : chat.group_id);
+    const qint64 chatRowid = insert(row);
 
     for (const _MsgHandle *handle : chat.handles) {
         qint64 rowid = handleRowid(*handle);
@@ -341,148 +346,149 @@ qint64 IOS6MessageDb::insertChat(const _MsgChat &chat)
 
 qint64 IOS6MessageDb::insertHandle(const _MsgHandle &handle)
 {
-    ensureOpen();
-    Sqlite3Row row;
-    row.insert(QStringLiteral("id"), handle.id);
-    setIfSet(row, QStringLiteral("country"), handle.country);
-    row.insert(QStringLiteral("service"), handle.service);
-    setIfSet(row, QStringLiteral("uncanonicalized_id"), handle.uncanonicalized_id);
+    InsertStatement row(QStringLiteral("handle"));
+    row.text("id", handle.id)
+        .textIfSet("country", handle.country)
+        .text("service", handle.service)
+        .textIfSet("uncanonicalized_id", handle.uncanonicalized_id);
     if (hasHandleColumn(QStringLiteral("_ct_name")))
-        row.insert(QStringLiteral("_ct_name"), handle._ct_name);
+        row.text("_ct_name", handle._ct_name);
     if (hasHandleColumn(QStringLiteral("_photo")))
-        row.insert(QStringLiteral("_photo"), handle._photo);
-    return insertRow(row, QStringLiteral("handle"));
+        row.blob("_photo", handle._photo);
+    return insert(row);
 }
 
 qint64 IOS6MessageDb::insertMessage(const _MsgMessage &message, qint64 handleRowid,
                                     qint64 otherHandleRowid, const QString &hash)
 {
-    ensureOpen();
     const QString table = QStringLiteral("message");
     const auto present = [&](const QString &column) { return tableMentions(table, column); };
-    Sqlite3Row row;
-    row.insert(QStringLiteral("guid"), message.guid);
-    row.insert(QStringLiteral("text"), message.text);
-    row.insert(QStringLiteral("replace"), message.replace);
-    setIfSet(row, QStringLiteral("service_center"), message.service_center);
-    row.insert(QStringLiteral("handle_id"), handleRowid);
-    setIfSet(row, QStringLiteral("subject"), message.subject);
-    setIfSet(row, QStringLiteral("country"), message.country);
-    setIfSet(row, QStringLiteral("attributedBody"), message.attributedBody);
-    row.insert(QStringLiteral("version"), message.version);
-    row.insert(QStringLiteral("type"), message.type);
-    row.insert(QStringLiteral("service"), message.service);
-    row.insert(QStringLiteral("account"), message.account);
-    row.insert(QStringLiteral("account_guid"), message.account_guid);
-    row.insert(QStringLiteral("error"), message.error);
-    row.insert(QStringLiteral("date"), message.date);
-    row.insert(QStringLiteral("date_read"), message.date_read);
-    row.insert(QStringLiteral("date_delivered"), message.date_delivered);
-    row.insert(QStringLiteral("is_delivered"), message.is_delivered);
-    row.insert(QStringLiteral("is_finished"), message.is_finished);
-    row.insert(QStringLiteral("is_emote"), message.is_emote);
-    row.insert(QStringLiteral("is_from_me"), message.is_from_me);
-    row.insert(QStringLiteral("is_empty"), message.is_empty);
-    row.insert(QStringLiteral("is_delayed"), message.is_delayed);
-    row.insert(QStringLiteral("is_auto_reply"), message.is_auto_reply);
-    row.insert(QStringLiteral("is_prepared"), message.is_prepared);
-    row.insert(QStringLiteral("is_read"), message.is_read);
-    row.insert(QStringLiteral("is_system_message"), message.is_system_message);
-    row.insert(QStringLiteral("is_sent"), message.is_sent);
-    row.insert(QStringLiteral("has_dd_results"), message.has_dd_results);
-    row.insert(QStringLiteral("is_service_message"), message.is_service_message);
-    row.insert(QStringLiteral("is_forward"), message.is_forward);
-    row.insert(QStringLiteral("was_downgraded"), message.was_downgraded);
-    row.insert(QStringLiteral("is_archive"), message.is_archive);
-    row.insert(QStringLiteral("cache_has_attachments"), message.cache_has_attachments);
-    row.insert(QStringLiteral("cache_roomnames"), message.cache_roomnames);
-    row.insert(QStringLiteral("was_data_detected"), message.was_data_detected);
-    row.insert(QStringLiteral("was_deduplicated"), message.was_deduplicated);
+    InsertStatement row(table);
+    row.text("guid", message.guid)
+        .text("text", message.text)
+        .integer("replace", message.replace)
+        .textIfSet("service_center", message.service_center)
+        .integer("handle_id", handleRowid)
+        .textIfSet("subject", message.subject)
+        .textIfSet("country", message.country)
+        .blobIfSet("attributedBody", message.attributedBody)
+        .integer("version", message.version)
+        .integer("type", message.type)
+        .text("service", message.service)
+        .text("account", message.account)
+        .text("account_guid", message.account_guid)
+        .integer("error", message.error)
+        .integer("date", message.date)
+        .integer("date_read", message.date_read)
+        .integer("date_delivered", message.date_delivered)
+        .integer("is_delivered", message.is_delivered)
+        .integer("is_finished", message.is_finished)
+        .integer("is_emote", message.is_emote)
+        .integer("is_from_me", message.is_from_me)
+        .integer("is_empty", message.is_empty)
+        .integer("is_delayed", message.is_delayed)
+        .integer("is_auto_reply", message.is_auto_reply)
+        .integer("is_prepared", message.is_prepared)
+        .integer("is_read", message.is_read)
+        .integer("is_system_message", message.is_system_message)
+        .integer("is_sent", message.is_sent)
+        .integer("has_dd_results", message.has_dd_results)
+        .integer("is_service_message", message.is_service_message)
+        .integer("is_forward", message.is_forward)
+        .integer("was_downgraded", message.was_downgraded)
+        .integer("is_archive", message.is_archive)
+        .integer("cache_has_attachments", message.cache_has_attachments)
+        .text("cache_roomnames", message.cache_roomnames)
+        .integer("was_data_detected", message.was_data_detected)
+        .integer("was_deduplicated", message.was_deduplicated);
 
+    // Columns of later versions, written when the file has them.
     const struct {
-        QString column;
+        const char *column;
         qint32 value;
     } optionalInts[] = {
-        {QStringLiteral("is_audio_message"), message.is_audio_message},
-        {QStringLiteral("is_played"), message.is_played},
-        {QStringLiteral("date_played"), message.date_played},
-        {QStringLiteral("item_type"), message.item_type},
+        {"is_audio_message", message.is_audio_message},
+        {"is_played", message.is_played},
+        {"date_played", message.date_played},
+        {"item_type", message.item_type},
     };
     for (const auto &field : optionalInts) {
-        if (present(field.column))
-            row.insert(field.column, field.value);
+        if (present(QLatin1String(field.column)))
+            row.integer(field.column, field.value);
     }
     if (otherHandleRowid > 0 && present(QStringLiteral("other_handle")))
-        row.insert(QStringLiteral("other_handle"), otherHandleRowid);
+        row.integer("other_handle", otherHandleRowid);
     if (present(QStringLiteral("group_title")))
-        setIfSet(row, QStringLiteral("group_title"), message.group_title);
+        row.textIfSet("group_title", message.group_title);
     const struct {
-        QString column;
+        const char *column;
         qint32 value;
     } laterInts[] = {
-        {QStringLiteral("group_action_type"), message.group_action_type},
-        {QStringLiteral("share_status"), message.share_status},
-        {QStringLiteral("share_direction"), message.share_direction},
-        {QStringLiteral("is_expirable"), message.is_expirable},
-        {QStringLiteral("expire_state"), message.expire_state},
-        {QStringLiteral("message_action_type"), message.message_action_type},
+        {"group_action_type", message.group_action_type},
+        {"share_status", message.share_status},
+        {"share_direction", message.share_direction},
+        {"is_expirable", message.is_expirable},
+        {"expire_state", message.expire_state},
+        {"message_action_type", message.message_action_type},
     };
     for (const auto &field : laterInts) {
-        if (present(field.column))
-            row.insert(field.column, field.value);
+        if (present(QLatin1String(field.column)))
+            row.integer(field.column, field.value);
     }
     if (present(QStringLiteral("logic_hash")))
-        row.insert(QStringLiteral("logic_hash"), hash.isEmpty() ? logicHash(message) : hash);
-    return insertRow(row, table);
+        row.text("logic_hash", hash.isEmpty() ? logicHash(message) : hash);
+    return insert(row);
 }
 
 qint64 IOS6MessageDb::insertAttachment(const _MsgAttachment &attachment)
 {
-    ensureOpen();
     const QString table = QStringLiteral("attachment");
-    Sqlite3Row row;
-    row.insert(QStringLiteral("guid"), attachment.guid);
-    row.insert(QStringLiteral("created_date"), attachment.created_date);
-    row.insert(QStringLiteral("start_date"), attachment.start_date);
-    row.insert(QStringLiteral("filename"), attachment.filename);
-    row.insert(QStringLiteral("uti"), attachment.uti);
-    row.insert(QStringLiteral("mime_type"), attachment.mime_type);
-    row.insert(QStringLiteral("transfer_state"), attachment.transfer_state);
-    row.insert(QStringLiteral("is_outgoing"), attachment.is_outgoing);
+    InsertStatement row(table);
+    row.text("guid", attachment.guid)
+        .integer("created_date", attachment.created_date)
+        .integer("start_date", attachment.start_date)
+        .text("filename", attachment.filename)
+        .text("uti", attachment.uti)
+        .text("mime_type", attachment.mime_type)
+        .integer("transfer_state", attachment.transfer_state)
+        .integer("is_outgoing", attachment.is_outgoing);
     if (tableMentions(table, QStringLiteral("user_info")))
-        setIfSet(row, QStringLiteral("user_info"), attachment.user_info);
+        row.blobIfSet("user_info", attachment.user_info);
     if (tableMentions(table, QStringLiteral("transfer_name")))
-        setIfSet(row, QStringLiteral("transfer_name"), attachment.transfer_name);
+        row.textIfSet("transfer_name", attachment.transfer_name);
     if (tableMentions(table, QStringLiteral("total_bytes")))
-        row.insert(QStringLiteral("total_bytes"), attachment.total_bytes);
-    return insertRow(row, table);
+        row.integer("total_bytes", attachment.total_bytes);
+    return insert(row);
 }
 
 // ---------------------------------------------------------------- links and chat updates
+// Row ids are bound rather than written into the text: the merge runs these
+// for every message, and one text per statement lets the connection keep a
+// single prepared statement for each instead of preparing anew every time.
 
 void IOS6MessageDb::joinChatHandle(qint64 chatRowid, qint64 handleRowid)
 {
     ensureOpen();
-    executeThrow(QStringLiteral("replace into chat_handle_join(chat_id,handle_id) values(%1,%2)")
-                     .arg(chatRowid)
-                     .arg(handleRowid));
+    executeThrow(Sqlite3Sql(QStringLiteral("replace into chat_handle_join(chat_id,handle_id) values(?,?)"))
+                     .addInt64Param(chatRowid)
+                     .addInt64Param(handleRowid));
 }
 
 void IOS6MessageDb::joinChatMessage(qint64 chatRowid, qint64 messageRowid)
 {
     ensureOpen();
-    executeThrow(QStringLiteral("replace into chat_message_join(chat_id,message_id) values(%1,%2)")
-                     .arg(chatRowid)
-                     .arg(messageRowid));
+    executeThrow(Sqlite3Sql(QStringLiteral("replace into chat_message_join(chat_id,message_id) values(?,?)"))
+                     .addInt64Param(chatRowid)
+                     .addInt64Param(messageRowid));
 }
 
 void IOS6MessageDb::joinMessageAttachment(qint64 messageRowid, qint64 attachmentRowid)
 {
     ensureOpen();
     executeThrow(
-        QStringLiteral("replace into message_attachment_join(message_id,attachment_id) values(%1,%2)")
-            .arg(messageRowid)
-            .arg(attachmentRowid));
+        Sqlite3Sql(QStringLiteral("replace into message_attachment_join(message_id,attachment_id) values(?,?)"))
+            .addInt64Param(messageRowid)
+            .addInt64Param(attachmentRowid));
 }
 
 void IOS6MessageDb::setLastAddressedHandle(qint64 chatRowid, const QString &id)
@@ -497,10 +503,10 @@ void IOS6MessageDb::updateChatLast(qint64 chatRowid, qint32 date)
 {
     if (!hasLastColumn())
         return;
-    executeThrow(QStringLiteral("update chat set _last=%1 where rowid=%2 and _last < %3")
-                     .arg(date)
-                     .arg(chatRowid)
-                     .arg(date));
+    executeThrow(Sqlite3Sql(QStringLiteral("update chat set _last=? where rowid=? and _last < ?"))
+                     .addIntParam(date)
+                     .addInt64Param(chatRowid)
+                     .addIntParam(date));
 }
 
 // ---------------------------------------------------------------- deletion

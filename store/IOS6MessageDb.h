@@ -11,6 +11,7 @@
 
 class CountryLibDb;
 class IOSContactsMemDb;
+class InsertStatement;
 class _MsgAttachment;
 class _MsgChat;
 class _MsgHandle;
@@ -69,9 +70,11 @@ public:
     qint64 messageRowidByGuid(const QString &guid);
     qint64 attachmentRowidByGuid(const _MsgAttachment &attachment);
 
-    // Merge inserts; each returns the new row id. insertChat also finds or
-    // inserts the chat's handles and links them; it refuses (runtime error) a
-    // service other than "SMS" or "iMessage". insertMessage stores
+    // Merge inserts; each returns the new row id. Optional texts and blobs
+    // are written only when set, columns of later versions only when the
+    // file has them; the rest take the schema's defaults. insertChat also
+    // finds or inserts the chat's handles and links them; it refuses (runtime
+    // error) a service other than "SMS" or "iMessage". insertMessage stores
     // `handleRowid` as handle_id, `otherHandleRowid` as other_handle when it
     // is positive, and `hash` (logicHash(message) when empty) as logic_hash.
     qint64 insertChat(const _MsgChat &chat);
@@ -101,12 +104,14 @@ private:
                             const QString &sql);
     void executeNumbered(int line, const QString &sql);
     void registerNoOpFunctions();
+    void enlargePageCache();
     void loadTableMap();
     // Whether the stored CREATE statement of `table` names `text`; memoised,
     // since the inserts ask for every row.
     bool tableMentions(const QString &table, const QString &text,
                        Qt::CaseSensitivity cs = Qt::CaseSensitive);
     qint64 firstRowid(const Sqlite3Sql &sql);
+    qint64 insert(const InsertStatement &row);
 
     void loadChatRows(MsgDataSet &set);
     void computeChatLast(MsgDataSet &set);
@@ -126,5 +131,7 @@ private:
     std::unique_ptr<IOSContactsMemDb> m_contacts;
     std::unique_ptr<CountryLibDb> m_countries;
     QMap<QString, QString> m_tables;
-    QHash<QString, bool> m_mentions;
+    // [case-sensitive, ignoring case][table][text] -> mentioned
+    QHash<QString, QHash<QString, bool>> m_mentions[2];
+    QHash<QByteArray, QString> m_insertTexts;  // see InsertStatement
 };

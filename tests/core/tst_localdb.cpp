@@ -1,6 +1,7 @@
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "store/AttachmentPaths.h"
+#include "store/InsertStatement.h"
 
 #include "core/tst_localdb_fixtures.h"
 
@@ -276,6 +277,31 @@ private slots:
         QCOMPARE(raw.scalar(QStringLiteral("select count(*) from handle")), qint64(1));
         raw.exec(QStringLiteral("DELETE FROM chat_handle_join"));
         QCOMPARE(raw.scalar(QStringLiteral("select count(*) from handle")), qint64(0));
+    }
+
+    void insertTextsAreSharedByRowsWithTheSameColumns()
+    {
+        QHash<QByteArray, QString> texts;
+        InsertStatement first(QStringLiteral("message"));
+        first.text("guid", QStringLiteral("a")).integer("replace", 1).textIfSet("subject", QString());
+        InsertStatement second(QStringLiteral("message"));
+        second.text("guid", QStringLiteral("b")).integer("replace", 2).textIfSet("subject", QString());
+        InsertStatement withSubject(QStringLiteral("message"));
+        withSubject.text("guid", QStringLiteral("c")).integer("replace", 0).textIfSet("subject", QStringLiteral("s"));
+        InsertStatement otherTable(QStringLiteral("chat"));
+        otherTable.text("guid", QStringLiteral("d")).integer("replace", 0);
+
+        const Sqlite3Sql a = first.sql(texts);
+        QCOMPARE(a.sql(), QStringLiteral("insert into message(\"guid\",\"replace\") values(?,?)"));
+        QCOMPARE(a.params(), QList<QVariant>({QStringLiteral("a"), qint64(1)}));
+        const Sqlite3Sql b = second.sql(texts);
+        QCOMPARE(b.sql(), a.sql());
+        QCOMPARE(b.params().first().toString(), QStringLiteral("b"));
+        QCOMPARE(withSubject.sql(texts).sql(),
+                 QStringLiteral("insert into message(\"guid\",\"replace\",\"subject\") values(?,?,?)"));
+        QCOMPARE(otherTable.sql(texts).sql(), QStringLiteral("insert into chat(\"guid\",\"replace\") values(?,?)"));
+        QCOMPARE(texts.size(), 3);
+        QCOMPARE(InsertStatement(QStringLiteral("t")).sql(texts).sql(), QStringLiteral("insert into t default values"));
     }
 
     // ------------------------------------------------------------ attachment paths

@@ -460,6 +460,27 @@ private slots:
         QCOMPARE(raw.scalar(QStringLiteral("select count(*) from message where length(guid)=36")), qint64(2));
     }
 
+    void statementsArePreparedOncePerKind()
+    {
+        const QString folder = env->newFolder(QStringLiteral("prepared"));
+        SetBuilder b;
+        _MsgHandle *h1 = b.handle(QStringLiteral("+919876543210"));
+        _MsgHandle *h2 = b.handle(QStringLiteral("+919876543211"));
+        _MsgChat *group = b.chat(QStringLiteral("g"), {h1, h2});
+        for (int i = 0; i < 200; ++i)
+            b.message(group, i % 2 ? h1 : h2, 100 + i, QStringLiteral("message %1").arg(i));
+        ExportMessagesDb writer(folder, QString());
+        writer.begin();
+        const int before = writer.database().statementPrepareCount();
+        for (const _MsgMessage *m : b.messages())
+            writer.write(*m);
+        writer.end();
+        // Row ids are bound, not written into the statements, so 200 messages
+        // need no more statements than a handful.
+        QVERIFY2(writer.database().statementPrepareCount() - before < 20,
+                 qPrintable(QString::number(writer.database().statementPrepareCount() - before)));
+    }
+
     void messageWithoutChatIsSkipped()
     {
         const QString folder = env->newFolder(QStringLiteral("nochat"));
