@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need.
+# Installs the Debian packages the build, the tests and the demo need, or the
+# packages named on the command line (the data generators in tools/ use that).
 # Idempotent and non-interactive; refreshes the package lists only when
 # something is missing.
 set -euo pipefail
 
-packages=(
+default_packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-5compat-dev
     qt6-tools-dev qt6-l10n-tools libqt6opengl6-dev libgl-dev libvulkan-dev
     libsqlite3-dev fonts-dejavu-core
     xvfb xauth libgl1-mesa-dri poppler-utils
 )
+if [ $# -gt 0 ]; then packages=("$@"); else packages=("${default_packages[@]}"); fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,7 +7,7 @@ class _MsgAttachment;
 
 // The serialised rich body of a message that is one attachment: a typed-stream
 // archive of an attributed string "\uFFFC" carrying the file-transfer GUID
-// `guid` and message part 0. The GUID's UTF-8 length is written in the stream's
+// `guid` and the message-part index zero. The GUID's UTF-8 length is written in the stream's
 // integer encoding (one byte below 128, so 36 for a newGuid() GUID).
 QByteArray attachmentAttributedBody(const QString &guid);
 

@@ -14,22 +14,7 @@ res="$(cd "$res" && pwd)"
 
 needed=(oxygen-icon-theme imagemagick)
 
-install_missing_tools() {
-    local missing=()
-    for p in "${needed[@]}"; do
-        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$p")
-        fi
-    done
-    [ ${#missing[@]} -eq 0 ] && return
-    echo "Installing: ${missing[*]}"
-    local sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
-install_missing_tools
+bash "$(dirname "${BASH_SOURCE[0]}")/../scripts/install-deps.sh" "${needed[@]}"
 
 # The Debian ImageMagick binaries; a "convert" earlier in PATH may be something else.
 IM=/usr/bin/convert
