@@ -17,24 +17,37 @@ QString attachmentRelativePath(const QString &filename)
     return path;
 }
 
-QString pathInsideFolder(const QString &root, const QString &relative)
+QString pathInsideFolder(const QString &base, const QString &relative, const QString &allowed)
 {
     if (relative.isEmpty() || QDir::isAbsolutePath(relative))
         return QString();
-    const QString cleanRoot = QDir::cleanPath(QDir(root).absolutePath());
-    const QString resolved = QDir::cleanPath(cleanRoot + QLatin1Char('/') + relative);
-    const QString prefix = cleanRoot.endsWith(QLatin1Char('/')) ? cleanRoot
-                                                                : cleanRoot + QLatin1Char('/');
+    const QString resolved =
+        QDir::cleanPath(QDir::cleanPath(QDir(base).absolutePath()) + QLatin1Char('/') + relative);
+    QString prefix = QDir::cleanPath(QDir(allowed).absolutePath());
+    if (!prefix.endsWith(QLatin1Char('/')))
+        prefix += QLatin1Char('/');
     if (!resolved.startsWith(prefix) || resolved.size() == prefix.size())
         return QString();
     return resolved;
 }
 
+QString pathInsideFolder(const QString &root, const QString &relative)
+{
+    return pathInsideFolder(root, relative, root);
+}
+
+QString attachmentsDir(const QString &fileRelayDir)
+{
+    return fileRelayDir + QStringLiteral("/var/mobile/Library/SMS/Attachments");
+}
+
 QString attachmentFilePath(const QString &fileRelayDir, const QString &filename)
 {
-    const QString path = pathInsideFolder(fileRelayDir, attachmentRelativePath(filename));
-    if (path.isEmpty())
-        qWarning().noquote() << QStringLiteral("attachment name leaves the database folder, no file used: %1")
-                                    .arg(filename);
+    const QString path =
+        pathInsideFolder(fileRelayDir, attachmentRelativePath(filename), attachmentsDir(fileRelayDir));
+    if (path.isEmpty()) {
+        qWarning().noquote()
+            << QStringLiteral("attachment name leaves the attachments folder, no file used: %1").arg(filename);
+    }
     return path;
 }

@@ -158,18 +158,21 @@ void ExportMessagesDb::copyAttachmentFile(const _MsgAttachment &attachment)
 {
     if (attachment.filename.isEmpty())
         return;
-    // Empty when the stored name would lead outside the database folder: the
+    // Empty when the stored name would lead outside the attachments folder: the
     // row is kept, the file is not copied (localPath() logs it).
     const QString target = m_db.localPath(attachment.filename);
     if (target.isEmpty() || QFileInfo::exists(target))
         return;
     const QString folder = QFileInfo(target).absolutePath();
-    rememberMissingFolders(folder);
+    if (m_running)
+        rememberMissingFolders(folder);
     QDir().mkpath(folder);
-    if (QFile::copy(attachment.localPath, target))
-        m_copiedFiles.append(target);
-    else
+    if (QFile::copy(attachment.localPath, target)) {
+        if (m_running)
+            m_copiedFiles.append(target);
+    } else {
         qWarning().noquote() << QStringLiteral("cannot copy attachment %1 to %2").arg(attachment.localPath, target);
+    }
 }
 
 void ExportMessagesDb::rememberMissingFolders(const QString &folder)

@@ -22,6 +22,10 @@ class _MsgHandle;
 // closes the connection. A run that ends any other way (abort(), or the
 // writer destroyed without end()) is rolled back and the attachment files it
 // copied are removed again, so the folder is left as it was.
+//
+// Within a run the writer remembers which chats, handles and chat-handle
+// links exist; a caller that deletes such rows through database() should do
+// so after its last write().
 class ExportMessagesDb : public AbsFormatExport<_MsgMessage>
 {
 public:

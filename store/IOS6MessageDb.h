@@ -57,7 +57,8 @@ public:
     bool hasHandleColumn(const QString &name);
 
     // The file of an attachment's stored name on this computer, or an empty
-    // string when the name would lead outside the database folder.
+    // string (logged) when the name would lead outside the folder's
+    // attachments folder, e.g. out of the database folder or onto sms.db.
     QString localPath(const QString &filename) const;
 
     // Merge lookups; 0 (false) when nothing matches.

@@ -310,18 +310,22 @@ private slots:
     {
         QTest::addColumn<QString>("filename");
         QTest::addColumn<QString>("expected");  // relative to file-relay; empty: refused
-        QTest::newRow("stored form") << "~/Library/SMS/Attachments/ab/cd/X/y.jpg"
-                                     << "var/mobile/Library/SMS/Attachments/ab/cd/X/y.jpg";
-        QTest::newRow("leading slash") << "/~/Library/a.jpg" << "var/mobile/Library/a.jpg";
-        QTest::newRow("forbidden characters") << "~/Library/a:b*c?d\"e<f>g|h.jpg" << "var/mobile/Library/abcdefgh.jpg";
-        QTest::newRow("drive letter loses its colon") << "C:/Windows/x.dll" << "C/Windows/x.dll";
-        QTest::newRow("dots that stay inside") << "~/Library/../Library/a.jpg" << "var/mobile/Library/a.jpg";
+        const QString dir = QStringLiteral("var/mobile/Library/SMS/Attachments/");
+        QTest::newRow("stored form") << "~/Library/SMS/Attachments/ab/cd/X/y.jpg" << dir + "ab/cd/X/y.jpg";
+        QTest::newRow("phone store form") << "/var/mobile/Library/SMS/Attachments/ab/X/y.jpg" << dir + "ab/X/y.jpg";
+        QTest::newRow("leading slash") << "/~/Library/SMS/Attachments/a.jpg" << dir + "a.jpg";
+        QTest::newRow("forbidden characters") << "~/Library/SMS/Attachments/a:b*c?d\"e<f>g|h.jpg"
+                                              << dir + "abcdefgh.jpg";
+        QTest::newRow("dots that stay inside") << "~/Library/SMS/Attachments/ab/../cd/a.jpg" << dir + "cd/a.jpg";
+        QTest::newRow("the database file") << "~/Library/SMS/Attachments/ab/cd/X/../../../../sms.db" << "";
+        QTest::newRow("the address book") << "~/Library/AddressBook/AddressBook.sqlitedb" << "";
+        QTest::newRow("drive letter") << "C:/Windows/x.dll" << "";
         QTest::newRow("climbs out") << "~/../../../escape.jpg" << "";
         QTest::newRow("climbs out far") << "~/Library/SMS/Attachments/ab/cd/X/../../../../../../../../../x" << "";
         QTest::newRow("backslashes climb out") << "~\\..\\..\\..\\escape.jpg" << "";
         QTest::newRow("absolute after the mapping") << "//etc/passwd" << "";
         QTest::newRow("only dots") << ".." << "";
-        QTest::newRow("the folder itself") << "~/../.." << "";
+        QTest::newRow("the attachments folder itself") << "~/Library/SMS/Attachments/ab/.." << "";
     }
 
     void attachmentPaths()
@@ -331,7 +335,7 @@ private slots:
         const QString folder = env->newFolder(QStringLiteral("paths"));
         IOS6MessageDb db(folder, QString());
         if (expected.isEmpty())
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("leaves the database folder")));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("leaves the attachments folder")));
         const QString path = db.localPath(filename);
         QCOMPARE(path, expected.isEmpty() ? QString() : folder + QStringLiteral("/file-relay/") + expected);
         if (!path.isEmpty())
@@ -342,6 +346,8 @@ private slots:
     {
         QCOMPARE(pathInsideFolder(QStringLiteral("/data/db"), QStringLiteral("../db2/x")), QString());
         QCOMPARE(pathInsideFolder(QStringLiteral("/data/db"), QStringLiteral("a/x")), QStringLiteral("/data/db/a/x"));
+        QCOMPARE(pathInsideFolder(QStringLiteral("/data/db"), QStringLiteral("a2/x"), QStringLiteral("/data/db/a")),
+                 QString());
     }
 
     // ------------------------------------------------------------ loading
@@ -535,22 +541,36 @@ private slots:
             QVERIFY(m->chat->messages.contains(QString::number(m->rowid)));
     }
 
+    void attachmentLeavingTheFolderGetsNoLocalPath_data()
+    {
+        QTest::addColumn<QString>("filename");
+        QTest::addColumn<QString>("target");  // where the name points, relative to the folder
+        QTest::newRow("outside the folder") << "~/../../../../secret.txt" << "../secret.txt";
+        // Deleting or extracting the attachment would delete or copy the database.
+        QTest::newRow("the database itself") << "~/Library/SMS/Attachments/ab/cd/X/../../../../sms.db"
+                                             << "file-relay/var/mobile/Library/SMS/sms.db";
+    }
+
     void attachmentLeavingTheFolderGetsNoLocalPath()
     {
+        QFETCH(QString, filename);
+        QFETCH(QString, target);
         const QString folder = env->newFolder(QStringLiteral("evil"));
         SetBuilder b;
         _MsgHandle *h = b.handle(QStringLiteral("+919876543210"));
         _MsgMessage *m = b.message(b.chat(QStringLiteral("c1"), {h}), h, 1, QStringLiteral("x"));
-        b.attachment(m, QString(), QString(), QStringLiteral("~/../../../../secret.txt"));
+        b.attachment(m, QString(), QString(), filename);
         merge(folder, b);
-        // A file where the naive mapping would point.
-        writeFile(QDir::cleanPath(folder + QStringLiteral("/file-relay/var/mobile/../../../secret.txt")), "secret");
+        const QString pointedAt = QDir::cleanPath(folder + QLatin1Char('/') + target);
+        if (!QFileInfo::exists(pointedAt))
+            writeFile(pointedAt, "secret");
 
         IOS6MessageDb db(folder, QString());
         MsgDataSet set;
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("leaves the database folder")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("leaves the attachments folder")));
         db.messages(set, 0);
         QCOMPARE(set.attachments.size(), 1);
+        QCOMPARE(set.attachments.first()->filename, filename);
         QCOMPARE(set.attachments.first()->localPath, QString());
         QCOMPARE(set.messages.first()->attachments.size(), 1);
     }

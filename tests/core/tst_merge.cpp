@@ -332,6 +332,8 @@ private slots:
         QTest::newRow("backslashes") << "~\\..\\..\\..\\..\\..\\escape.jpg";
         QTest::newRow("deep dots") << "~/Library/SMS/Attachments/ab/cd/G/../../../../../../../../../escape.jpg";
         QTest::newRow("absolute") << "//ESCAPE_ROOT/escape.jpg";
+        QTest::newRow("next to the database") << "~/Library/SMS/Attachments/ab/cd/G/../../../../escape.jpg";
+        QTest::newRow("onto the database") << "~/Library/SMS/Attachments/ab/cd/G/../../../../sms.db";
     }
 
     void attachmentNameLeavingTheFolderIsNeverWritten()
@@ -349,7 +351,7 @@ private slots:
         _MsgHandle *h = b.handle(QStringLiteral("+919876543210"));
         _MsgMessage *m = b.message(b.chat(QStringLiteral("c"), {h}), h, 5, QStringLiteral("x"));
         b.attachment(m, source, QStringLiteral("payload.jpg"), filename);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("leaves the database folder")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("leaves the attachments folder")));
         merge(folder, b);
 
         // Only the database file appeared; no payload anywhere.
@@ -358,7 +360,7 @@ private slots:
             added.removeOne(file);
         for (const QString &file : std::as_const(added))
             QVERIFY2(!file.endsWith(QLatin1String(".jpg")), qPrintable(file));
-        RawDb raw(smsDbPath(folder));
+        RawDb raw(smsDbPath(folder));  // still a database, not the payload
         QCOMPARE(raw.scalar(QStringLiteral("select count(*) from attachment")), qint64(1));
         QCOMPARE(raw.text(QStringLiteral("select filename from attachment")), filename);
         QCOMPARE(raw.scalar(QStringLiteral("select count(*) from message_attachment_join")), qint64(1));
