@@ -1,0 +1,90 @@
+#include "views/BubbleHtml.h"
+
+#include "store/EmojiScanner.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace {
+
+bool isXmlChar(QChar c)
+{
+    const char16_t unit = c.unicode();
+    if (unit < 0x20)
+        return unit == 0x09 || unit == 0x0A || unit == 0x0D;
+    return unit != 0xFFFE && unit != 0xFFFF;
+}
+
+QString withoutNonXmlChars(const QString &text)
+{
+    if (std::all_of(text.cbegin(), text.cend(), isXmlChar))
+        return text;
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text) {
+        if (isXmlChar(c))
+            kept.append(c);
+    }
+    return kept;
+}
+
+QString emojiPicture(const QString &key)
+{
+    return QStringLiteral("<img src=\"emoji/%1.png\" />").arg(key);
+}
+
+const QString kBubbleCells = QStringLiteral(
+    "<div class=\"bb_bg top_left\"></div><div class=\"bb_bg top_middle\"></div>"
+    "<div class=\"bb_bg top_right\"></div><div class=\"bb_bg middle_left\"></div>"
+    "<div class=\"bb_bg middle_middle\"></div><div class=\"bb_bg middle_right\"></div>"
+    "<div class=\"bb_bg bottom_left\"></div><div class=\"bb_bg bottom_middle\"></div>"
+    "<div class=\"bb_bg bottom_right\"></div>");
+
+} // namespace
+
+QString textToBubbleHtml(const QString &text)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("\r?\n"));
+    QString html = withoutNonXmlChars(text);
+    html.replace(QLatin1Char('&'), QLatin1String("&amp;"));
+    html.replace(QLatin1Char('<'), QLatin1String("&lt;"));
+    html.replace(QLatin1Char('>'), QLatin1String("&gt;"));
+    html.replace(lineBreak, QStringLiteral("<br/>"));
+    return replaceEmoji(html, emojiPicture);
+}
+
+QString bubbleDiv(const QString &content, bool sent, const QString &name)
+{
+    QString html;
+    if (!name.isEmpty()) {
+        html += QStringLiteral("<div class=\"ct_left\">%1</div><div class=\"clear\"></div>")
+                    .arg(textToBubbleHtml(name));
+    }
+    html += QStringLiteral("<div class=\"%1\">").arg(sent ? QStringLiteral("bb2") : QStringLiteral("bb1"));
+    html += kBubbleCells;
+    html += content;
+    html += QStringLiteral("</div><div class=\"clear\"></div>");
+    return html;
+}
+
+QString imageLink(const QString &targetPath, const QString &picturePath, const QString &attributes)
+{
+    const QString picture = !picturePath.isEmpty() && QFileInfo(picturePath).isFile()
+                                ? fileUrlText(picturePath)
+                                : QStringLiteral("bubble/empty_photo.jpg");
+    return QStringLiteral("<a href=\"%1\"><img src=\"%2\" %3 /></a>")
+        .arg(xmlEscaped(fileUrlText(targetPath)), xmlEscaped(picture), attributes);
+}
+
+QString fileUrlText(const QString &path)
+{
+    return QUrl::fromLocalFile(path).toString();
+}
+
+QString xmlEscaped(const QString &text)
+{
+    return withoutNonXmlChars(text).toHtmlEscaped();
+}
