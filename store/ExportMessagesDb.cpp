@@ -32,8 +32,6 @@ void ExportMessagesDb::begin()
 
 void ExportMessagesDb::forgetRun()
 {
-    m_copiedFiles.clear();
-    m_createdFolders.clear();
     m_chatRowids.clear();
     m_handleRowids.clear();
     m_chatHandleLinks.clear();
@@ -42,11 +40,13 @@ void ExportMessagesDb::forgetRun()
 void ExportMessagesDb::end()
 {
     try {
+        m_copier.wait();  // the files are in place when the rows become visible
         m_db.endTransaction(true);
     } catch (...) {
         abort();
         throw;
     }
+    m_copier.keep();
     m_running = false;
     forgetRun();
     m_db.close();
@@ -57,7 +57,9 @@ void ExportMessagesDb::abort()
     if (m_running && m_db.isOpen())
         m_db.endTransaction(false);
     if (m_running)
-        removeCopiedFiles();
+        m_copier.undo();
+    else
+        m_copier.keep();  // copies of writes outside a run are not taken back
     m_running = false;
     forgetRun();
     m_db.close();
@@ -158,38 +160,10 @@ void ExportMessagesDb::copyAttachmentFile(const _MsgAttachment &attachment)
 {
     if (attachment.filename.isEmpty())
         return;
-    // Empty when the stored name would lead outside the attachments folder: the
-    // row is kept, the file is not copied (localPath() logs it).
+    // Empty when the stored name would lead outside the attachments folder:
+    // the row is kept, the file is not copied (localPath() logs it).
     const QString target = m_db.localPath(attachment.filename);
     if (target.isEmpty() || QFileInfo::exists(target))
         return;
-    const QString folder = QFileInfo(target).absolutePath();
-    if (m_running)
-        rememberMissingFolders(folder);
-    QDir().mkpath(folder);
-    if (QFile::copy(attachment.localPath, target)) {
-        if (m_running)
-            m_copiedFiles.append(target);
-    } else {
-        qWarning().noquote() << QStringLiteral("cannot copy attachment %1 to %2").arg(attachment.localPath, target);
-    }
-}
-
-void ExportMessagesDb::rememberMissingFolders(const QString &folder)
-{
-    for (QString path = folder; !QFileInfo::exists(path); path = QFileInfo(path).absolutePath())
-        m_createdFolders.append(path);
-}
-
-void ExportMessagesDb::removeCopiedFiles()
-{
-    for (const QString &file : std::as_const(m_copiedFiles))
-        QFile::remove(file);
-    // Deepest first; a folder that is not empty stays.
-    std::sort(m_createdFolders.begin(), m_createdFolders.end(),
-              [](const QString &a, const QString &b) { return a.size() > b.size(); });
-    for (const QString &folder : std::as_const(m_createdFolders))
-        QDir().rmdir(folder);
-    m_copiedFiles.clear();
-    m_createdFolders.clear();
+    m_copier.copy(attachment.localPath, target);
 }

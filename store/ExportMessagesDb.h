@@ -4,9 +4,9 @@
 #include <QPair>
 #include <QSet>
 #include <QString>
-#include <QStringList>
 
 #include "ops/AbsFormatExport.h"
+#include "store/AttachmentCopier.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MsgMessage.h"
 
@@ -43,6 +43,9 @@ public:
     void end() override;
     // Drops the run: rollback, removal of the files it copied, close.
     void abort();
+    // Attachment files are copied beside the database work; this returns
+    // when the copies asked for so far are done. end() and abort() wait too.
+    void waitForCopies() { m_copier.wait(); }
 
     IOS6MessageDb &database() { return m_db; }
 
@@ -55,8 +58,6 @@ private:
                             const QString &hash);
     void writeAttachment(qint64 messageRowid, const _MsgAttachment &attachment);
     void copyAttachmentFile(const _MsgAttachment &attachment);
-    void rememberMissingFolders(const QString &folder);
-    void removeCopiedFiles();
     void forgetRun();
 
     IOS6MessageDb m_db;
@@ -67,7 +68,6 @@ private:
     QHash<QString, qint64> m_chatRowids;                     // by chat guid
     QHash<QPair<QString, QString>, qint64> m_handleRowids;   // by (id, service)
     QSet<QPair<qint64, qint64>> m_chatHandleLinks;           // (chat, handle) rows known
-    // What this run added to the folder, undone when it does not commit.
-    QStringList m_copiedFiles;
-    QStringList m_createdFolders;
+    // Copies the run's attachment files; undone when the run does not commit.
+    AttachmentCopier m_copier;
 };

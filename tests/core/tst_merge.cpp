@@ -1,3 +1,4 @@
+#include "store/AttachmentCopier.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageIds.h"
@@ -308,6 +309,38 @@ private slots:
         QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/file-relay/var/mobile/Library/SMS/Attachments")));
     }
 
+    void sourceMayGoAsSoonAsWriteReturns_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("small, copied beside the database work") << 20 * 1024;
+        QTest::newRow("large, copied at once") << int(AttachmentCopier::kQueuedFileLimit) + 1;
+    }
+
+    void sourceMayGoAsSoonAsWriteReturns()
+    {
+        // A phone download hands over temporary files and removes each one
+        // right after write().
+        QFETCH(int, size);
+        const QString folder = env->newFolder(QStringLiteral("temp-source"));
+        const QString source = env->path(QStringLiteral("src/part.bin"));
+        QByteArray content(size, Qt::Uninitialized);
+        for (int i = 0; i < size; ++i)
+            content[i] = char(i * 7);
+        writeFile(source, content);
+        SetBuilder b;
+        _MsgHandle *h = b.handle(QStringLiteral("+919876543210"));
+        _MsgMessage *m = b.message(b.chat(QStringLiteral("c"), {h}), h, 5, QStringLiteral("x"));
+        _MsgAttachment *a = b.attachment(m, source, QStringLiteral("part.bin"));
+
+        ExportMessagesDb writer(folder, QString());
+        writer.begin();
+        writer.write(*m);
+        QVERIFY(QFile::remove(source));
+        writer.end();
+        IOS6MessageDb paths(folder, QString());
+        QCOMPARE(readFile(paths.localPath(a->filename)), content);
+    }
+
     void existingTargetFileIsNotOverwritten()
     {
         const QString folder = env->newFolder(QStringLiteral("keep"));
@@ -407,6 +440,7 @@ private slots:
                     break;
                 writer.write(*m);
             }
+            writer.waitForCopies();
             QVERIFY(filesBelow(folder).size() > filesBefore.size());  // the copy happened
             try {
                 writer.write(*failing);
