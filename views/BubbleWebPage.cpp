@@ -32,7 +32,11 @@ bool BubbleWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type
 {
     Q_UNUSED(isMainFrame);
     if (type == NavigationTypeLinkClicked) {
-        emit linkClicked(url);
+        // Reported after this refusal has been processed: a receiver that
+        // loads another page from here would otherwise see that load
+        // cancelled along with the refused one.
+        QMetaObject::invokeMethod(
+            this, [this, url] { emit linkClicked(url); }, Qt::QueuedConnection);
         return false;
     }
     return isLocalScheme(url);

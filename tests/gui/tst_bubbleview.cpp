@@ -12,6 +12,7 @@
 #include "views/BubbleWebPage.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QPainter>
 #include <QRadialGradient>
@@ -19,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -37,6 +39,26 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// Runs the event loop until `done()` holds or the time-out passes. Unlike
+// QTest::qWaitFor it never sleeps, so the engine's many small steps run at
+// full speed.
+template <typename Predicate>
+bool spinUntil(Predicate done, int timeout = kTimeout)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&loop, &done] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
+    poll.start(5);
+    loop.exec();
+    return done();
+}
+
 // Runs a script in the program's own script world (page scripts are off) and
 // waits for its result.
 QVariant evaluate(QWebEnginePage *page, const QString &script)
@@ -51,7 +73,7 @@ QVariant evaluate(QWebEnginePage *page, const QString &script)
         result->value = value;
         result->done = true;
     });
-    (void)QTest::qWaitFor([&result] { return result->done; }, kTimeout);
+    spinUntil([&result] { return result->done; });
     return result->value;
 }
 
@@ -59,7 +81,7 @@ QString plainText(QWebEnginePage *page)
 {
     auto text = std::make_shared<std::optional<QString>>();
     page->toPlainText([text](const QString &t) { *text = t; });
-    (void)QTest::qWaitFor([&text] { return text->has_value(); }, kTimeout);
+    spinUntil([&text] { return text->has_value(); });
     return text->value_or(QString());
 }
 
@@ -127,7 +149,7 @@ struct Pane
     // Waits until `count` pages have been shown since the pane was made.
     bool waitForLoad(int count)
     {
-        return QTest::qWaitFor([this, count] { return loads >= count; }, kTimeout) && loads == count;
+        return spinUntil([this, count] { return loads >= count; }) && loads == count;
     }
 
     qreal scrollY() const { return view.page()->scrollPosition().y(); }
