@@ -24,6 +24,12 @@ namespace {
 
 // How often a wait for the agent looks at the cancel flag.
 const int CancelPollMs = 200;
+// The agent may send faster than the cache is written; what waits here is
+// bounded, the rest stays in the system's socket buffers. Longer lines still
+// work: they are taken out piece by piece.
+const qint64 ReadBufferBytes = 1 << 20;
+// Vacuum when more than 1 / VacuumFreeShare of the file's pages are free.
+const qint64 VacuumFreeShare = 10;
 
 const QLatin1String CountWord("$count:");
 const QLatin1String BatchWord("$batch:");
@@ -76,14 +82,30 @@ void AndroidLoadSMSThread::download()
 
     const QString url = simpleprotocol::downloadUrl(simpleprotocol::nextAgentPort());
     m_socket = connectAgent(*m_device, url, agentTimings().connectTimeoutMs);
+    m_socket->setReadBufferSize(ReadBufferBytes);
     receiveExchange();
     sendBare(ByeWord);
     m_socket.reset();
 
+    storeNewChildren(db);
+    storeSeenRecords(db);
     pruneRecordsNotSeen(db);
     m_writer->end();  // commits and closes
+    vacuumWhenWorthIt(db);
+}
+
+void AndroidLoadSMSThread::vacuumWhenWorthIt(IOS6MessageDb &db)
+{
+    // Vacuum gives back the space of what was removed; when little is free it
+    // would only rewrite the whole file for nothing.
     db.ensureOpen();
-    db.executeThrow(QStringLiteral("vacuum"));
+    Sqlite3Cursor pages = db.queryThrow(QStringLiteral(
+        "select (select freelist_count from pragma_freelist_count), (select page_count from pragma_page_count)"));
+    if (pages.moveNext() && pages.getInt64(0) * VacuumFreeShare > pages.getInt64(1)) {
+        pages = Sqlite3Cursor();
+        db.executeThrow(QStringLiteral("vacuum"));
+    }
+    pages = Sqlite3Cursor();
     db.close();
 }
 
@@ -104,6 +126,33 @@ void AndroidLoadSMSThread::prepareBookkeeping(IOS6MessageDb &db)
     }
     db.executeThrow(QStringLiteral("delete from valid_hash"));
     db.executeThrow(QStringLiteral("update sqlite_sequence set seq=0 where name='valid_hash'"));
+
+    // Asking the table once per record would cost an index search each time;
+    // the set answers the same question from memory. The rows of this run are
+    // written at its end (nothing reads them before), in index order.
+    m_knownRecords.clear();
+    m_seenRecords.clear();
+    m_newChildren.clear();
+    Sqlite3Cursor parents = db.queryThrow(QStringLiteral("select distinct parent from parent_hash"));
+    while (parents.moveNext())
+        m_knownRecords.insert(hashKey(parents.getText(0)));
+}
+
+QByteArray AndroidLoadSMSThread::hashKey(const QString &hash)
+{
+    return QByteArray::fromHex(hash.toLatin1());
+}
+
+void AndroidLoadSMSThread::storeSeenRecords(IOS6MessageDb &db)
+{
+    // In index order: appending to the index is much cheaper than inserting
+    // at random places, and nothing reads the table before this point.
+    QList<QByteArray> seen(m_seenRecords.begin(), m_seenRecords.end());
+    std::sort(seen.begin(), seen.end());
+    for (const QByteArray &key : std::as_const(seen)) {
+        db.executeThrow(Sqlite3Sql(QStringLiteral("replace into valid_hash(hash) values(?)"))
+                            .addTextParam(QString::fromLatin1(key.toHex())));
+    }
 }
 
 void AndroidLoadSMSThread::receiveExchange()
@@ -140,6 +189,8 @@ void AndroidLoadSMSThread::receiveBatch()
 
 void AndroidLoadSMSThread::reportRecordProgress()
 {
+    if (!m_pacer.due(m_received == m_total))
+        return;
     notifyProgress(m_form, QString(), progressPercent(m_received, m_total),
                    QStringLiteral("sms: %1/%2").arg(m_received).arg(m_total));
 }
@@ -152,12 +203,9 @@ void AndroidLoadSMSThread::processRecord(const QString &argument)
     const RecordMessages record(fields, m_countries->normalise(fields.number));
     const QString &recordHash = record.recordHash();
 
-    IOS6MessageDb &db = m_writer->database();
-    const bool known = db.queryThrow(Sqlite3Sql(QStringLiteral("select 1 from parent_hash where parent=?"))
-                                         .addTextParam(recordHash))
-                           .moveNext();
-    db.executeThrow(
-        Sqlite3Sql(QStringLiteral("replace into valid_hash(hash) values(?)")).addTextParam(recordHash));
+    const QByteArray recordKey = hashKey(recordHash);
+    const bool known = m_knownRecords.contains(recordKey);
+    m_seenRecords.insert(recordKey);
 
     if (fields.attachmentCount == 0) {
         if (!known)
@@ -177,10 +225,8 @@ void AndroidLoadSMSThread::processRecord(const QString &argument)
     stored = receiveAttachments(record, fields.attachmentCount) || stored;
     // A record whose parts were all discarded is still known next time, so
     // its attachments do not travel again; the empty child matches no message.
-    if (!stored) {
-        db.executeThrow(Sqlite3Sql(QStringLiteral("replace into parent_hash(child,parent) values('',?)"))
-                            .addTextParam(recordHash));
-    }
+    if (!stored)
+        rememberChild(QByteArray(), recordKey);
 }
 
 bool AndroidLoadSMSThread::receiveAttachments(const RecordMessages &record, int count)
@@ -200,11 +246,13 @@ bool AndroidLoadSMSThread::receiveAttachment(const RecordMessages &record, QSet<
         throw simpleprotocol::LocalException(*m_socket, QStringLiteral("$atta: command invalid param."));
     const QString name = uniqueAttachmentName(attachmentFileName(header.name), usedNames);
 
-    TemporaryPartFile part(*m_socket);
-    const qint64 bytes = receivePartData(part, name);
-
-    if (hasMimePrefix(header.mime, "application/"))
+    if (hasMimePrefix(header.mime, "application/")) {
+        // Discarded (layouts, documents): its data is read, no file is needed.
+        receivePartData(nullptr, name);
         return false;
+    }
+    TemporaryPartFile part(*m_socket);
+    const qint64 bytes = receivePartData(&part, name);
     if (header.mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0) {
         const QString text = part.text().trimmed();
         if (text.isEmpty())
@@ -217,7 +265,7 @@ bool AndroidLoadSMSThread::receiveAttachment(const RecordMessages &record, QSet<
     return true;
 }
 
-qint64 AndroidLoadSMSThread::receivePartData(TemporaryPartFile &part, const QString &name)
+qint64 AndroidLoadSMSThread::receivePartData(TemporaryPartFile *part, const QString &name)
 {
     qint64 bytes = 0;
     for (;;) {
@@ -228,23 +276,40 @@ qint64 AndroidLoadSMSThread::receivePartData(TemporaryPartFile &part, const QStr
             break;
         }
         const QByteArray chunk = QByteArray::fromBase64(line.toLatin1());
-        part.append(chunk);
+        if (part)
+            part->append(chunk);
         bytes += chunk.size();
-        notifyProgress(m_form, QString(), -1,
-                       tr("Receiving %1(%L2 KB)").arg(name).arg(bytes / 1024));
+        if (m_pacer.due())
+            notifyProgress(m_form, QString(), -1, tr("Receiving %1(%L2 KB)").arg(name).arg(bytes / 1024));
     }
     throwIfCancelled(m_form);
-    part.finish();
+    if (part)
+        part->finish();
     return bytes;
 }
 
 void AndroidLoadSMSThread::writeChild(const _MsgMessage &message, const QString &recordHash)
 {
     m_writer->write(message);
-    m_writer->database().executeThrow(
-        Sqlite3Sql(QStringLiteral("replace into parent_hash(child,parent) values(?,?)"))
-            .addTextParam(logicHash(message))
-            .addTextParam(recordHash));
+    rememberChild(hashKey(logicHash(message)), hashKey(recordHash));
+}
+
+void AndroidLoadSMSThread::rememberChild(const QByteArray &childKey, const QByteArray &recordKey)
+{
+    m_newChildren.append({recordKey, childKey});
+    m_knownRecords.insert(recordKey);
+}
+
+void AndroidLoadSMSThread::storeNewChildren(IOS6MessageDb &db)
+{
+    // Sorted by record, so the parent index grows at its end.
+    std::sort(m_newChildren.begin(), m_newChildren.end());
+    for (const auto &[recordKey, childKey] : std::as_const(m_newChildren)) {
+        db.executeThrow(Sqlite3Sql(QStringLiteral("replace into parent_hash(child,parent) values(?,?)"))
+                            .addTextParam(QString::fromLatin1(childKey.toHex()))
+                            .addTextParam(QString::fromLatin1(recordKey.toHex())));
+    }
+    m_newChildren.clear();
 }
 
 void AndroidLoadSMSThread::pruneRecordsNotSeen(IOS6MessageDb &db)
@@ -281,7 +346,7 @@ void AndroidLoadSMSThread::abandon()
 
 QString AndroidLoadSMSThread::nextCommand()
 {
-    while (!m_socket->canReadLine()) {
+    while (!m_socket->canReadLine() && m_socket->bytesAvailable() < ReadBufferBytes) {
         throwIfCancelled(m_form);
         // A closed or failed connection is reported by the read below.
         if (!m_socket->waitForReadyRead(CancelPollMs) && m_socket->state() != QAbstractSocket::ConnectedState)

@@ -1,7 +1,11 @@
 #pragma once
 
 #include "android/AgentConnection.h"
+#include "ops/WorkerNotify.h"
 
+#include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QThread>
@@ -11,7 +15,6 @@
 class CountryLibDb;
 class ExportMessagesDb;
 class IOS6MessageDb;
-class ProgressReporter;
 class RecordMessages;
 class TemporaryPartFile;
 class _MsgMessage;
@@ -56,10 +59,17 @@ private:
     // The media and text/plain parts of a record; false when nothing was stored.
     bool receiveAttachments(const RecordMessages &record, int count);
     bool receiveAttachment(const RecordMessages &record, QSet<QString> &usedNames);
-    // Data lines up to "." into `part`; the byte count.
-    qint64 receivePartData(TemporaryPartFile &part, const QString &name);
+    // Data lines up to "." into `part` (dropped when null); the byte count.
+    qint64 receivePartData(TemporaryPartFile *part, const QString &name);
     void writeChild(const _MsgMessage &message, const QString &recordHash);
+    // Notes a parent_hash row (an empty child when nothing was stored).
+    void rememberChild(const QByteArray &childKey, const QByteArray &recordKey);
+    void storeNewChildren(IOS6MessageDb &db);
+    void storeSeenRecords(IOS6MessageDb &db);
     void pruneRecordsNotSeen(IOS6MessageDb &db);
+    void vacuumWhenWorthIt(IOS6MessageDb &db);
+    // A record hash (32 hex digits) as its 16 bytes, the key of the sets below.
+    static QByteArray hashKey(const QString &hash);
     void abandon();
 
     // The next command; the wait for it notices a cancel.
@@ -73,6 +83,10 @@ private:
     AgentSocket m_socket;
     int m_total = -1;
     int m_received = 0;
+    ProgressPacer m_pacer;  // record and chunk reports, a few per second
+    QSet<QByteArray> m_knownRecords;  // parents in parent_hash, kept current
+    QSet<QByteArray> m_seenRecords;   // what goes into valid_hash
+    QList<QPair<QByteArray, QByteArray>> m_newChildren;  // (record, child) for parent_hash
     std::unique_ptr<ExportMessagesDb> m_writer;
     std::unique_ptr<CountryLibDb> m_countries;
 };

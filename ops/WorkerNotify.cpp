@@ -71,3 +71,11 @@ int progressPercent(qint64 done, qint64 total)
         return -1;
     return int(std::trunc(double(done) * 100.0 / double(total)));
 }
+
+bool ProgressPacer::due(bool force)
+{
+    if (!force && m_clock.isValid() && m_clock.elapsed() < m_intervalMs)
+        return false;
+    m_clock.start();
+    return true;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <atomic>
@@ -69,3 +70,19 @@ void throwIfCancelled(const ProgressReporter *target);
 // floor(done * 100 / total) computed in floating point; a negative total gives
 // a negative value (the bar keeps its value), a zero total gives -1.
 int progressPercent(qint64 done, qint64 total);
+
+// Paces the reports of a worker that handles many small items: one report per
+// interval is all a person can read, and each costs a queued call.
+class ProgressPacer
+{
+public:
+    explicit ProgressPacer(int intervalMs = 50) : m_intervalMs(intervalMs) {}
+
+    // True for the first call, when `force` is set (e.g. the last item), and
+    // once the interval has passed since the last true answer.
+    bool due(bool force = false);
+
+private:
+    QElapsedTimer m_clock;
+    int m_intervalMs;
+};

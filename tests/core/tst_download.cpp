@@ -603,7 +603,6 @@ private slots:
         QCOMPARE(run.maximumValue, 100);
         const int records = int(store.messages().size());
         QCOMPARE(run.lastRecordText, QStringLiteral("sms: %1/%1").arg(records));
-        QVERIFY(run.lastText.startsWith(QLatin1String("Receiving clip.mp4(")));
         QVERIFY(phone.waitForExchangesEnded(1));
         QCOMPARE(phone.counter("exchangesCompleted"), 1);
         QCOMPARE(phone.counter("attachmentBytesSent"), store.partBytesTotal());
@@ -721,8 +720,10 @@ private slots:
                                      << false << "storage busy";
         QTest::newRow("bad attachment header") << QStringList{"--malformed-atta"} << -1 << false
                                                << "$atta: command invalid param.";
-        QTest::newRow("cancelled between records") << QStringList() << 120 << false << "";
-        QTest::newRow("cancelled inside an attachment") << QStringList() << -1 << true << "";
+        // Reports come a few times a second; a slowed phone makes them many.
+        QTest::newRow("cancelled between records") << QStringList{"--slow", "3"} << 5 << false << "";
+        QTest::newRow("cancelled inside an attachment") << QStringList{"--slow", "3", "--chunk-size", "512"} << -1
+                                                        << true << "";
     }
 
     void unfinishedDownloadLeavesTheCacheAsItWas()

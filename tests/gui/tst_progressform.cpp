@@ -334,6 +334,17 @@ private slots:
         QVERIFY(worker.wait(5000));
     }
 
+    void pacerLetsOneReportThroughPerInterval()
+    {
+        ProgressPacer pacer(200);
+        QVERIFY(pacer.due());
+        QVERIFY(!pacer.due());
+        QVERIFY(pacer.due(true));
+        QVERIFY(!pacer.due());
+        QTest::qSleep(250);
+        QVERIFY(pacer.due());
+    }
+
     void nullTargetIsIgnored()
     {
         notifyProgress(nullptr, QStringLiteral("x"), 1, QString());
