@@ -27,8 +27,8 @@ const QString kSchemaResource = QStringLiteral(":/res/localmsgdb_ddl.sql");
 }
 
 // Columns older files may lack, added on opening in this order. The numbers
-// identify the statement in the error text ("line:%1, ..."); support staff
-// know them from earlier versions, so they stay fixed.
+// identify the failed statement in the error text ("line:%1, ...") the same
+// way error reports of earlier versions did, so they stay fixed.
 struct ColumnUpgrade {
     const char *column;
     const char *sql;
