@@ -18,6 +18,10 @@
 
 namespace {
 
+// A text part is shown up to this size; a bigger file (a message part is
+// rarely more than a few kilobytes) would only stall the view.
+constexpr qint64 kMaxTextPartBytes = 4 * 1024 * 1024;
+
 // A date line is shown when a message comes more than this after the last one shown.
 constexpr qint64 kDateLineGapSeconds = 60;
 
@@ -67,11 +71,15 @@ std::optional<QString> plainTextContent(const _MsgAttachment &attachment)
     QFile file(attachment.localPath);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QByteArray bytes = file.readAll();
+    QByteArray bytes = file.read(kMaxTextPartBytes);
+    const bool cut = !file.atEnd();
     const qsizetype nul = bytes.indexOf('\0');
     if (nul >= 0)
         bytes.truncate(nul);
-    return textToBubbleHtml(QString::fromUtf8(bytes));
+    QString text = QString::fromUtf8(bytes);
+    if (cut && nul < 0)
+        text += QStringLiteral(" \u2026");
+    return textToBubbleHtml(text);
 }
 
 // Received messages of a group chat carry their sender's name.

@@ -360,6 +360,18 @@ private slots:
         QCOMPARE(classCount(messageBubblesHtml(*m, last), "bb2"), 1);
     }
 
+    void hugeTextPartIsCut()
+    {
+        QVERIFY(writeFile(path("huge.txt"), QByteArray(5 * 1024 * 1024, 'a')));
+        ConversationBuilder b;
+        _MsgMessage *m = b.message(b.chat("+1", {b.handle("+1")}), 0, QString(), true);
+        b.attachment(m, "text/plain", path("huge.txt"));
+        qint64 last = 0;
+        const QString html = messageBubblesHtml(*m, last);
+        QVERIFY(html.contains(QString(4 * 1024 * 1024, QLatin1Char('a')) + QStringLiteral(" \u2026</div>")));
+        QVERIFY(!html.contains(QString(4 * 1024 * 1024 + 1, QLatin1Char('a'))));
+    }
+
     void contactCardPicture()
     {
         ConversationBuilder b;
