@@ -1,11 +1,182 @@
 #pragma once
 
+#include "android/AdbDevice.h"
+#include "android/AndroidDevice.h"
+#include "store/MsgDataSet.h"
+#include "store/MsgMessageList.h"
+#include "ui/MainMenus.h"
+#include "views/AbsTreeItemModel.h"
+#include "views/BubbleViewMgr.h"
+
+#include <QHash>
+#include <QItemSelection>
 #include <QMainWindow>
 
-// The application's only top-level window.
+#include <functional>
+#include <memory>
+
+class AndroidMonitor;
+class ItemModelMain;
+class ItemModelSms;
+class MyTreeView;
+class QAction;
+class QLabel;
+class QMenu;
+class _AbsDBItemNode;
+class _AndroidDeviceItemNode;
+class _MsgChat;
+struct MainWindowUi;
+
+// The application's only top-level window: the tree of phones and local
+// databases, the message list and the conversation pane, the menus, and the
+// reaction to phones that come and go.
+//
+// Selecting a source or a conversation loads what is needed from its database
+// into the tree node and shows it; the list and the conversation pane always
+// show the same messages in the same order. A phone reported by the device
+// monitor is connected, downloaded into its cache and added to the tree
+// without any click; it leaves the tree when it is unplugged.
+//
+// Long steps (connecting, downloading) run on worker threads behind a modal
+// progress dialog; the slots that start them return once the worker is done.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
+    struct Options
+    {
+        int monitorPollIntervalMs = 3000;  // how often adb is asked for phones
+        int noPhoneHintDelayMs = 10000;    // negative: never show the hint
+    };
+
+    // Opens a folder in the file manager / a web address in the browser.
+    using FolderOpener = std::function<void(const QString &path)>;
+    using UrlOpener = std::function<void(const QUrl &url)>;
+
     explicit MainWindow(QWidget *parent = nullptr);
+    explicit MainWindow(const Options &options, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // --- views ---------------------------------------------------------------
+    // Empties the list and the conversation pane.
+    void clearViews();
+    // Shows `list` sorted by the list's header order in the list and the
+    // conversation pane; `chat` names the conversation (null: "All").
+    void showMessages(const MsgMessageList &list, _MsgChat *chat);
+    // Expands the node, then makes it current once the running slot has returned.
+    void selectNode(AbsTreeItemModel::_ItemNode *node);
+    // Enables the tool-bar actions for the current tree node.
+    void updateActions();
+
+    ItemModelMain *treeModel() const { return m_treeModel; }
+    ItemModelSms *listModel() const { return m_listModel; }
+    BubbleViewMgr &bubbleView() { return m_bubbleView; }
+    AndroidMonitor *monitor() const { return m_monitor; }
+    _MsgChat *currentChat() const { return m_currentChat; }
+    // The selected node of the tree (null when none).
+    AbsTreeItemModel::_ItemNode *currentTreeNode() const;
+
+    // --- menus -----------------------------------------------------------------
+    // Whether a command has a handler (and so appears in the menus).
+    bool hasCommand(MainMenus::Command command) const;
+    void runCommand(MainMenus::Command command);
+    // The menu-bar action of a command, or null when it has no entry there.
+    QAction *menuBarAction(MainMenus::Command command) const;
+    // The context menus as they would pop up now; null when none would.
+    std::unique_ptr<QMenu> createTreeContextMenu();
+    std::unique_ptr<QMenu> createListContextMenu();
+
+    // Test seams: where folders and web pages are opened.
+    void setFolderOpener(FolderOpener opener) { m_openFolder = std::move(opener); }
+    void setUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
+
+public slots:
+    // --- phones ------------------------------------------------------------------
+    void androidDeviceConnected(const AdbDevice &device);
+    void androidDeviceDisconnected(const QString &serial);
+    void androidDeviceLoad(AndroidDevice device);
+    void androidUsbTips();
+
+    // --- views ---------------------------------------------------------------
+    void onMainTreeSelected(const QItemSelection &selected, const QItemSelection &deselected);
+    void onMainTreeContextMenu();
+    void onSMSItemSelected(const QItemSelection &selected, const QItemSelection &deselected);
+    void onSMSSortIndicatorChanged(int column, Qt::SortOrder order);
+    void onSMSContextMenu();
+    void searchMessages();
+    void searchCotnact();
+
+    // --- menu commands -----------------------------------------------------------
+    void miDel();
+    void miDelAll();
+    void miOpenDbFolder();
+    void miClearCache();
+    void miViewCache();
+    void miUnmoutDevice();
+    void miConnectWifi();
+    void miCheckUpdate();
+    void miHelp();
+    void miFeedback();
+    void miHome();
+    void miAbout();
+
+private:
+    using Handler = std::function<void()>;
+
+    // Construction steps.
+    void connectViews();
+    void setupModels();
+    void registerCommands();
+    void buildMenus();
+    void setupStatusBar();
+    void startMonitor(const Options &options);
+    void addLocalDatabases();
+    void addVirtualDevices();
+
+    // Selection.
+    void showSourceNode(_AbsDBItemNode *node);
+    void showLocalDatabase(_AbsDBItemNode *node);
+    void showConversation(AbsTreeItemModel::_ItemNode *node);
+    void showNodeMessages(_AbsDBItemNode *owner, const MsgMessageList &list, _MsgChat *chat);
+    static void loadAllMessages(_AbsDBItemNode *node);
+    static MsgMessageList allMessagesOf(const _AbsDBItemNode *node);
+    Qt::SortOrder listSortOrder() const;
+    void searchChildren(const AbsTreeItemModel::_ItemNode *parent, int start, const QString &keyword);
+
+    // Phones.
+    // Makes sure the phone's country is known; the chooser when it is not.
+    void ensureCountryCode(AndroidDevice &device);
+    // Downloads the phone's messages; true when the download succeeded.
+    bool downloadMessages(const AndroidDevice &device);
+    void addDeviceNode(const AndroidDevice &device);
+    QList<_AndroidDeviceItemNode *> deviceNodes() const;
+    // Removes the device nodes `doomed` picks, clearing the views first when
+    // they show one of them.
+    void removeDeviceNodes(const std::function<bool(const _AndroidDeviceItemNode &)> &doomed);
+    void removeSourceNode(_AbsDBItemNode *node);
+    int phoneCount() const;
+    // The node whose messages a command acts on: the current node, or its
+    // parent for a conversation.
+    AbsTreeItemModel::_ItemNode *currentSourceNode() const;
+
+    // Menus.
+    void registerCommand(MainMenus::Command command, Handler handler);
+    void dispatchMenuBarCommand(MainMenus::Command plain);
+    std::unique_ptr<QMenu> createContextMenu(const QList<MainMenus::Entry> &entries);
+    void openVendorPage(const QString &pathAndQuery);
+
+    std::unique_ptr<MainWindowUi> ui;
+    ItemModelMain *m_treeModel = nullptr;
+    ItemModelSms *m_listModel = nullptr;
+    BubbleViewMgr m_bubbleView;
+    QHash<MainMenus::Command, QAction *> m_menuBarActions;
+    QLabel *m_advLabel = nullptr;
+    AndroidMonitor *m_monitor = nullptr;
+    _MsgChat *m_currentChat = nullptr;
+    // Keeps the records the views point at alive until the views are cleared,
+    // and tells which source they show.
+    MsgDataSetPtr m_shownDataSet;
+    QHash<MainMenus::Command, Handler> m_commands;
+    FolderOpener m_openFolder;
+    UrlOpener m_openUrl;
 };

@@ -1,0 +1,261 @@
+// The main window's menus, tool bar and context menus, the dispatch of the
+// menu-bar commands, and the commands that need no worker.
+
+#include "ui/MainWindow.h"
+
+#include "app/AppFolders.h"
+#include "app/AppInfo.h"
+#include "app/MessageBoxes.h"
+#include "app/VendorServer.h"
+#include "store/IOS6MessageDb.h"
+#include "ui/AboutUsForm.h"
+#include "ui/MainWindowUi.h"
+#include "ui/MyTreeView.h"
+#include "views/AndroidDeviceItemNode.h"
+#include "views/ItemModelMain.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+
+using MainMenus::Command;
+using Node = AbsTreeItemModel::_ItemNode;
+
+void MainWindow::registerCommands()
+{
+    registerCommand(Command::Del, [this] { miDel(); });
+    registerCommand(Command::DelAll, [this] { miDelAll(); });
+    registerCommand(Command::OpenDbFolder, [this] { miOpenDbFolder(); });
+    registerCommand(Command::Exit, [this] { close(); });
+    registerCommand(Command::CheckUpdate, [this] { miCheckUpdate(); });
+    registerCommand(Command::ClearCache, [this] { miClearCache(); });
+    registerCommand(Command::ConnectWifi, [this] { miConnectWifi(); });
+    registerCommand(Command::Help, [this] { miHelp(); });
+    registerCommand(Command::Feedback, [this] { miFeedback(); });
+    registerCommand(Command::About, [this] { miAbout(); });
+    registerCommand(Command::Home, [this] { miHome(); });
+    registerCommand(Command::ViewCache, [this] { miViewCache(); });
+    registerCommand(Command::UnmountDevice, [this] { miUnmoutDevice(); });
+}
+
+void MainWindow::registerCommand(Command command, Handler handler)
+{
+    m_commands.insert(command, std::move(handler));
+}
+
+bool MainWindow::hasCommand(Command command) const
+{
+    return m_commands.contains(command);
+}
+
+void MainWindow::runCommand(Command command)
+{
+    const Handler handler = m_commands.value(command);
+    if (handler)
+        handler();
+}
+
+QAction *MainWindow::menuBarAction(Command command) const
+{
+    return m_menuBarActions.value(command);
+}
+
+void MainWindow::buildMenus()
+{
+    for (const MainMenus::Menu &menu : MainMenus::menuBar()) {
+        QList<MainMenus::Entry> entries;
+        for (const MainMenus::Entry &entry : menu.entries) {
+            if (entry.separator || hasCommand(entry.command))
+                entries.append(entry);
+        }
+        entries = MainMenus::tidySeparators(entries);
+        if (entries.isEmpty())
+            continue;
+
+        QMenu *bar = ui->menuBar->addMenu(menu.translatedTitle());
+        bool toolSeparatorDue = false;
+        for (const MainMenus::Entry &entry : entries) {
+            if (entry.separator) {
+                bar->addSeparator();
+                toolSeparatorDue = !ui->mainToolBar->actions().isEmpty();
+                continue;
+            }
+            auto *action = new QAction(QIcon(entry.iconPath()), entry.translatedText(), this);
+            const Command command = entry.command;
+            connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+            bar->addAction(action);
+            m_menuBarActions.insert(command, action);
+            if (!entry.onToolBar)
+                continue;
+            if (toolSeparatorDue)
+                ui->mainToolBar->addSeparator();
+            toolSeparatorDue = false;
+            ui->mainToolBar->addAction(action);
+            action->setEnabled(false);
+        }
+    }
+}
+
+void MainWindow::updateActions()
+{
+    const Node *source = currentSourceNode();
+    const int kind = source ? source->kind : 0;
+    const int phones = phoneCount();
+    for (auto it = m_menuBarActions.cbegin(); it != m_menuBarActions.cend(); ++it) {
+        if (MainMenus::isToolBarCommand(it.key()))
+            it.value()->setEnabled(MainMenus::isToolBarCommandEnabled(it.key(), kind, phones));
+    }
+}
+
+std::unique_ptr<QMenu> MainWindow::createContextMenu(const QList<MainMenus::Entry> &entries)
+{
+    QList<MainMenus::Entry> offered;
+    for (const MainMenus::Entry &entry : entries) {
+        if (entry.separator || hasCommand(entry.command))
+            offered.append(entry);
+    }
+    offered = MainMenus::tidySeparators(offered);
+    if (offered.isEmpty())
+        return nullptr;
+    auto menu = std::make_unique<QMenu>(this);
+    for (const MainMenus::Entry &entry : offered) {
+        if (entry.separator) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction *action = menu->addAction(QIcon(entry.iconPath()), entry.translatedText());
+        action->setEnabled(entry.enabled);
+        const Command command = entry.command;
+        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+    }
+    return menu;
+}
+
+std::unique_ptr<QMenu> MainWindow::createTreeContextMenu()
+{
+    const Node *node = currentTreeNode();
+    if (!node)
+        return nullptr;
+    const int parentKind = node->parentNode ? node->parentNode->kind : 0;
+    return createContextMenu(MainMenus::treeContextMenu(node->kind, parentKind, phoneCount()));
+}
+
+std::unique_ptr<QMenu> MainWindow::createListContextMenu()
+{
+    const Node *owner = currentSourceNode();
+    if (!owner)
+        return nullptr;
+    return createContextMenu(MainMenus::listContextMenu(owner->kind, phoneCount()));
+}
+
+void MainWindow::onMainTreeContextMenu()
+{
+    if (const std::unique_ptr<QMenu> menu = createTreeContextMenu())
+        menu->exec(QCursor::pos());
+}
+
+void MainWindow::onSMSContextMenu()
+{
+    if (const std::unique_ptr<QMenu> menu = createListContextMenu())
+        menu->exec(QCursor::pos());
+}
+
+void MainWindow::dispatchMenuBarCommand(Command plain)
+{
+    const QItemSelectionModel *rows = ui->treeViewSMS->selectionModel();
+    const bool rowsSelected = rows && rows->hasSelection();
+    const Node *current = currentTreeNode();
+    const MainMenus::Scope scope = MainMenus::menuBarScope(rowsSelected, current ? current->kind : 0);
+    if (scope != MainMenus::Scope::None)
+        runCommand(MainMenus::scopedCommand(plain, scope));
+}
+
+void MainWindow::miDel()
+{
+    dispatchMenuBarCommand(Command::Del);
+}
+
+void MainWindow::miDelAll()
+{
+    Node *node = currentTreeNode();
+    if (!node || node->kind != AbsTreeItemModel::KindLocalDb)
+        return;
+    if (!askQuestion(tr("IDS_CONFIRM_DEL_THIS_LOCALDB")))
+        return;
+    auto *database = static_cast<_AbsDBItemNode *>(node);
+    const QString name = database->text;
+    const QString folder = localDatabasesDir().absoluteFilePath(name);
+    database->db->close();
+    removeFolderRecursively(folder);
+    removeSourceNode(database);
+    updateActions();
+    if (QFileInfo::exists(folder)) {
+        // Files the removal does not list (hidden ones) keep the folder; it
+        // would come back at the next start, so say so instead of "deleted".
+        showWarning(QStringLiteral("Some files of database %1 could not be deleted. Please remove the folder %2.")
+                        .arg(name.toHtmlEscaped(), folder.toHtmlEscaped()));
+        return;
+    }
+    showInformation(tr("IDS_DEL_LOCALDB_SUC").arg(name.toHtmlEscaped()));
+}
+
+void MainWindow::miClearCache()
+{
+    removeFolderRecursively(dataRootDir().absoluteFilePath(QStringLiteral("android_cache")));
+    showInformation(tr("IDS_SUC_CLEAR_CACHE"));
+}
+
+void MainWindow::miViewCache()
+{
+    const Node *node = currentTreeNode();
+    if (!node || node->kind != AbsTreeItemModel::KindAndroidDevice)
+        return;
+    // The node's database folder is the phone's cache folder (or, for a phone
+    // found on disk at start-up, its own folder).
+    const auto *device = static_cast<const _AndroidDeviceItemNode *>(node);
+    if (device->db)
+        m_openFolder(device->db->folder());
+}
+
+void MainWindow::miOpenDbFolder()
+{
+    m_openFolder(localDatabasesDir().absolutePath());
+}
+
+void MainWindow::openVendorPage(const QString &pathAndQuery)
+{
+    const QUrl page = vendorUrl(pathAndQuery);
+    if (!page.isEmpty())
+        m_openUrl(page);
+}
+
+void MainWindow::miCheckUpdate()
+{
+    openVendorPage(QStringLiteral("/sms_check_update.php?pid=%1&ver=%2")
+                       .arg(QLatin1String(AppInfo::kProductId))
+                       .arg(AppInfo::kVersionCode));
+}
+
+void MainWindow::miHelp()
+{
+    openVendorPage(QStringLiteral("/android-sms-mms-transfer/help.html"));
+}
+
+void MainWindow::miFeedback()
+{
+    openVendorPage(QStringLiteral("/support.html"));
+}
+
+void MainWindow::miHome()
+{
+    openVendorPage(QStringLiteral("/android-sms-mms-transfer.html"));
+}
+
+void MainWindow::miAbout()
+{
+    AboutUsForm about(this);
+    about.exec();
+}
