@@ -53,11 +53,15 @@ void AndroidWIFIForm::buildUi()
 
     label_2 = new QLabel(tr("Connect Android via WiFi"), this);
     label_2->setObjectName(QStringLiteral("label_2"));
-    label_2->setGeometry(20, 10, 271, 16);
+    // A line of the dialog's font is taller than the 16 pixels first drawn.
+    label_2->setGeometry(20, 8, 271, 20);
 
     lbTipsDownloadWifiConnection = new QLabel(this);
     lbTipsDownloadWifiConnection->setObjectName(QStringLiteral("lbTipsDownloadWifiConnection"));
-    lbTipsDownloadWifiConnection->setGeometry(0, 190, 401, 31);
+    // Three lines of small print need a little more than the 31 pixels the
+    // form was drawn with once the fonts are wider than the designer's: the
+    // label reaches down to the dialog's edge instead.
+    lbTipsDownloadWifiConnection->setGeometry(0, 180, 404, 46);
     lbTipsDownloadWifiConnection->setWordWrap(true);
     lbTipsDownloadWifiConnection->setOpenExternalLinks(true);
     lbTipsDownloadWifiConnection->setText(

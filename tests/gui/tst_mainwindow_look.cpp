@@ -1,0 +1,160 @@
+// How the window looks at its start size, 1000 x 680, with a simulated phone
+// downloaded and a conversation open: every pane, bar and label gets the room
+// it asks for, and nothing overlaps. With FERRY_SCREENSHOT_DIR set, the window
+// is also saved there as window-phone.png and window-conversation.png, and the
+// WiFi dialog as window-wifi.png.
+
+#include "tst_mainwindow_fixtures.h"
+
+#include "android/AndroidWIFIForm.h"
+#include "android/SimpleProtocol.h"
+#include "app/MessageBoxes.h"
+#include "views/AndroidDeviceItemNode.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QToolBar>
+#include <QWebEngineView>
+#include <QtTest>
+
+using namespace windowtest;
+
+namespace {
+
+constexpr int kTimeoutMs = 90000;
+const QColor kPageBackground(219, 226, 237);
+
+void saveShot(QWidget &widget, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("FERRY_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    QVERIFY(widget.grab().save(QDir(folder).filePath(name)));
+}
+
+// The label shows its whole text: at least as large as it asks to be.
+bool labelFits(const QLabel *label)
+{
+    return label->height() >= label->sizeHint().height() && label->width() >= label->minimumSizeHint().width();
+}
+
+} // namespace
+
+class TestMainWindowLook : public QObject
+{
+    Q_OBJECT
+
+private:
+    KeyTranslator m_translator;
+    QTemporaryDir m_stores;
+
+    static bool pageRendered(MainWindow &window)
+    {
+        auto *view = window.findChild<QWebEngineView *>(QStringLiteral("webViewSMS"));
+        return view->grab().toImage().pixelColor(3, 3) == kPageBackground;
+    }
+
+    void checkLayout(MainWindow &window)
+    {
+        QCOMPARE(window.size(), QSize(1000, 680));
+        QVERIFY(window.minimumSizeHint().width() <= 1000);
+        QVERIFY(window.minimumSizeHint().height() <= 680);
+
+        // The three panes side by side, none squeezed below what it needs.
+        auto *splitter = window.findChild<QSplitter *>(QStringLiteral("splitter"));
+        int right = -1;
+        for (int i = 0; i < splitter->count(); ++i) {
+            const QWidget *pane = splitter->widget(i);
+            QVERIFY2(pane->geometry().left() > right, qPrintable(pane->objectName()));
+            QVERIFY2(pane->width() >= pane->minimumSizeHint().width(), qPrintable(pane->objectName()));
+            right = pane->geometry().right();
+        }
+        QVERIFY(right < splitter->width());
+
+        for (const char *name : {"lbSMSCount", "lbChatName"})
+            QVERIFY2(labelFits(window.findChild<QLabel *>(QLatin1String(name))), name);
+        const QLabel *chatName = window.findChild<QLabel *>(QStringLiteral("lbChatName"));
+        QVERIFY(window.findChild<QLabel *>(QStringLiteral("lbConversation"))->rect().contains(chatName->geometry()));
+
+        // Date, flag and contact columns fit the list beside some content.
+        auto *list = window.findChild<QTreeView *>(QStringLiteral("treeViewSMS"));
+        QVERIFY(list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2) < list->viewport()->width());
+        QVERIFY(list->header()->height() >= 25);
+
+        // Every tool-bar and menu-bar entry is on screen.
+        auto *toolBar = window.findChild<QToolBar *>(QStringLiteral("mainToolBar"));
+        for (QAction *action : toolBar->actions()) {
+            if (QWidget *button = toolBar->widgetForAction(action))
+                QVERIFY(toolBar->rect().contains(button->geometry()));
+        }
+        for (QAction *action : window.menuBar()->actions())
+            QVERIFY(window.menuBar()->rect().contains(window.menuBar()->actionGeometry(action)));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+        QCoreApplication::installTranslator(&m_translator);
+        simpleprotocol::setAgentPortSource([] { return freeLoopbackPort(); });
+    }
+
+    void cleanupTestCase() { simpleprotocol::setAgentPortSource({}); }
+
+    void windowWithAPhoneAndAConversation()
+    {
+        Environment env;
+        const QString store = m_stores.filePath(QStringLiteral("phone"));
+        QVERIFY2(SimulatedPhone::generate(store, {"--messages", "400", "--contacts", "30", "--pictures", "24",
+                                                  "--picture-kb", "60", "--seed", "2024"}),
+                 "build the agent-sim target");
+        MessageBoxes::TestRecorder boxes;
+        MainWindow window(quickOptions());
+        // The pictures and style sheet of the bubbles sit beside the program, not the test.
+        window.bubbleView().setAppFolder(QStringLiteral(FERRY_BINARY_DIR));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        SimulatedPhone phone(store);
+        QVERIFY(phone.start({"--adb-state", env.adb().statePath(), "--serial", "SIM0001"}));
+        QTRY_COMPARE_WITH_TIMEOUT(window.treeModel()->deviceRoot()->children.size(), 1, kTimeoutMs);
+        Node *device = window.treeModel()->deviceRoot()->children.first();
+        QTRY_VERIFY(window.currentTreeNode() == device);
+        QTRY_VERIFY_WITH_TIMEOUT(pageRendered(window), kTimeoutMs);
+        checkLayout(window);
+        saveShot(window, QStringLiteral("window-phone.png"));
+
+        // The longest of the five newest conversations, its latest message selected.
+        Node *conversation = device->children.first();
+        for (int i = 1; i < std::min<qsizetype>(5, device->children.size()); ++i) {
+            select(window, device->children.at(i));
+            const int count = window.listModel()->rowCount();
+            select(window, conversation);
+            if (count > window.listModel()->rowCount())
+                conversation = device->children.at(i);
+        }
+        select(window, conversation);
+        auto *list = window.findChild<QTreeView *>(QStringLiteral("treeViewSMS"));
+        list->setCurrentIndex(window.listModel()->index(window.listModel()->rowCount() - 1, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(pageRendered(window), kTimeoutMs);
+        QTest::qWait(500);  // let the page scroll to the selected message before the picture is taken
+        checkLayout(window);
+        saveShot(window, QStringLiteral("window-conversation.png"));
+        QCOMPARE(boxes.count(), 0);
+
+        AndroidWIFIForm wifi(&window);
+        wifi.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&wifi));
+        saveShot(wifi, QStringLiteral("window-wifi.png"));
+        for (const QLabel *label : wifi.findChildren<QLabel *>()) {
+            const int needed = label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
+            QVERIFY2(label->height() >= needed, qPrintable(label->objectName()));
+        }
+    }
+};
+
+QTEST_MAIN(TestMainWindowLook)
+#include "tst_mainwindow_look.moc"
