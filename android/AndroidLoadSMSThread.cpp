@@ -1,6 +1,7 @@
 #include "android/AndroidLoadSMSThread.h"
 
 #include "android/AndroidDevice.h"
+#include "android/Base64Decode.h"
 #include "android/DownloadRecord.h"
 #include "android/SimpleProtocol.h"
 #include "android/TemporaryPartFile.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QTcpSocket>
+#include <QtEndian>
 
 #include <exception>
 #include <stdexcept>
@@ -28,6 +30,8 @@ const int CancelPollMs = 200;
 // bounded, the rest stays in the system's socket buffers. Longer lines still
 // work: they are taken out piece by piece.
 const qint64 ReadBufferBytes = 1 << 20;
+// Rows per statement when the bookkeeping rows are written.
+const qsizetype InsertBlockRows = 200;
 // Vacuum when more than 1 / VacuumFreeShare of the file's pages are free.
 const qint64 VacuumFreeShare = 10;
 
@@ -135,24 +139,51 @@ void AndroidLoadSMSThread::prepareBookkeeping(IOS6MessageDb &db)
     m_newChildren.clear();
     Sqlite3Cursor parents = db.queryThrow(QStringLiteral("select distinct parent from parent_hash"));
     while (parents.moveNext())
-        m_knownRecords.insert(hashKey(parents.getText(0)));
+        m_knownRecords.insert(HashKey::fromHex(parents.getText(0)));
 }
 
-QByteArray AndroidLoadSMSThread::hashKey(const QString &hash)
+AndroidLoadSMSThread::HashKey AndroidLoadSMSThread::HashKey::fromHex(const QString &hash)
 {
-    return QByteArray::fromHex(hash.toLatin1());
+    const QByteArray bytes = QByteArray::fromHex(hash.toLatin1());
+    HashKey key;
+    if (bytes.size() == 16) {
+        key.high = qFromBigEndian<quint64>(bytes.constData());
+        key.low = qFromBigEndian<quint64>(bytes.constData() + 8);
+    }
+    return key;
+}
+
+QString AndroidLoadSMSThread::HashKey::toHex() const
+{
+    return QStringLiteral("%1%2").arg(high, 16, 16, QLatin1Char('0')).arg(low, 16, 16, QLatin1Char('0'));
+}
+
+void AndroidLoadSMSThread::insertInBlocks(IOS6MessageDb &db, const QString &head, int columns,
+                                          const QStringList &values)
+{
+    const QString row = QLatin1Char('(') + QStringList(columns, QStringLiteral("?")).join(QLatin1Char(','))
+        + QLatin1Char(')');
+    const qsizetype rows = values.size() / columns;
+    for (qsizetype first = 0; first < rows; first += InsertBlockRows) {
+        const qsizetype count = std::min<qsizetype>(InsertBlockRows, rows - first);
+        Sqlite3Sql sql(head + QStringList(count, row).join(QLatin1Char(',')));
+        for (qsizetype i = first * columns; i < (first + count) * columns; ++i)
+            sql.addTextParam(values.at(i));
+        db.executeThrow(sql);
+    }
 }
 
 void AndroidLoadSMSThread::storeSeenRecords(IOS6MessageDb &db)
 {
     // In index order: appending to the index is much cheaper than inserting
     // at random places, and nothing reads the table before this point.
-    QList<QByteArray> seen(m_seenRecords.begin(), m_seenRecords.end());
+    QList<HashKey> seen(m_seenRecords.begin(), m_seenRecords.end());
     std::sort(seen.begin(), seen.end());
-    for (const QByteArray &key : std::as_const(seen)) {
-        db.executeThrow(Sqlite3Sql(QStringLiteral("replace into valid_hash(hash) values(?)"))
-                            .addTextParam(QString::fromLatin1(key.toHex())));
-    }
+    QStringList values;
+    values.reserve(seen.size());
+    for (const HashKey &key : std::as_const(seen))
+        values.append(key.toHex());
+    insertInBlocks(db, QStringLiteral("replace into valid_hash(hash) values"), 1, values);
 }
 
 void AndroidLoadSMSThread::receiveExchange()
@@ -173,18 +204,20 @@ void AndroidLoadSMSThread::receiveExchange()
 
 void AndroidLoadSMSThread::receiveBatch()
 {
+    DeferredRecords deferred;
     for (;;) {
         throwIfCancelled(m_form);
         const QString command = nextCommand();
         if (command.startsWith(SmsWord)) {
             ++m_received;
             reportRecordProgress();
-            processRecord(command.mid(SmsWord.size()));
+            receiveRecord(command.mid(SmsWord.size()), deferred);
         } else if (command.startsWith(EndWord)) {
             break;
         }
     }
     sendBare(BatchWord);
+    storeDeferred(deferred);
 }
 
 void AndroidLoadSMSThread::reportRecordProgress()
@@ -195,38 +228,55 @@ void AndroidLoadSMSThread::reportRecordProgress()
                    QStringLiteral("sms: %1/%2").arg(m_received).arg(m_total));
 }
 
-void AndroidLoadSMSThread::processRecord(const QString &argument)
+void AndroidLoadSMSThread::receiveRecord(const QString &argument, DeferredRecords &deferred)
 {
     DownloadRecord fields;
     if (!DownloadRecord::parse(argument, fields))
-        return;
-    const RecordMessages record(fields, m_countries->normalise(fields.number));
-    const QString &recordHash = record.recordHash();
+        return;  // fewer than six fields: ignored without an answer
+    auto record = std::make_unique<RecordMessages>(fields, m_countries->normalise(fields.number));
+    const HashKey key = HashKey::fromHex(record->recordHash());
+    m_seenRecords.insert(key);
 
-    const QByteArray recordKey = hashKey(recordHash);
-    const bool known = m_knownRecords.contains(recordKey);
-    m_seenRecords.insert(recordKey);
-
+    // Records without attachments need no answer. They are stored once a
+    // record with attachments has been answered (the agent sends its data
+    // meanwhile) or once the batch is acknowledged (the agent reads its next
+    // batch meanwhile), always in the order they came.
     if (fields.attachmentCount == 0) {
-        if (!known)
-            writeChild(record.message(), recordHash);
+        deferred.keys.insert(key);
+        deferred.records.push_back(std::move(record));
         return;
     }
-    if (known) {
-        sendBare(QStringLiteral("0"));
-        return;
+    // Known from before, or made known by a record stored just before it.
+    const bool known = m_knownRecords.contains(key) || deferred.keys.contains(key);
+    sendBare(known ? QStringLiteral("0") : QStringLiteral("1"));
+    storeDeferred(deferred);
+    if (!known)
+        storeRecordWithParts(*record, key, fields.attachmentCount);
+}
+
+void AndroidLoadSMSThread::storeDeferred(DeferredRecords &deferred)
+{
+    for (const std::unique_ptr<RecordMessages> &record : deferred.records) {
+        throwIfCancelled(m_form);
+        if (!m_knownRecords.contains(HashKey::fromHex(record->recordHash())))
+            writeChild(record->message(), record->recordHash());
     }
+    deferred.records.clear();
+    deferred.keys.clear();
+}
+
+void AndroidLoadSMSThread::storeRecordWithParts(const RecordMessages &record, const HashKey &key, int count)
+{
     bool stored = false;
-    if (!hashText(record.message()).isEmpty()) {
-        writeChild(record.textPart(), recordHash);
+    if (record.hasOwnText()) {
+        writeChild(record.textPart(), record.recordHash());
         stored = true;
     }
-    sendBare(QStringLiteral("1"));
-    stored = receiveAttachments(record, fields.attachmentCount) || stored;
+    stored = receiveAttachments(record, count) || stored;
     // A record whose parts were all discarded is still known next time, so
     // its attachments do not travel again; the empty child matches no message.
     if (!stored)
-        rememberChild(QByteArray(), recordKey);
+        rememberChild(QString(), key);
 }
 
 bool AndroidLoadSMSThread::receiveAttachments(const RecordMessages &record, int count)
@@ -275,7 +325,7 @@ qint64 AndroidLoadSMSThread::receivePartData(TemporaryPartFile *part, const QStr
             sendBare(QStringLiteral("."));
             break;
         }
-        const QByteArray chunk = QByteArray::fromBase64(line.toLatin1());
+        const QByteArray chunk = decodeBase64(line);
         if (part)
             part->append(chunk);
         bytes += chunk.size();
@@ -291,24 +341,27 @@ qint64 AndroidLoadSMSThread::receivePartData(TemporaryPartFile *part, const QStr
 void AndroidLoadSMSThread::writeChild(const _MsgMessage &message, const QString &recordHash)
 {
     m_writer->write(message);
-    rememberChild(hashKey(logicHash(message)), hashKey(recordHash));
+    rememberChild(logicHash(message), HashKey::fromHex(recordHash));
 }
 
-void AndroidLoadSMSThread::rememberChild(const QByteArray &childKey, const QByteArray &recordKey)
+void AndroidLoadSMSThread::rememberChild(const QString &child, const HashKey &recordKey)
 {
-    m_newChildren.append({recordKey, childKey});
+    m_newChildren.append({recordKey, child.isEmpty() ? std::optional<HashKey>() : HashKey::fromHex(child)});
     m_knownRecords.insert(recordKey);
 }
 
 void AndroidLoadSMSThread::storeNewChildren(IOS6MessageDb &db)
 {
     // Sorted by record, so the parent index grows at its end.
-    std::sort(m_newChildren.begin(), m_newChildren.end());
-    for (const auto &[recordKey, childKey] : std::as_const(m_newChildren)) {
-        db.executeThrow(Sqlite3Sql(QStringLiteral("replace into parent_hash(child,parent) values(?,?)"))
-                            .addTextParam(QString::fromLatin1(childKey.toHex()))
-                            .addTextParam(QString::fromLatin1(recordKey.toHex())));
+    std::sort(m_newChildren.begin(), m_newChildren.end(),
+              [](const NewChild &a, const NewChild &b) { return a.record < b.record; });
+    QStringList values;
+    values.reserve(m_newChildren.size() * 2);
+    for (const NewChild &row : std::as_const(m_newChildren)) {
+        values.append(row.child ? row.child->toHex() : QString(""));
+        values.append(row.record.toHex());
     }
+    insertInBlocks(db, QStringLiteral("replace into parent_hash(child,parent) values"), 2, values);
     m_newChildren.clear();
 }
 

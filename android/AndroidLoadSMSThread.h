@@ -3,14 +3,16 @@
 #include "android/AgentConnection.h"
 #include "ops/WorkerNotify.h"
 
-#include <QByteArray>
+#include <QHashFunctions>
 #include <QList>
-#include <QPair>
 #include <QSet>
+#include <QStringList>
 #include <QString>
 #include <QThread>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 class CountryLibDb;
 class ExportMessagesDb;
@@ -51,11 +53,44 @@ protected:
     void run() override;
 
 private:
+    // A record or message hash (32 hex digits) as its two 64-bit halves:
+    // compact set entries, compared without following pointers.
+    struct HashKey
+    {
+        quint64 high = 0;
+        quint64 low = 0;
+
+        static HashKey fromHex(const QString &hash);
+        QString toHex() const;
+        friend bool operator==(const HashKey &a, const HashKey &b) { return a.high == b.high && a.low == b.low; }
+        friend bool operator<(const HashKey &a, const HashKey &b)
+        {
+            return a.high != b.high ? a.high < b.high : a.low < b.low;
+        }
+        friend size_t qHash(const HashKey &key, size_t seed = 0) { return qHashMulti(seed, key.high, key.low); }
+    };
+
+    // A parent_hash row: no child when nothing of the record was stored.
+    struct NewChild
+    {
+        HashKey record;
+        std::optional<HashKey> child;
+    };
+
+    // Records of a batch that wait to be stored, in the order they came.
+    struct DeferredRecords
+    {
+        std::vector<std::unique_ptr<RecordMessages>> records;
+        QSet<HashKey> keys;
+    };
+
     void download();
     void prepareBookkeeping(IOS6MessageDb &db);
     void receiveExchange();
     void receiveBatch();
-    void processRecord(const QString &argument);
+    void receiveRecord(const QString &argument, DeferredRecords &deferred);
+    void storeDeferred(DeferredRecords &deferred);
+    void storeRecordWithParts(const RecordMessages &record, const HashKey &key, int count);
     // The media and text/plain parts of a record; false when nothing was stored.
     bool receiveAttachments(const RecordMessages &record, int count);
     bool receiveAttachment(const RecordMessages &record, QSet<QString> &usedNames);
@@ -63,13 +98,14 @@ private:
     qint64 receivePartData(TemporaryPartFile *part, const QString &name);
     void writeChild(const _MsgMessage &message, const QString &recordHash);
     // Notes a parent_hash row (an empty child when nothing was stored).
-    void rememberChild(const QByteArray &childKey, const QByteArray &recordKey);
+    void rememberChild(const QString &child, const HashKey &recordKey);
+
     void storeNewChildren(IOS6MessageDb &db);
     void storeSeenRecords(IOS6MessageDb &db);
+    // Runs `head` followed by "(?,...),(?,...)" for many rows at a time.
+    static void insertInBlocks(IOS6MessageDb &db, const QString &head, int columns, const QStringList &values);
     void pruneRecordsNotSeen(IOS6MessageDb &db);
     void vacuumWhenWorthIt(IOS6MessageDb &db);
-    // A record hash (32 hex digits) as its 16 bytes, the key of the sets below.
-    static QByteArray hashKey(const QString &hash);
     void abandon();
 
     // The next command; the wait for it notices a cancel.
@@ -84,9 +120,9 @@ private:
     int m_total = -1;
     int m_received = 0;
     ProgressPacer m_pacer;  // record and chunk reports, a few per second
-    QSet<QByteArray> m_knownRecords;  // parents in parent_hash, kept current
-    QSet<QByteArray> m_seenRecords;   // what goes into valid_hash
-    QList<QPair<QByteArray, QByteArray>> m_newChildren;  // (record, child) for parent_hash
+    QSet<HashKey> m_knownRecords;  // parents in parent_hash, kept current
+    QSet<HashKey> m_seenRecords;   // what goes into valid_hash
+    QList<NewChild> m_newChildren; // parent_hash rows of this run
     std::unique_ptr<ExportMessagesDb> m_writer;
     std::unique_ptr<CountryLibDb> m_countries;
 };

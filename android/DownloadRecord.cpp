@@ -1,6 +1,6 @@
 #include "android/DownloadRecord.h"
 
-#include "android/SimpleProtocol.h"
+#include "android/Base64Decode.h"
 #include "app/AppFolders.h"
 #include "store/AttachmentBody.h"
 #include "store/MessageIds.h"
@@ -16,6 +16,11 @@ const int MinimumFields = 6;
 const qint64 AppleEpochOffset = 978307200;  // Unix time of 2001-01-01 00:00 UTC
 const QChar AttachmentMarker(0xFFFC);
 
+QString decodedText(const QString &field)
+{
+    return QString::fromUtf8(decodeBase64(field));
+}
+
 } // namespace
 
 bool DownloadRecord::parse(const QString &argument, DownloadRecord &record)
@@ -25,10 +30,10 @@ bool DownloadRecord::parse(const QString &argument, DownloadRecord &record)
         return false;
     record.timeMs = fields.at(0).toLongLong();
     record.fromMe = fields.at(1).toInt() == 1;
-    record.number = simpleprotocol::decodeText(fields.at(2));
-    record.contactName = simpleprotocol::decodeText(fields.at(3));
-    record.text = simpleprotocol::decodeText(fields.at(4));
-    record.subject = simpleprotocol::decodeText(fields.at(5));
+    record.number = decodedText(fields.at(2));
+    record.contactName = decodedText(fields.at(3));
+    record.text = decodedText(fields.at(4));
+    record.subject = decodedText(fields.at(5));
     record.attachmentCount = fields.size() > MinimumFields ? std::max(0, fields.at(6).toInt()) : 0;
     return true;
 }
@@ -102,7 +107,13 @@ RecordMessages::RecordMessages(const DownloadRecord &record, const QString &addr
     m.chat = &m_chat;
 
     m_recordHash = logicHash(m);
-    m.guid = guidFromBytes(m_recordHash.toUtf8());
+}
+
+_MsgMessage RecordMessages::message() const
+{
+    _MsgMessage message = m_message;
+    message.guid = guidFromBytes(m_recordHash.toUtf8());
+    return message;
 }
 
 void RecordMessages::renameByContent(_MsgMessage &message)
@@ -110,9 +121,14 @@ void RecordMessages::renameByContent(_MsgMessage &message)
     message.guid = guidFromBytes(logicHash(message).toUtf8());
 }
 
+bool RecordMessages::hasOwnText() const
+{
+    return !hashText(m_message).isEmpty();
+}
+
 _MsgMessage RecordMessages::textPart() const
 {
-    _MsgMessage part = m_message;
+    _MsgMessage part = message();
     part.text = hashText(m_message);
     part.attachments.clear();
     return part;

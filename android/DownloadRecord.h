@@ -58,11 +58,14 @@ public:
     RecordMessages(const RecordMessages &) = delete;
     RecordMessages &operator=(const RecordMessages &) = delete;
 
-    // The record's message, its guid derived from the record hash.
-    const _MsgMessage &message() const { return m_message; }
+    // The record's message, its guid derived from the record hash (made only
+    // when asked for: most records of a download are known and not written).
+    _MsgMessage message() const;
     // logicHash of the record's message: the key of the bookkeeping tables.
     const QString &recordHash() const { return m_recordHash; }
 
+    // Whether the record's text holds more than attachment markers.
+    bool hasOwnText() const;
     // The record's own text (U+FFFC removed), without attachments.
     _MsgMessage textPart() const;
     // A text/plain part: the part's text as the whole message.

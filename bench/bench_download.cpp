@@ -57,6 +57,7 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <memory>
 #include <stdexcept>
 
 #include <time.h>
@@ -461,9 +462,12 @@ QString verdict(bool met)
 
 int runBenchmark(const QCommandLineParser &parser)
 {
-    QTemporaryDir temporary;
-    const QString work = parser.isSet("dir") ? parser.value("dir") : temporary.path();
-    temporary.setAutoRemove(!parser.isSet("keep") && !parser.isSet("dir"));
+    std::unique_ptr<QTemporaryDir> temporary;
+    if (!parser.isSet("dir")) {
+        temporary = std::make_unique<QTemporaryDir>();
+        temporary->setAutoRemove(!parser.isSet("keep"));
+    }
+    const QString work = temporary ? temporary->path() : parser.value("dir");
     QDir().mkpath(work);
     const QString store = QDir(work).filePath(QStringLiteral("phone"));
 

@@ -7,6 +7,7 @@
 #include "android/AgentConnection.h"
 #include "android/AndroidDevice.h"
 #include "android/AndroidLoadSMSThread.h"
+#include "android/Base64Decode.h"
 #include "android/DownloadRecord.h"
 #include "android/SimpleProtocol.h"
 #include "app/AppFolders.h"
@@ -23,6 +24,7 @@
 #include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -471,6 +473,42 @@ private slots:
         QCOMPARE(fields.contactName, QStringLiteral("Оля"));
         QCOMPARE(fields.text, QStringLiteral("Привет ✓"));
         QCOMPARE(fields.subject, QStringLiteral("Тема"));
+    }
+
+    // The fast decoder must agree with the general one on any text.
+    void base64AsTheGeneralDecoder_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << "";
+        QTest::newRow("one byte") << "QQ==";
+        QTest::newRow("two bytes") << "QUI=";
+        QTest::newRow("three bytes") << "QUJD";
+        QTest::newRow("all sextets") << "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        QTest::newRow("no padding") << "QUJDRA";
+        QTest::newRow("line break inside") << "QUJD\nRA==";
+        QTest::newRow("URL-safe letters") << "-_-_";
+        QTest::newRow("stray characters") << "QU!D";
+        QTest::newRow("padding inside") << "QQ==QUJD";
+        QTest::newRow("three pads") << "Q===";
+        QTest::newRow("non-Latin") << QStringLiteral("QU\u0416D");
+        QTest::newRow("loose low bits") << "QR==";
+    }
+
+    void base64AsTheGeneralDecoder()
+    {
+        QFETCH(QString, text);
+        QCOMPARE(decodeBase64(text), QByteArray::fromBase64(text.toLatin1()));
+    }
+
+    void base64RoundTrips()
+    {
+        QRandomGenerator random(3);
+        for (int length = 0; length < 200; ++length) {
+            QByteArray bytes(length, Qt::Uninitialized);
+            for (char &byte : bytes)
+                byte = char(random.bounded(256));
+            QCOMPARE(decodeBase64(QString::fromLatin1(bytes.toBase64())), bytes);
+        }
     }
 
     void attachmentNames_data()
