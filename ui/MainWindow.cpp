@@ -56,6 +56,7 @@ MainWindow::MainWindow(const Options &options, QWidget *parent)
     , m_openFolder(&Platform::openFolderInExplorer)
     , m_openUrl([](const QUrl &url) { QDesktopServices::openUrl(url); })
 {
+    registerAndroidDeviceMetaType();
     ui->setupUi(this);
     setStyleSheet(appStyleSheet());
     setWindowIcon(QIcon(QStringLiteral(":/main")));

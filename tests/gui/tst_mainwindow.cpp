@@ -8,6 +8,8 @@
 #include "store/MsgChat.h"
 #include "store/MsgDataSet.h"
 #include "ui/MainMenus.h"
+#include "ui/MyListView.h"
+#include "ui/MyTreeView.h"
 #include "ui/ViewRules.h"
 #include "views/AbsDBItemNode.h"
 
@@ -17,7 +19,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QSplitter>
+#include <QStandardItemModel>
 #include <QToolBar>
 #include <QWebEngineView>
 #include <QtTest>
@@ -143,6 +147,32 @@ private slots:
         const QList<QAction *> tools = window->findChild<QToolBar *>(QStringLiteral("mainToolBar"))->actions();
         QCOMPARE(actionTexts(tools), QStringList{"Delete Messages"});
         QVERIFY(!tools.first()->isEnabled());
+    }
+
+    // The views report selections and context-menu requests as signals.
+    void viewsReportSelectionAndMenuRequests()
+    {
+        QStandardItemModel model;
+        model.appendRow(new QStandardItem(QStringLiteral("a")));
+        model.appendRow(new QStandardItem(QStringLiteral("b")));
+        MyTreeView tree;
+        MyListView list;
+        tree.setModel(&model);
+        list.setModel(&model);
+        QSignalSpy treeSelections(&tree, &MyTreeView::onSelectionChanged);
+        QSignalSpy listSelections(&list, &MyListView::onSelectionChanged);
+        QSignalSpy treeMenus(&tree, &MyTreeView::createContextMenu);
+        QSignalSpy listMenus(&list, &MyListView::createContextMenu);
+        tree.setCurrentIndex(model.index(1, 0));
+        list.setCurrentIndex(model.index(0, 0));
+        QCOMPARE(treeSelections.count(), 1);
+        QCOMPARE(treeSelections.first().at(0).value<QItemSelection>().indexes(), QModelIndexList{model.index(1, 0)});
+        QCOMPARE(listSelections.count(), 1);
+        QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5));
+        QCoreApplication::sendEvent(tree.viewport(), &request);
+        QCoreApplication::sendEvent(list.viewport(), &request);
+        QCOMPARE(treeMenus.count(), 1);
+        QCOMPARE(listMenus.count(), 1);
     }
 
     // --- start-up ------------------------------------------------------------
