@@ -222,11 +222,26 @@ void MainWindow::selectNode(Node *node)
     QMetaObject::invokeMethod(
         this,
         [this, node] {
-            const QModelIndex current = m_treeModel->indexOfNode(node);
-            if (current.isValid())
-                ui->treeViewDS->setCurrentIndex(current);
+            if (isInTree(node))
+                ui->treeViewDS->setCurrentIndex(m_treeModel->indexOfNode(node));
         },
         Qt::QueuedConnection);
+}
+
+bool MainWindow::isInTree(const Node *node) const
+{
+    // Compares addresses only: `node` may have been deleted since it was posted.
+    QList<Node *> level = m_treeModel->rootNodes();
+    while (!level.isEmpty()) {
+        QList<Node *> next;
+        for (Node *candidate : std::as_const(level)) {
+            if (candidate == node)
+                return true;
+            next.append(candidate->children);
+        }
+        level = next;
+    }
+    return false;
 }
 
 Node *MainWindow::currentTreeNode() const
@@ -295,9 +310,8 @@ void MainWindow::showLocalDatabase(_AbsDBItemNode *node)
     QMetaObject::invokeMethod(
         this,
         [this, node] {
-            const QModelIndex index = m_treeModel->indexOfNode(node);
-            if (index.isValid())
-                ui->treeViewDS->expand(index);
+            if (isInTree(node))
+                ui->treeViewDS->expand(m_treeModel->indexOfNode(node));
         },
         Qt::QueuedConnection);
     if (!node->children.isEmpty())

@@ -141,6 +141,8 @@ private:
     static void loadAllMessages(_AbsDBItemNode *node);
     static MsgMessageList allMessagesOf(const _AbsDBItemNode *node);
     Qt::SortOrder listSortOrder() const;
+    // Whether the node is (still) part of the tree.
+    bool isInTree(const AbsTreeItemModel::_ItemNode *node) const;
     void searchChildren(const AbsTreeItemModel::_ItemNode *parent, int start, const QString &keyword);
 
     // Phones.

@@ -306,6 +306,20 @@ private slots:
         QCOMPARE(chatName->textFormat(), Qt::PlainText);
     }
 
+    void postedSelectionOfARemovedNodeIsDropped()
+    {
+        writeDatabase(virtualDeviceFolder("Phone A"), kTwoConversations);
+        writeDatabase(virtualDeviceFolder("Phone B"), kTwoConversations);
+        auto window = newWindow();
+        Node *phoneA = childNamed(window->treeModel()->deviceRoot(), "Phone A");
+        Node *phoneB = childNamed(window->treeModel()->deviceRoot(), "Phone B");
+        window->selectNode(phoneA);
+        window->selectNode(phoneB);
+        window->treeModel()->removeNode(phoneA);
+        QTRY_VERIFY(window->currentTreeNode() == phoneB);
+        QCOMPARE(childTexts(window->treeModel()->deviceRoot()), QStringList{"Phone B"});
+    }
+
     // --- search ---------------------------------------------------------------
 
     void messageSearchMovesOnAndWrapsAround()
