@@ -20,7 +20,6 @@
 #include "views/RootDeviceItemNode.h"
 #include "views/RootLocalDBItemNode.h"
 
-#include <QDesktopServices>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -54,7 +53,7 @@ MainWindow::MainWindow(const Options &options, QWidget *parent)
     : QMainWindow(parent)
     , ui(std::make_unique<MainWindowUi>())
     , m_openFolder(&Platform::openFolderInExplorer)
-    , m_openUrl([](const QUrl &url) { QDesktopServices::openUrl(url); })
+    , m_openUrl([](const QUrl &url) { Platform::openWithShell(url.toString(QUrl::FullyEncoded)); })
 {
     registerAndroidDeviceMetaType();
     ui->setupUi(this);
