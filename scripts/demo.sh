@@ -38,6 +38,10 @@ fi
 export PATH="$bin:$PATH"
 export FERRY_FAKE_ADB_STATE="$demo/adb-state.json"
 rm -f "$FERRY_FAKE_ADB_STATE" "$FERRY_FAKE_ADB_STATE.log"
+# The X server's key is found through HOME unless named: keep it reachable.
+if [ -z "${XAUTHORITY:-}" ] && [ -f "${HOME:-}/.Xauthority" ]; then
+    export XAUTHORITY="$HOME/.Xauthority"
+fi
 export HOME="$demo/home"
 # The web engine's sandbox cannot run as root.
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
