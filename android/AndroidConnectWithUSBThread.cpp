@@ -2,6 +2,7 @@
 
 #include "android/AdbClient.h"
 #include "android/AgentConnection.h"
+#include "app/Platform.h"
 #include "app/AppFolders.h"
 #include "ops/WorkerNotify.h"
 
@@ -31,16 +32,6 @@ AndroidDevice usbDevice(const QString &serial)
 QString asRichText(const QString &message)
 {
     return message.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br/>"));
-}
-
-QString deviceManagerPath()
-{
-#ifdef Q_OS_WIN
-    const QString name = QStringLiteral("FerrywrightDeviceManager.exe");
-#else
-    const QString name = QStringLiteral("FerrywrightDeviceManager");
-#endif
-    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(name);
 }
 
 // R/com.ferrywright.smssync.apk, replaced by a fresh copy of the package.
@@ -134,6 +125,6 @@ QString AndroidConnectWithUSBThread::describeExchangeError(const QString &messag
                          "Ferrywright SMS Sync.<br/><br/>")
         + QStringLiteral("2 click <a href=\"%1\"><b>HERE</b></a> to run Ferrywright Device Manager and then "
                          "restart your phone to try again.<br/><br/>")
-              .arg(QUrl::fromLocalFile(deviceManagerPath()).toString())
+              .arg(QUrl::fromLocalFile(Platform::deviceManagerPath()).toString())
         + asRichText(message);
 }

@@ -45,14 +45,19 @@ bool setFileTimes(const QString &path, const QDateTime &time)
     return accessed && modified;
 }
 
-void runDeviceManager()
+QString deviceManagerPath()
 {
 #ifdef Q_OS_WIN
     const QString name = QStringLiteral("FerrywrightDeviceManager.exe");
 #else
     const QString name = QStringLiteral("FerrywrightDeviceManager");
 #endif
-    const QString program = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(name);
+    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(name);
+}
+
+void runDeviceManager()
+{
+    const QString program = deviceManagerPath();
     if (!QFileInfo(program).isExecutable())
         return;
     QProcess::execute(program, {});

@@ -17,6 +17,9 @@ void openWithShell(const QString &pathOrUrl);
 // Sets a file's access and modification times; false when that fails.
 bool setFileTimes(const QString &path, const QDateTime &time);
 
+// Where the device-manager helper is installed: beside the executable.
+QString deviceManagerPath();
+
 // Starts the device-manager helper if it is installed beside the executable and
 // waits for it to finish; does nothing when it is missing.
 void runDeviceManager();

@@ -7,6 +7,7 @@
 #include "android/AndroidLoadSMSThread.h"
 #include "android/AndroidMonitor.h"
 #include "android/AndroidWIFIForm.h"
+#include "app/Platform.h"
 #include "app/MessageBoxes.h"
 #include "app/VendorServer.h"
 #include "country/CountryLibDb.h"
@@ -28,16 +29,6 @@
 using Node = AbsTreeItemModel::_ItemNode;
 
 namespace {
-
-QString deviceManagerPath()
-{
-#ifdef Q_OS_WIN
-    const QString name = QStringLiteral("FerrywrightDeviceManager.exe");
-#else
-    const QString name = QStringLiteral("FerrywrightDeviceManager");
-#endif
-    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(name);
-}
 
 // One step of the no-phone hint; the "How to" link only when the vendor's
 // page can be reached.
@@ -86,7 +77,7 @@ void MainWindow::androidUsbTips()
                      QStringLiteral("/tutorial/enable-usb-debugging-on-android.html"));
     text += hintStep(QStringLiteral("* Install USB driver software on your computer"),
                      QStringLiteral("/install-usb-driver-software-for-android.html"));
-    const QString manager = deviceManagerPath();
+    const QString manager = Platform::deviceManagerPath();
     if (QFileInfo(manager).isExecutable()) {
         text += QStringLiteral("* Click <a href=\"%1\">HERE</a> to run Ferrywright Device Manager to try again.<br/><br/>")
                     .arg(QUrl::fromLocalFile(manager).toString(QUrl::FullyEncoded).toHtmlEscaped());
