@@ -32,6 +32,8 @@ const int CancelPollMs = 200;
 const qint64 ReadBufferBytes = 1 << 20;
 // Rows per statement when the bookkeeping rows are written.
 const qsizetype InsertBlockRows = 200;
+// Normalised numbers remembered at most (then forgotten all at once).
+const qsizetype NormalisedCacheSize = 20000;
 // Vacuum when more than 1 / VacuumFreeShare of the file's pages are free.
 const qint64 VacuumFreeShare = 10;
 
@@ -144,18 +146,45 @@ void AndroidLoadSMSThread::prepareBookkeeping(IOS6MessageDb &db)
 
 AndroidLoadSMSThread::HashKey AndroidLoadSMSThread::HashKey::fromHex(const QString &hash)
 {
-    const QByteArray bytes = QByteArray::fromHex(hash.toLatin1());
+    // Called for every record: a plain loop, not the general hex decoder.
     HashKey key;
-    if (bytes.size() == 16) {
-        key.high = qFromBigEndian<quint64>(bytes.constData());
-        key.low = qFromBigEndian<quint64>(bytes.constData() + 8);
+    if (hash.size() != 32)
+        return key;
+    for (int i = 0; i < 32; ++i) {
+        const char16_t c = hash.at(i).unicode();
+        const quint64 digit = c >= u'0' && c <= u'9' ? c - u'0'
+            : c >= u'a' && c <= u'f'                 ? c - u'a' + 10
+            : c >= u'A' && c <= u'F'                 ? c - u'A' + 10
+                                                     : 0;
+        quint64 &half = i < 16 ? key.high : key.low;
+        half = (half << 4) | digit;
     }
     return key;
 }
 
 QString AndroidLoadSMSThread::HashKey::toHex() const
 {
-    return QStringLiteral("%1%2").arg(high, 16, 16, QLatin1Char('0')).arg(low, 16, 16, QLatin1Char('0'));
+    static const char digits[] = "0123456789abcdef";
+    QString text(32, Qt::Uninitialized);
+    for (int i = 0; i < 16; ++i) {
+        text[15 - i] = QLatin1Char(digits[(high >> (4 * i)) & 0xF]);
+        text[31 - i] = QLatin1Char(digits[(low >> (4 * i)) & 0xF]);
+    }
+    return text;
+}
+
+QString AndroidLoadSMSThread::normalisedNumber(const QString &number)
+{
+    // A phone has a few thousand correspondents at most; their numbers come
+    // again and again.
+    const auto known = m_normalised.constFind(number);
+    if (known != m_normalised.constEnd())
+        return *known;
+    if (m_normalised.size() >= NormalisedCacheSize)
+        m_normalised.clear();
+    const QString normalised = m_countries->normalise(number);
+    m_normalised.insert(number, normalised);
+    return normalised;
 }
 
 void AndroidLoadSMSThread::insertInBlocks(IOS6MessageDb &db, const QString &head, int columns,
@@ -233,7 +262,7 @@ void AndroidLoadSMSThread::receiveRecord(const QString &argument, DeferredRecord
     DownloadRecord fields;
     if (!DownloadRecord::parse(argument, fields))
         return;  // fewer than six fields: ignored without an answer
-    auto record = std::make_unique<RecordMessages>(fields, m_countries->normalise(fields.number));
+    auto record = std::make_unique<RecordMessages>(fields, normalisedNumber(fields.number));
     const HashKey key = HashKey::fromHex(record->recordHash());
     m_seenRecords.insert(key);
 
@@ -243,7 +272,7 @@ void AndroidLoadSMSThread::receiveRecord(const QString &argument, DeferredRecord
     // batch meanwhile), always in the order they came.
     if (fields.attachmentCount == 0) {
         deferred.keys.insert(key);
-        deferred.records.push_back(std::move(record));
+        deferred.records.push_back({key, std::move(record)});
         return;
     }
     // Known from before, or made known by a record stored just before it.
@@ -256,10 +285,10 @@ void AndroidLoadSMSThread::receiveRecord(const QString &argument, DeferredRecord
 
 void AndroidLoadSMSThread::storeDeferred(DeferredRecords &deferred)
 {
-    for (const std::unique_ptr<RecordMessages> &record : deferred.records) {
+    for (const DeferredRecord &record : deferred.records) {
         throwIfCancelled(m_form);
-        if (!m_knownRecords.contains(HashKey::fromHex(record->recordHash())))
-            writeChild(record->message(), record->recordHash());
+        if (!m_knownRecords.contains(record.key))
+            writeChild(record.messages->message(), record.key);
     }
     deferred.records.clear();
     deferred.keys.clear();
@@ -269,26 +298,27 @@ void AndroidLoadSMSThread::storeRecordWithParts(const RecordMessages &record, co
 {
     bool stored = false;
     if (record.hasOwnText()) {
-        writeChild(record.textPart(), record.recordHash());
+        writeChild(record.textPart(), key);
         stored = true;
     }
-    stored = receiveAttachments(record, count) || stored;
+    stored = receiveAttachments(record, key, count) || stored;
     // A record whose parts were all discarded is still known next time, so
     // its attachments do not travel again; the empty child matches no message.
     if (!stored)
         rememberChild(QString(), key);
 }
 
-bool AndroidLoadSMSThread::receiveAttachments(const RecordMessages &record, int count)
+bool AndroidLoadSMSThread::receiveAttachments(const RecordMessages &record, const HashKey &key, int count)
 {
     QSet<QString> usedNames;
     bool stored = false;
     for (int i = 0; i < count; ++i)
-        stored = receiveAttachment(record, usedNames) || stored;
+        stored = receiveAttachment(record, key, usedNames) || stored;
     return stored;
 }
 
-bool AndroidLoadSMSThread::receiveAttachment(const RecordMessages &record, QSet<QString> &usedNames)
+bool AndroidLoadSMSThread::receiveAttachment(const RecordMessages &record, const HashKey &key,
+                                             QSet<QString> &usedNames)
 {
     const QString headerLine = simpleprotocol::expectCommand(*m_socket, AttaWord, -1);
     AttachmentHeader header;
@@ -307,11 +337,11 @@ bool AndroidLoadSMSThread::receiveAttachment(const RecordMessages &record, QSet<
         const QString text = part.text().trimmed();
         if (text.isEmpty())
             return false;
-        writeChild(record.plainTextPart(text), record.recordHash());
+        writeChild(record.plainTextPart(text), key);
         return true;
     }
     _MsgAttachment attachment = record.mediaAttachment(header.mime, name, part.path(), bytes);
-    writeChild(record.mediaPart(attachment), record.recordHash());
+    writeChild(record.mediaPart(attachment), key);
     return true;
 }
 
@@ -338,10 +368,10 @@ qint64 AndroidLoadSMSThread::receivePartData(TemporaryPartFile *part, const QStr
     return bytes;
 }
 
-void AndroidLoadSMSThread::writeChild(const _MsgMessage &message, const QString &recordHash)
+void AndroidLoadSMSThread::writeChild(const _MsgMessage &message, const HashKey &recordKey)
 {
     m_writer->write(message);
-    rememberChild(logicHash(message), HashKey::fromHex(recordHash));
+    rememberChild(logicHash(message), recordKey);
 }
 
 void AndroidLoadSMSThread::rememberChild(const QString &child, const HashKey &recordKey)

@@ -3,6 +3,7 @@
 #include "android/AgentConnection.h"
 #include "ops/WorkerNotify.h"
 
+#include <QHash>
 #include <QHashFunctions>
 #include <QList>
 #include <QSet>
@@ -78,9 +79,14 @@ private:
     };
 
     // Records of a batch that wait to be stored, in the order they came.
+    struct DeferredRecord
+    {
+        HashKey key;
+        std::unique_ptr<RecordMessages> messages;
+    };
     struct DeferredRecords
     {
-        std::vector<std::unique_ptr<RecordMessages>> records;
+        std::vector<DeferredRecord> records;
         QSet<HashKey> keys;
     };
 
@@ -92,11 +98,13 @@ private:
     void storeDeferred(DeferredRecords &deferred);
     void storeRecordWithParts(const RecordMessages &record, const HashKey &key, int count);
     // The media and text/plain parts of a record; false when nothing was stored.
-    bool receiveAttachments(const RecordMessages &record, int count);
-    bool receiveAttachment(const RecordMessages &record, QSet<QString> &usedNames);
+    bool receiveAttachments(const RecordMessages &record, const HashKey &key, int count);
+    bool receiveAttachment(const RecordMessages &record, const HashKey &key, QSet<QString> &usedNames);
     // Data lines up to "." into `part` (dropped when null); the byte count.
     qint64 receivePartData(TemporaryPartFile *part, const QString &name);
-    void writeChild(const _MsgMessage &message, const QString &recordHash);
+    void writeChild(const _MsgMessage &message, const HashKey &recordKey);
+    // The number in its international form for the phone's country.
+    QString normalisedNumber(const QString &number);
     // Notes a parent_hash row (an empty child when nothing was stored).
     void rememberChild(const QString &child, const HashKey &recordKey);
 
@@ -125,4 +133,5 @@ private:
     QList<NewChild> m_newChildren; // parent_hash rows of this run
     std::unique_ptr<ExportMessagesDb> m_writer;
     std::unique_ptr<CountryLibDb> m_countries;
+    QHash<QString, QString> m_normalised;  // number as sent -> normalised
 };
