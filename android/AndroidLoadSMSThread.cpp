@@ -19,6 +19,7 @@
 #include <QTcpSocket>
 #include <QtEndian>
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 
@@ -259,39 +260,60 @@ void AndroidLoadSMSThread::reportRecordProgress()
 
 void AndroidLoadSMSThread::receiveRecord(const QString &argument, DeferredRecords &deferred)
 {
-    DownloadRecord fields;
-    if (!DownloadRecord::parse(argument, fields))
+    // Records without attachments need no answer. They are read and stored
+    // once a record with attachments has been answered (the agent sends its
+    // data meanwhile) or once the batch is acknowledged (the agent reads its
+    // next batch meanwhile), always in the order they came.
+    const int attachments = DownloadRecord::attachmentsAnnounced(argument);
+    if (attachments < 0)
         return;  // fewer than six fields: ignored without an answer
-    auto record = std::make_unique<RecordMessages>(fields, normalisedNumber(fields.number));
-    const HashKey key = HashKey::fromHex(record->recordHash());
-    m_seenRecords.insert(key);
-
-    // Records without attachments need no answer. They are stored once a
-    // record with attachments has been answered (the agent sends its data
-    // meanwhile) or once the batch is acknowledged (the agent reads its next
-    // batch meanwhile), always in the order they came.
-    if (fields.attachmentCount == 0) {
-        deferred.keys.insert(key);
-        deferred.records.push_back({key, std::move(record)});
+    if (attachments == 0) {
+        deferred.push_back({argument, HashKey(), nullptr});
         return;
     }
-    // Known from before, or made known by a record stored just before it.
-    const bool known = m_knownRecords.contains(key) || deferred.keys.contains(key);
+    const std::unique_ptr<RecordMessages> record = readRecord(argument);
+    const HashKey key = HashKey::fromHex(record->recordHash());
+    m_seenRecords.insert(key);
+    // Known from before, or made known by a record to be stored before it.
+    bool known = m_knownRecords.contains(key);
+    if (!known) {
+        readDeferred(deferred);
+        known = std::any_of(deferred.begin(), deferred.end(),
+                            [&key](const DeferredRecord &earlier) { return earlier.key == key; });
+    }
     sendBare(known ? QStringLiteral("0") : QStringLiteral("1"));
     storeDeferred(deferred);
     if (!known)
-        storeRecordWithParts(*record, key, fields.attachmentCount);
+        storeRecordWithParts(*record, key, attachments);
+}
+
+std::unique_ptr<RecordMessages> AndroidLoadSMSThread::readRecord(const QString &argument)
+{
+    DownloadRecord fields;
+    DownloadRecord::parse(argument, fields);
+    return std::make_unique<RecordMessages>(fields, normalisedNumber(fields.number));
+}
+
+void AndroidLoadSMSThread::readDeferred(DeferredRecords &deferred)
+{
+    for (DeferredRecord &record : deferred) {
+        if (record.messages)
+            continue;
+        record.messages = readRecord(record.argument);
+        record.key = HashKey::fromHex(record.messages->recordHash());
+        m_seenRecords.insert(record.key);
+    }
 }
 
 void AndroidLoadSMSThread::storeDeferred(DeferredRecords &deferred)
 {
-    for (const DeferredRecord &record : deferred.records) {
+    readDeferred(deferred);
+    for (const DeferredRecord &record : deferred) {
         throwIfCancelled(m_form);
         if (!m_knownRecords.contains(record.key))
             writeChild(record.messages->message(), record.key);
     }
-    deferred.records.clear();
-    deferred.keys.clear();
+    deferred.clear();
 }
 
 void AndroidLoadSMSThread::storeRecordWithParts(const RecordMessages &record, const HashKey &key, int count)

@@ -78,23 +78,24 @@ private:
         std::optional<HashKey> child;
     };
 
-    // Records of a batch that wait to be stored, in the order they came.
+    // A record of a batch that waits to be stored; read (messages and key
+    // made) when needed.
     struct DeferredRecord
     {
+        QString argument;
         HashKey key;
         std::unique_ptr<RecordMessages> messages;
     };
-    struct DeferredRecords
-    {
-        std::vector<DeferredRecord> records;
-        QSet<HashKey> keys;
-    };
+    // In the order they came.
+    using DeferredRecords = std::vector<DeferredRecord>;
 
     void download();
     void prepareBookkeeping(IOS6MessageDb &db);
     void receiveExchange();
     void receiveBatch();
     void receiveRecord(const QString &argument, DeferredRecords &deferred);
+    std::unique_ptr<RecordMessages> readRecord(const QString &argument);
+    void readDeferred(DeferredRecords &deferred);
     void storeDeferred(DeferredRecords &deferred);
     void storeRecordWithParts(const RecordMessages &record, const HashKey &key, int count);
     // The media and text/plain parts of a record; false when nothing was stored.

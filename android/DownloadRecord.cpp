@@ -34,8 +34,21 @@ bool DownloadRecord::parse(const QString &argument, DownloadRecord &record)
     record.contactName = decodedText(fields.at(3));
     record.text = decodedText(fields.at(4));
     record.subject = decodedText(fields.at(5));
-    record.attachmentCount = fields.size() > MinimumFields ? std::max(0, fields.at(6).toInt()) : 0;
+    record.attachmentCount = attachmentsAnnounced(argument);
     return true;
+}
+
+int DownloadRecord::attachmentsAnnounced(QStringView argument)
+{
+    qsizetype start = 0;
+    for (int field = 0; field < MinimumFields; ++field) {
+        const qsizetype comma = argument.indexOf(QLatin1Char(','), start);
+        if (comma < 0)
+            return field == MinimumFields - 1 ? 0 : -1;  // six fields: none announced
+        start = comma + 1;
+    }
+    const qsizetype end = argument.indexOf(QLatin1Char(','), start);
+    return std::max(0, argument.mid(start, end < 0 ? -1 : end - start).toInt());
 }
 
 qint32 DownloadRecord::date() const

@@ -7,6 +7,7 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringView>
 
 // One "$sms:" record of a download: "time,from_me,number,name,text,subject[,n]"
 // with the four texts in Base64 of UTF-8 and the time in milliseconds since
@@ -23,6 +24,10 @@ struct DownloadRecord
 
     // False for a record of fewer than six fields, which is ignored.
     static bool parse(const QString &argument, DownloadRecord &record);
+    // Without decoding anything: -1 for a record that is ignored, else the
+    // number of attachments it announces (what parse() puts in
+    // attachmentCount).
+    static int attachmentsAnnounced(QStringView argument);
 
     // Seconds since 2001-01-01 UTC.
     qint32 date() const;

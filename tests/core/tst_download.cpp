@@ -449,14 +449,22 @@ private slots:
                                               << 410227200;
         QTest::newRow("negative count means none") << record(1388534400000, "1", "5", "x", -1).append(",-2")
                                                    << true << true << 0 << 410227200;
+        QTest::newRow("count not a number") << record(1388534400000, "1", "5", "x", -1).append(",two") << true << true
+                                            << 0 << 410227200;
+        QTest::newRow("eight fields") << record(1388534400000, "1", "5", "x", 2).append(",extra") << true << true << 2
+                                      << 410227200;
+        QTest::newRow("empty record") << QByteArray() << false << false << 0 << 0;
     }
 
     void recordFields()
     {
         QFETCH(QByteArray, line);
         QFETCH(bool, accepted);
+        QFETCH(int, attachments);
         DownloadRecord fields;
         QCOMPARE(DownloadRecord::parse(QString::fromLatin1(line), fields), accepted);
+        // The quick look a batch takes at each record agrees with parsing it.
+        QCOMPARE(DownloadRecord::attachmentsAnnounced(QString::fromLatin1(line)), accepted ? attachments : -1);
         if (!accepted)
             return;
         QTEST(fields.fromMe, "fromMe");
