@@ -13,15 +13,10 @@
 #include "store/MessageText.h"
 
 #include <QDebug>
-#include <QDir>
-#include <QFile>
-#include <QLocale>
 #include <QTcpSocket>
-#include <QtEndian>
 
 #include <algorithm>
 #include <exception>
-#include <stdexcept>
 
 namespace {
 
