@@ -30,7 +30,10 @@ QByteArray withoutLineEnd(QByteArray line)
 {
     if (line.endsWith('\n'))
         line.chop(1);
-    line.replace('\r', QByteArray());
+    // Data lines are tens of KB; scanning is far cheaper than a replace that
+    // finds nothing but still walks and may detach the buffer.
+    if (line.contains('\r'))
+        line.replace('\r', QByteArray());
     return line;
 }
 
