@@ -2,6 +2,7 @@
 #include "app/KeyTranslator.h"
 #include "app/LogFile.h"
 #include "app/MessageBoxes.h"
+#include "app/WebEngineProcess.h"
 #include "store/Sqlite3DB.h"
 #include "ui/MainWindow.h"
 
@@ -9,8 +10,7 @@
 
 int main(int argc, char *argv[])
 {
-    // The web view of the conversation pane needs contexts shared from the start.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    prepareWebEngineProcess(false);
     QApplication app(argc, argv);
 
     KeyTranslator translator;

@@ -7,6 +7,8 @@
 // Prints the medians and their ratio; exits with 1 when showing takes longer
 // than the budget (500 ms by default).
 
+#include "app/WebEngineProcess.h"
+
 #include "store/AppleTime.h"
 #include "store/MsgDataSet.h"
 #include "views/BubblePage.h"
@@ -139,12 +141,7 @@ struct Panes
 
 int main(int argc, char *argv[])
 {
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    prepareWebEngineProcess(true);
     QApplication app(argc, argv);
 
     QCommandLineParser parser;

@@ -2,6 +2,8 @@
 // message, page and attachment links, pages too large for an in-memory load,
 // and content from strangers that must stay inert text.
 
+#include "app/WebEngineProcess.h"
+
 #include "core/tst_bubble_fixtures.h"
 
 #include "app/AppFolders.h"
@@ -611,13 +613,7 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    // The engine refuses to start its sandbox as root and has no GPU headless.
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    prepareWebEngineProcess(true);
     QApplication app(argc, argv);
     TestBubbleView test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -2,6 +2,8 @@
 // engine starts, renders local XHTML with local pictures, lets a page object
 // intercept link clicks, and keeps scripts off when told to.
 
+#include "app/WebEngineProcess.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QSignalSpy>
@@ -152,13 +154,7 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    // The engine refuses to start its sandbox as root and has no GPU headless.
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    prepareWebEngineProcess(true);
     QApplication app(argc, argv);
     TestWebViewSmoke test;
     QTEST_SET_MAIN_SOURCE_PATH
