@@ -1,9 +1,12 @@
+#include "TemporaryHome.h"
 #include "app/AppFolders.h"
 #include "app/AppInfo.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 // The data root decides where every byte the program writes ends up, so its
 // rules (roaming folder choice, redirect file) are pinned here.
@@ -12,8 +15,7 @@ class TestAppFolders : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir *home = nullptr;
-    QByteArray savedHome;
+    std::unique_ptr<TemporaryHome> home;
 
     QString homePath(const QString &rel) const { return home->filePath(rel); }
 
@@ -28,18 +30,12 @@ private:
 private slots:
     void init()
     {
-        home = new QTemporaryDir;
-        savedHome = qgetenv("HOME");
-        qputenv("HOME", home->path().toUtf8());
-        resetDataRootCacheForTests();
+        home = std::make_unique<TemporaryHome>();
     }
 
     void cleanup()
     {
-        qputenv("HOME", savedHome);
-        resetDataRootCacheForTests();
-        delete home;
-        home = nullptr;
+        home.reset();
     }
 
     void dataRootWithoutRoamingFolderUsesApplicationData()

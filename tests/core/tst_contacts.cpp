@@ -1,3 +1,4 @@
+#include "TemporaryHome.h"
 #include "app/AppFolders.h"
 #include "store/IOSContactsMemDb.h"
 
@@ -9,6 +10,7 @@
 #include <QtTest>
 
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -41,9 +43,8 @@ class TestContacts : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir *home = nullptr;
+    std::unique_ptr<TemporaryHome> home;
     QTemporaryDir *folder = nullptr;
-    QByteArray savedHome;
 
     QString bookDir() const
     {
@@ -131,22 +132,16 @@ private slots:
 
     void init()
     {
-        home = new QTemporaryDir;
+        home = std::make_unique<TemporaryHome>();
         folder = new QTemporaryDir;
-        savedHome = qgetenv("HOME");
-        qputenv("HOME", home->path().toUtf8());
-        resetDataRootCacheForTests();
         rebuildLines = 0;
     }
 
     void cleanup()
     {
-        qputenv("HOME", savedHome);
-        resetDataRootCacheForTests();
         delete folder;
-        delete home;
         folder = nullptr;
-        home = nullptr;
+        home.reset();
     }
 
     void displayNameComposition_data()

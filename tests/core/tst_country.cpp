@@ -1,3 +1,4 @@
+#include "TemporaryHome.h"
 #include "app/AppFolders.h"
 #include "country/Country.h"
 #include "country/CountryLibDb.h"
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 #include <stdexcept>
 
 // Normalisation decides which messages end up in one conversation, so its
@@ -18,8 +21,7 @@ class TestCountry : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir *home = nullptr;
-    QByteArray savedHome;
+    std::unique_ptr<TemporaryHome> home;
 
     static Country india()
     {
@@ -71,20 +73,14 @@ private:
 private slots:
     void init()
     {
-        home = new QTemporaryDir;
-        savedHome = qgetenv("HOME");
-        qputenv("HOME", home->path().toUtf8());
-        resetDataRootCacheForTests();
+        home = std::make_unique<TemporaryHome>();
         CountryLibDb::setResourcePathForTests(QString());
     }
 
     void cleanup()
     {
         CountryLibDb::setResourcePathForTests(QString());
-        qputenv("HOME", savedHome);
-        resetDataRootCacheForTests();
-        delete home;
-        home = nullptr;
+        home.reset();
     }
 
     // ---------------------------------------------------------- rules on a known row

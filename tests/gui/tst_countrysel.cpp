@@ -1,3 +1,4 @@
+#include "TemporaryHome.h"
 #include "app/AppFolders.h"
 #include "app/KeyTranslator.h"
 #include "app/MessageBoxes.h"
@@ -11,6 +12,8 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include <memory>
+
 // The country chooser is the only way to give a phone without a mobile country
 // code a country, so it must not let the user out without a confirmed choice.
 class TestCountrySel : public QObject
@@ -18,8 +21,7 @@ class TestCountrySel : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir *home = nullptr;
-    QByteArray savedHome;
+    std::unique_ptr<TemporaryHome> home;
     KeyTranslator translator;
 
     static QStringList itemTexts(const CountrySelForm &form)
@@ -48,18 +50,12 @@ private slots:
 
     void init()
     {
-        home = new QTemporaryDir;
-        savedHome = qgetenv("HOME");
-        qputenv("HOME", home->path().toUtf8());
-        resetDataRootCacheForTests();
+        home = std::make_unique<TemporaryHome>();
     }
 
     void cleanup()
     {
-        qputenv("HOME", savedHome);
-        resetDataRootCacheForTests();
-        delete home;
-        home = nullptr;
+        home.reset();
     }
 
     void layoutAndTexts()
