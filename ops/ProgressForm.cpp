@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 
 ProgressForm::ProgressForm(const QString &title, QWidget *parent)
     : QDialog(parent)
@@ -56,6 +57,14 @@ void ProgressForm::setupUi(const QString &title)
 void ProgressForm::setCancelEnabled(bool enabled)
 {
     ui->btnCancel->setEnabled(enabled);
+}
+
+bool ProgressForm::runWorker(QThread &worker)
+{
+    worker.start(QThread::InheritPriority);
+    const bool accepted = exec() == QDialog::Accepted;
+    worker.wait();
+    return accepted && !isFailed();
 }
 
 void ProgressForm::accept()

@@ -10,6 +10,7 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QThread;
 class WinMovable;
 
 // The modal, frameless dialog shown while a worker thread runs a long
@@ -28,6 +29,11 @@ public:
 
     // The start-up database upgrade cannot be cancelled half-way.
     void setCancelEnabled(bool enabled);
+
+    // Starts `worker`, shows the dialog modally until the worker ends it, then
+    // waits for the thread. True when the dialog ended accepted and the
+    // worker did not fail.
+    bool runWorker(QThread &worker);
 
     void accept() override;
     void reject() override;

@@ -163,6 +163,16 @@ private:
 
     // Menus.
     void registerCommand(MainMenus::Command command, Handler handler);
+    // What a message command does with the messages of its scope.
+    using MessageFlow = std::function<void(const MsgMessageList &messages)>;
+    // Registers a message family: its plain menu-bar command (which picks a
+    // scope by itself) and its Sel, Chat and All commands, each handing the
+    // messages of its scope to `flow` unless there are none.
+    void registerMessageCommands(MainMenus::Command plain, const MessageFlow &flow);
+    // The rows selected in the list (selection order), the messages the list
+    // shows, or every message of the current device or database (loaded when
+    // needed; a database error is reported and gives none).
+    MsgMessageList messagesInScope(MainMenus::Scope scope);
     void dispatchMenuBarCommand(MainMenus::Command plain);
     std::unique_ptr<QMenu> createContextMenu(const QList<MainMenus::Entry> &entries);
     void openVendorPage(const QString &pathAndQuery);

@@ -13,6 +13,7 @@
 #include "ui/MyTreeView.h"
 #include "views/AndroidDeviceItemNode.h"
 #include "views/ItemModelMain.h"
+#include "views/ItemModelSms.h"
 
 #include <QAction>
 #include <QCursor>
@@ -20,6 +21,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
+
+#include <exception>
 
 using MainMenus::Command;
 using Node = AbsTreeItemModel::_ItemNode;
@@ -44,6 +47,50 @@ void MainWindow::registerCommands()
 void MainWindow::registerCommand(Command command, Handler handler)
 {
     m_commands.insert(command, std::move(handler));
+}
+
+void MainWindow::registerMessageCommands(Command plain, const MessageFlow &flow)
+{
+    registerCommand(plain, [this, plain] { dispatchMenuBarCommand(plain); });
+    for (const MainMenus::Scope scope : {MainMenus::Scope::Selected, MainMenus::Scope::Chat, MainMenus::Scope::All}) {
+        registerCommand(MainMenus::scopedCommand(plain, scope), [this, scope, flow] {
+            const MsgMessageList messages = messagesInScope(scope);
+            if (!messages.isEmpty())
+                flow(messages);
+        });
+    }
+}
+
+MsgMessageList MainWindow::messagesInScope(MainMenus::Scope scope)
+{
+    switch (scope) {
+    case MainMenus::Scope::Selected: {
+        MsgMessageList selected;
+        for (const QModelIndex &row : ui->treeViewSMS->selectionModel()->selectedRows(0)) {
+            if (_MsgMessage *message = m_listModel->messageAt(row.row()))
+                selected.append(message);
+        }
+        return selected;
+    }
+    case MainMenus::Scope::Chat:
+        return m_listModel->messageList();
+    case MainMenus::Scope::All: {
+        Node *node = currentTreeNode();
+        if (!node || (node->kind != AbsTreeItemModel::KindAndroidDevice && node->kind != AbsTreeItemModel::KindLocalDb))
+            return {};
+        auto *source = static_cast<_AbsDBItemNode *>(node);
+        try {
+            loadAllMessages(source);
+        } catch (const std::exception &error) {
+            reportError(QString::fromUtf8(error.what()));
+            return {};
+        }
+        return allMessagesOf(source);
+    }
+    case MainMenus::Scope::None:
+        break;
+    }
+    return {};
 }
 
 bool MainWindow::hasCommand(Command command) const

@@ -41,16 +41,6 @@ QString hintStep(const QString &step, const QString &pagePath)
         .arg(step, page.toString(QUrl::FullyEncoded).toHtmlEscaped());
 }
 
-// Runs a worker thread behind a modal progress dialog; true when the dialog
-// ended accepted and the worker did not fail.
-bool runUnderProgress(ProgressForm &form, QThread &worker)
-{
-    worker.start(QThread::InheritPriority);
-    const bool accepted = form.exec() == QDialog::Accepted;
-    worker.wait();
-    return accepted && !form.isFailed();
-}
-
 bool isKnownCountry(const QString &mmc)
 {
     if (mmc.isEmpty())
@@ -95,7 +85,7 @@ void MainWindow::androidDeviceConnected(const AdbDevice &device)
     }
     ProgressForm form(QString(), this);
     AndroidConnectWithUSBThread worker(device.serial, &form, this);
-    if (runUnderProgress(form, worker))
+    if (form.runWorker(worker))
         androidDeviceLoad(worker.device());
 }
 
@@ -139,7 +129,7 @@ bool MainWindow::downloadMessages(const AndroidDevice &device)
     }
     ProgressForm form(QString(), this);
     AndroidLoadSMSThread worker(&device, &form, this);
-    return runUnderProgress(form, worker);
+    return form.runWorker(worker);
 }
 
 void MainWindow::addDeviceNode(const AndroidDevice &device)
