@@ -526,6 +526,40 @@ void IOS6MessageDb::deleteMessage(const _MsgMessage &message)
     }
 }
 
+void IOS6MessageDb::prepareForDeletion()
+{
+    ensureOpen();
+    bool scansAllMessages = false;
+    {
+        Sqlite3Cursor trigger = queryThrow(QStringLiteral(
+            "select sql from sqlite_master where type='trigger' and name='clean_orphaned_messages'"));
+        scansAllMessages =
+            trigger.moveNext() && trigger.getText(QStringLiteral("sql")).contains(QLatin1String("message.ROWID"));
+    }
+    if (scansAllMessages) {
+        executeThrow(QStringLiteral("DROP TRIGGER clean_orphaned_messages"));
+        executeThrow(QStringLiteral(
+            "CREATE TRIGGER clean_orphaned_messages AFTER DELETE ON chat_message_join BEGIN DELETE FROM message "
+            "WHERE ROWID = old.message_id AND (SELECT 1 FROM chat_message_join WHERE message_id = old.message_id "
+            "LIMIT 1) IS NULL; END"));
+    }
+    executeThrow(QStringLiteral("CREATE INDEX IF NOT EXISTS message_attachment_join_idx_attachment_id "
+                                "ON message_attachment_join(attachment_id)"));
+}
+
+QSet<QString> IOS6MessageDb::attachmentFilesInUse()
+{
+    ensureOpen();
+    QSet<QString> files;
+    Sqlite3Cursor cursor = queryThrow(QStringLiteral("select filename from attachment where filename is not null"));
+    while (cursor.moveNext()) {
+        const QString path = localPath(cursor.getText(QStringLiteral("filename")));
+        if (!path.isEmpty())
+            files.insert(path);
+    }
+    return files;
+}
+
 // ---------------------------------------------------------------- loading
 
 void IOS6MessageDb::chats(MsgDataSet &set)

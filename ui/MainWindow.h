@@ -9,6 +9,7 @@
 #include "views/BubbleViewMgr.h"
 
 #include <QHash>
+#include <QSet>
 #include <QItemSelection>
 #include <QMainWindow>
 
@@ -52,6 +53,8 @@ public:
     // Opens a folder in the file manager / a web address in the browser.
     using FolderOpener = std::function<void(const QString &path)>;
     using UrlOpener = std::function<void(const QUrl &url)>;
+    // Asks for an existing folder (title, starting folder); empty: cancelled.
+    using FolderChooser = std::function<QString(const QString &title, const QString &start)>;
 
     explicit MainWindow(QWidget *parent = nullptr);
     explicit MainWindow(const Options &options, QWidget *parent = nullptr);
@@ -89,6 +92,7 @@ public:
     // Test seams: where folders and web pages are opened.
     void setFolderOpener(FolderOpener opener) { m_openFolder = std::move(opener); }
     void setUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
+    void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
 
 public slots:
     // --- phones ------------------------------------------------------------------
@@ -108,6 +112,8 @@ public slots:
 
     // --- menu commands -----------------------------------------------------------
     void miDel();
+    void miDelSel();
+    void miDelChat();
     void miDelAll();
     void miOpenDbFolder();
     void miClearCache();
@@ -161,6 +167,16 @@ private:
     // parent for a conversation.
     AbsTreeItemModel::_ItemNode *currentSourceNode() const;
 
+    // Backup, extraction and deletion.
+    void backupMessages(const MsgMessageList &messages);
+    void extractAttachments(const MsgMessageList &messages);
+    // Runs the deletion worker on the owner's database; true on success,
+    // after which the deleted records are gone from the owner's data set and
+    // `emptied` holds the chats left without message (still in the set).
+    bool deleteMessages(_AbsDBItemNode *owner, const MsgMessageList &messages, QSet<_MsgChat *> *emptied);
+    // Re-reads a database node after a worker wrote it, and selects it.
+    void reloadSourceNode(_AbsDBItemNode *node);
+
     // Menus.
     void registerCommand(MainMenus::Command command, Handler handler);
     // What a message command does with the messages of its scope.
@@ -191,4 +207,5 @@ private:
     QHash<MainMenus::Command, Handler> m_commands;
     FolderOpener m_openFolder;
     UrlOpener m_openUrl;
+    FolderChooser m_chooseFolder;
 };
