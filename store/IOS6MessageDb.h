@@ -99,8 +99,8 @@ public:
     // Makes a run of deleteMessage cost log n per message. The stock trigger
     // that drops unlinked messages looks at every message for each deleted
     // link; it is replaced by one that looks only at the message whose link
-    // went (the same rows go when messages are deleted here), and attachment
-    // links get an index by attachment. Both stay in the file, which older
+    // went (the same rows go when messages are deleted here), and the links
+    // the other cleanup triggers look up get indexes. Both stay in the file, which older
     // versions read as before. Call inside the deletion's transaction.
     void prepareForDeletion();
     // Absolute paths of the files that attachment rows still name.
