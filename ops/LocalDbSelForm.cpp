@@ -1,16 +1,15 @@
 #include "ops/LocalDbSelForm.h"
 
 #include "app/MessageBoxes.h"
+#include "app/DialogLayout.h"
 #include "app/StyleSheet.h"
 #include "app/WinMovable.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QVBoxLayout>
 
 LocalDbSelForm::LocalDbSelForm(const QStringList &names, const QString &defaultName, QWidget *parent)
     : QDialog(parent)
@@ -51,19 +50,7 @@ void LocalDbSelForm::buildUi(const QStringList &names, const QString &defaultNam
     btnClose = new QPushButton(tr("取消"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnClose);
-    buttons->addStretch(1);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 20, 20, 15);
-    layout->setSpacing(10);
-    layout->addWidget(label);
-    layout->addWidget(cbLocalDbNames);
-    layout->addStretch(1);
-    layout->addLayout(buttons);
+    layOutChooser(this, label, cbLocalDbNames, btnOK, btnClose);
 }
 
 QString LocalDbSelForm::nameProblem(const QString &name)

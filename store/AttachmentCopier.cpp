@@ -17,9 +17,11 @@ QString failureText(const QString &what, const QString &path, const QString &rea
     return QStringLiteral("%1 %2: %3").arg(what, QDir::toNativeSeparators(path), reason);
 }
 
+} // namespace
+
 // Writes through a temporary file in the target's folder and renames it into
 // place when complete.
-class PartFile
+class AttachmentCopier::PartFile
 {
 public:
     explicit PartFile(const QString &target) : m_file(target)
@@ -44,8 +46,6 @@ public:
 private:
     QSaveFile m_file;
 };
-
-} // namespace
 
 AttachmentCopier::~AttachmentCopier()
 {
@@ -181,12 +181,43 @@ bool AttachmentCopier::prepareTarget(const QString &target)
 
 void AttachmentCopier::writeFile(const QString &target, const QByteArray &bytes)
 {
+    writeTarget(target, [&bytes](PartFile &part) { return part.write(bytes.constData(), bytes.size()); });
+}
+
+void AttachmentCopier::copyFile(const QString &source, const QString &target)
+{
+    QFile in(source);
+    writeTarget(target, [this, &in, &source](PartFile &part) {
+        if (!in.open(QIODevice::ReadOnly)) {
+            recordFailure(failureText(QStringLiteral("Cannot read attachment"), source, in.errorString()));
+            return QString();
+        }
+        QByteArray chunk(int(kCopyChunk), Qt::Uninitialized);
+        for (;;) {
+            const qint64 got = in.read(chunk.data(), kCopyChunk);
+            if (got < 0) {
+                recordFailure(failureText(QStringLiteral("Cannot read attachment"), source, in.errorString()));
+                return QString();
+            }
+            if (got == 0)
+                return QString();
+            const QString error = part.write(chunk.constData(), got);
+            if (!error.isEmpty())
+                return error;
+        }
+    });
+}
+
+void AttachmentCopier::writeTarget(const QString &target, const std::function<QString(PartFile &)> &fill)
+{
     if (!prepareTarget(target))
         return;
     PartFile part(target);
     QString error = part.open();
     if (error.isEmpty())
-        error = part.write(bytes.constData(), bytes.size());
+        error = fill(part);
+    if (hasFailed())
+        return;  // reading failed: the part file is discarded unwritten
     if (error.isEmpty())
         error = part.commit();
     if (!error.isEmpty()) {
@@ -196,33 +227,8 @@ void AttachmentCopier::writeFile(const QString &target, const QByteArray &bytes)
     m_createdFiles.append(target);
 }
 
-void AttachmentCopier::copyFile(const QString &source, const QString &target)
+bool AttachmentCopier::hasFailed()
 {
-    if (!prepareTarget(target))
-        return;
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        recordFailure(failureText(QStringLiteral("Cannot read attachment"), source, in.errorString()));
-        return;
-    }
-    PartFile part(target);
-    QString error = part.open();
-    QByteArray chunk(int(kCopyChunk), Qt::Uninitialized);
-    while (error.isEmpty()) {
-        const qint64 got = in.read(chunk.data(), kCopyChunk);
-        if (got < 0) {
-            recordFailure(failureText(QStringLiteral("Cannot read attachment"), source, in.errorString()));
-            return;  // the part file is discarded unwritten
-        }
-        if (got == 0)
-            break;
-        error = part.write(chunk.constData(), got);
-    }
-    if (error.isEmpty())
-        error = part.commit();
-    if (!error.isEmpty()) {
-        recordFailure(failureText(QStringLiteral("Cannot write attachment"), target, error));
-        return;
-    }
-    m_createdFiles.append(target);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_failure.isEmpty();
 }

@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -71,8 +72,13 @@ private:
     void drain();
     void raisePendingFailure();
     void recordFailure(const QString &text);
+    class PartFile;
     void writeFile(const QString &target, const QByteArray &bytes);
     void copyFile(const QString &source, const QString &target);
+    // Writes the target through a part file that `fill` writes (returning a
+    // write error); renames it into place unless anything failed.
+    void writeTarget(const QString &target, const std::function<QString(PartFile &)> &fill);
+    bool hasFailed();
     // Makes the folders above `target`, remembering the new ones; false when
     // the target exists already.
     bool prepareTarget(const QString &target);

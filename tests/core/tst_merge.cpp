@@ -71,16 +71,6 @@ private:
     }
     void merge(const QString &folder, const SetBuilder &builder) { merge(folder, builder.messages()); }
 
-    // Every file below `folder`, relative to it.
-    static QStringList filesBelow(const QString &folder)
-    {
-        QStringList files;
-        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files << QDir(folder).relativeFilePath(it.next());
-        files.sort();
-        return files;
-    }
     static QStringList foldersBelow(const QString &folder)
     {
         QStringList dirs;

@@ -63,16 +63,6 @@ void runInline(QThread &worker, InlineReporter &reporter)
     worker.wait();
 }
 
-QStringList filesBelow(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
-
 MsgMessageList loadAll(const QString &folder, MsgDataSetPtr &set)
 {
     set = MsgDataSetPtr::create();

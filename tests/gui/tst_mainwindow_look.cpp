@@ -118,20 +118,25 @@ private slots:
 
     void cleanupTestCase() { simpleprotocol::setAgentPortSource({}); }
 
-    // The demo's phone (400 messages, 24 pictures), plugged in and downloaded.
-    bool startWithPhone(Environment &env, MainWindow &window, std::unique_ptr<SimulatedPhone> &phone)
+    // The demo's phone (400 messages, 24 pictures), plugged in, downloaded and
+    // selected; `device` is its node.
+    void startWithPhone(Environment &env, MainWindow &window, std::unique_ptr<SimulatedPhone> &phone, Node *&device)
     {
         const QString store = m_stores.filePath(QStringLiteral("phone"));
-        if (!QFileInfo::exists(store)
-            && !SimulatedPhone::generate(store, {"--messages", "400", "--contacts", "30", "--pictures", "24",
-                                                 "--picture-kb", "60", "--seed", "2024"}))
-            return false;
+        if (!QFileInfo::exists(store)) {
+            QVERIFY2(SimulatedPhone::generate(store, {"--messages", "400", "--contacts", "30", "--pictures", "24",
+                                                      "--picture-kb", "60", "--seed", "2024"}),
+                     "build the agent-sim target");
+        }
         // The pictures and style sheet of the bubbles sit beside the program, not the test.
         window.bubbleView().setAppFolder(QStringLiteral(FERRY_BINARY_DIR));
         window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         phone = std::make_unique<SimulatedPhone>(store);
-        return QTest::qWaitForWindowExposed(&window)
-            && phone->start({"--adb-state", env.adb().statePath(), "--serial", "SIM0001"});
+        QVERIFY(phone->start({"--adb-state", env.adb().statePath(), "--serial", "SIM0001"}));
+        QTRY_COMPARE_WITH_TIMEOUT(window.treeModel()->deviceRoot()->children.size(), 1, kTimeoutMs);
+        device = window.treeModel()->deviceRoot()->children.first();
+        QTRY_VERIFY(window.currentTreeNode() == device);
     }
 
     void windowWithAPhoneAndAConversation()
@@ -140,10 +145,10 @@ private slots:
         MessageBoxes::TestRecorder boxes;
         MainWindow window(quickOptions());
         std::unique_ptr<SimulatedPhone> phone;
-        QVERIFY2(startWithPhone(env, window, phone), "build the agent-sim target");
-        QTRY_COMPARE_WITH_TIMEOUT(window.treeModel()->deviceRoot()->children.size(), 1, kTimeoutMs);
-        Node *device = window.treeModel()->deviceRoot()->children.first();
-        QTRY_VERIFY(window.currentTreeNode() == device);
+        Node *device = nullptr;
+        startWithPhone(env, window, phone, device);
+        if (QTest::currentTestFailed())
+            return;
         QTRY_VERIFY_WITH_TIMEOUT(pageRendered(window), kTimeoutMs);
         checkLayout(window);
         saveShot(window, QStringLiteral("window-phone.png"));
@@ -184,10 +189,10 @@ private slots:
         MessageBoxes::TestRecorder boxes(QMessageBox::Yes);
         MainWindow window(quickOptions());
         std::unique_ptr<SimulatedPhone> phone;
-        QVERIFY2(startWithPhone(env, window, phone), "build the agent-sim target");
-        QTRY_COMPARE_WITH_TIMEOUT(window.treeModel()->deviceRoot()->children.size(), 1, kTimeoutMs);
-        Node *device = window.treeModel()->deviceRoot()->children.first();
-        QTRY_VERIFY(window.currentTreeNode() == device);
+        Node *device = nullptr;
+        startWithPhone(env, window, phone, device);
+        if (QTest::currentTestFailed())
+            return;
         const int phoneMessages = window.listModel()->rowCount();
 
         {
