@@ -11,6 +11,7 @@
 #include "store/MsgChat.h"
 #include "ui/MainWindowUi.h"
 #include "ui/MyTreeView.h"
+#include "ui/UpdateCheck.h"
 #include "ui/ViewRules.h"
 #include "views/AndroidDeviceItemNode.h"
 #include "views/ChatSessionItemNode.h"
@@ -72,6 +73,7 @@ MainWindow::MainWindow(const Options &options, QWidget *parent)
     addLocalDatabases();
     addVirtualDevices();
     updateActions();
+    startUpdateCheck();
 }
 
 MainWindow::~MainWindow()
@@ -124,9 +126,7 @@ void MainWindow::setupStatusBar()
     ui->statusBar->setStyleSheet(QStringLiteral("QStatusBar::item{border: 0px}"));
     ui->statusBar->addWidget(m_advLabel, 0);
     // The last advertisement line received, kept by the update check.
-    QFile cached(dataRootDir().absoluteFilePath(QStringLiteral("last-adv")));
-    if (cached.open(QIODevice::ReadOnly))
-        m_advLabel->setText(QString::fromUtf8(cached.readAll()));
+    m_advLabel->setText(UpdateCheck::cachedAdvertisement());
 }
 
 void MainWindow::startMonitor(const Options &options)
