@@ -30,8 +30,9 @@ constexpr qint64 kAppleEpochOffset = 978307200;
 // table declared it as a column.
 const QLatin1String kRowsSql("select m.rowid as _old_rowid, m.*, h.address,h.person from message as m "
                              "inner join handle as h on m.handle_id=h.rowid");
-const QLatin1String kPartsSql("select a.* from attachment as a  inner join message_attachment as ma "
-                              "on ma.attachment_id=a.rowid and ma.message_id=%1");
+const QLatin1String kPartsSql("select ma.message_id as _old_message, a.* from attachment as a "
+                              "inner join message_attachment as ma on ma.attachment_id=a.rowid "
+                              "order by ma.message_id, a.rowid");
 
 [[noreturn]] void fail(const QString &text)
 {
@@ -103,6 +104,7 @@ void OldDbConverter::convertInto(const QString &folder, const RowProgress &progr
     Sqlite3DB old;
     old.openThrow(QDir(m_source).filePath(kOldFileName), Sqlite3DB::OpenReadWrite);
     const int total = rowCount(old);
+    loadParts(old);
 
     m_writer = std::make_unique<ExportMessagesDb>(folder, QString());
     try {
@@ -110,7 +112,7 @@ void OldDbConverter::convertInto(const QString &folder, const RowProgress &progr
         Sqlite3Cursor rows = old.queryThrow(QString(kRowsSql));
         int done = 0;
         while (rows.moveNext()) {
-            convertRow(old, rows);
+            convertRow(rows);
             if (progress)
                 progress(++done, total);
         }
@@ -122,14 +124,24 @@ void OldDbConverter::convertInto(const QString &folder, const RowProgress &progr
     m_writer.reset();
 }
 
-void OldDbConverter::convertRow(Sqlite3DB &old, const Sqlite3Cursor &row)
+void OldDbConverter::loadParts(Sqlite3DB &old)
+{
+    m_parts.clear();
+    Sqlite3Cursor parts = old.queryThrow(QString(kPartsSql));
+    while (parts.moveNext()) {
+        m_parts[parts.getInt64(QStringLiteral("_old_message"))].append(
+            {parts.getText(QStringLiteral("filename")), parts.getText(QStringLiteral("mime_type"))});
+    }
+}
+
+void OldDbConverter::convertRow(const Sqlite3Cursor &row)
 {
     const _MsgMessage base = baseMessage(row);
     _MsgMessage own = base;
     own.text = hashText(base);
     if (!own.text.isEmpty())
         writeRenamed(own);
-    writeParts(old, row.getInt64(QStringLiteral("_old_rowid")), base);
+    writeParts(row.getInt64(QStringLiteral("_old_rowid")), base);
 }
 
 _MsgMessage OldDbConverter::baseMessage(const Sqlite3Cursor &row)
@@ -171,18 +183,15 @@ _MsgMessage OldDbConverter::baseMessage(const Sqlite3Cursor &row)
     return message;
 }
 
-void OldDbConverter::writeParts(Sqlite3DB &old, qint64 oldRowid, const _MsgMessage &base)
+void OldDbConverter::writeParts(qint64 oldRowid, const _MsgMessage &base)
 {
-    Sqlite3Cursor parts = old.queryThrow(QString(kPartsSql).arg(oldRowid));
-    while (parts.moveNext()) {
-        const QString mime = parts.getText(QStringLiteral("mime_type"));
-        const QString name = parts.getText(QStringLiteral("filename"));
-        if (isLeftOut(mime))
+    for (const OldPart &part : m_parts.value(oldRowid)) {
+        if (isLeftOut(part.mime))
             continue;
-        if (mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0)
-            writeTextPart(base, name);
+        if (part.mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0)
+            writeTextPart(base, part.filename);
         else
-            writeMediaPart(base, name, mime);
+            writeMediaPart(base, part.filename, part.mime);
     }
 }
 

@@ -4,6 +4,8 @@
 #include "store/MsgHandle.h"
 #include "store/MsgMessage.h"
 
+#include <QHash>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -55,10 +57,18 @@ public:
     static QString stagingFolder(const QString &targetFolder);
 
 private:
+    // One row of the old attachment table, as a message names it.
+    struct OldPart
+    {
+        QString filename;  // under S/attachments
+        QString mime;
+    };
+
     void convertInto(const QString &folder, const RowProgress &progress);
-    void convertRow(Sqlite3DB &old, const Sqlite3Cursor &row);
+    void loadParts(Sqlite3DB &old);
+    void convertRow(const Sqlite3Cursor &row);
     _MsgMessage baseMessage(const Sqlite3Cursor &row);
-    void writeParts(Sqlite3DB &old, qint64 oldRowid, const _MsgMessage &base);
+    void writeParts(qint64 oldRowid, const _MsgMessage &base);
     void writeTextPart(const _MsgMessage &base, const QString &relativePath);
     void writeMediaPart(const _MsgMessage &base, const QString &relativePath, const QString &mime);
     void writeRenamed(_MsgMessage &message);
@@ -71,6 +81,9 @@ private:
     QString m_target;
     std::unique_ptr<ExportMessagesDb> m_writer;
     std::unique_ptr<CountryLibDb> m_countries;
+    // The parts of every old message, by its row id, read in one go: asked
+    // per message, each question would scan the whole join table.
+    QHash<qint64, QList<OldPart>> m_parts;
     // The records of the row being converted; messages point at them.
     _MsgHandle m_handle;
     _MsgChat m_chat;
