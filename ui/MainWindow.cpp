@@ -11,7 +11,6 @@
 #include "store/MsgChat.h"
 #include "ui/MainWindowUi.h"
 #include "ui/MyTreeView.h"
-#include "ui/UpdateCheck.h"
 #include "ui/ViewRules.h"
 #include "views/AndroidDeviceItemNode.h"
 #include "views/ChatSessionItemNode.h"
@@ -126,7 +125,9 @@ void MainWindow::setupStatusBar()
     ui->statusBar->setStyleSheet(QStringLiteral("QStatusBar::item{border: 0px}"));
     ui->statusBar->addWidget(m_advLabel, 0);
     // The last advertisement line received, kept by the update check.
-    m_advLabel->setText(UpdateCheck::cachedAdvertisement());
+    QFile cached(dataRootDir().absoluteFilePath(QStringLiteral("last-adv")));
+    if (cached.open(QIODevice::ReadOnly))
+        m_advLabel->setText(QString::fromUtf8(cached.readAll()));
 }
 
 void MainWindow::startMonitor(const Options &options)

@@ -149,8 +149,3 @@ QString UpdateCheck::advertisementLine(const QByteArray &body)
     return QStringLiteral("<a style=\"color:%1;text-decoration:none;\" href=\"%2\">%3</a>")
         .arg(kLinkColour, url.toString(QUrl::FullyEncoded).toHtmlEscaped(), text);
 }
-
-QString UpdateCheck::cachedAdvertisement()
-{
-    return advertisementLine(readDataFile(kAdvertisementFile));
-}

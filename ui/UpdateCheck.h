@@ -19,7 +19,8 @@ class QNetworkReply;
 //
 // The advertisement comes from the network and is shown as rich text in a
 // label that opens links: only a single anchor to an http(s) address is
-// accepted, and it is rebuilt from its address and plain text.
+// accepted, and it is rebuilt from its address and plain text before it is
+// shown or kept.
 class UpdateCheck : public QObject
 {
     Q_OBJECT
@@ -41,8 +42,6 @@ public:
     // The status-bar line for an advertisement answer, or an empty string
     // when the answer is not a usable link.
     static QString advertisementLine(const QByteArray &body);
-    // The line kept in "last-adv", checked like a fresh answer.
-    static QString cachedAdvertisement();
 
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
     // Requests sent and not yet answered, failed or timed out.
