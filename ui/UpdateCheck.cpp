@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
@@ -56,6 +57,7 @@ int statusOf(const QNetworkReply *reply)
 
 UpdateCheck::UpdateCheck(QObject *parent)
     : QObject(parent)
+    , m_network(new QNetworkAccessManager(this))
 {
 }
 
@@ -84,7 +86,7 @@ QNetworkReply *UpdateCheck::get(const QString &pathAndQuery)
     // the reply for the rest of the session.
     request.setTransferTimeout(m_timeoutMs);
     ++m_pending;
-    return m_network.get(request);
+    return m_network->get(request);
 }
 
 void UpdateCheck::onUpdateAnswer(QNetworkReply *reply)

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QByteArray>
-#include <QNetworkAccessManager>
 #include <QObject>
 #include <QString>
 #include <QUrl>
 
+class QNetworkAccessManager;
 class QNetworkReply;
 
 // The daily questions to the vendor's web server: is there a newer version,
@@ -59,7 +59,9 @@ private:
     void onAdvertisementAnswer(QNetworkReply *reply);
     void requestEnded(QNetworkReply *reply);
 
-    QNetworkAccessManager m_network;
+    // A child, so that it and any unfinished reply go only after this
+    // object's connections are gone.
+    QNetworkAccessManager *m_network;
     int m_timeoutMs = kDefaultTimeoutMs;
     int m_pending = 0;
 };
