@@ -76,6 +76,7 @@ MainWindow::MainWindow(const Options &options, QWidget *parent)
     addLocalDatabases();
     addVirtualDevices();
     updateActions();
+    startUpdateCheck();
 }
 
 MainWindow::~MainWindow()

@@ -23,6 +23,7 @@ class MyTreeView;
 class QAction;
 class QLabel;
 class QMenu;
+class UpdateCheck;
 class _AbsDBItemNode;
 class _AndroidDeviceItemNode;
 class _MsgChat;
@@ -126,6 +127,11 @@ public slots:
     void miHome();
     void miAbout();
 
+    // --- update check --------------------------------------------------------------
+    // Offers the download; on Yes opens it and closes the window.
+    void onNewVersionAvailable(const QUrl &download);
+    void onAdvertisementChanged(const QString &line);
+
 private:
     using Handler = std::function<void()>;
 
@@ -138,6 +144,7 @@ private:
     void startMonitor(const Options &options);
     void addLocalDatabases();
     void addVirtualDevices();
+    void startUpdateCheck();
 
     // Selection.
     void showSourceNode(_AbsDBItemNode *node);
@@ -199,6 +206,7 @@ private:
     BubbleViewMgr m_bubbleView;
     QHash<MainMenus::Command, QAction *> m_menuBarActions;
     QLabel *m_advLabel = nullptr;
+    UpdateCheck *m_updateCheck = nullptr;
     AndroidMonitor *m_monitor = nullptr;
     _MsgChat *m_currentChat = nullptr;
     // Keeps the records the views point at alive until the views are cleared,
