@@ -96,7 +96,7 @@ void AndroidMonitor::ensureServerRunning()
         return;
     // A server that was already running may belong to a stale install; the
     // device manager repairs the drivers before the server is asked again.
-    Platform::runDeviceManager();
+    Platform::runDeviceManager(&m_stop);
     if (!m_stop)
         adb.startServer();
 }

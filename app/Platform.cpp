@@ -6,19 +6,29 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QThread>
 #include <QUrl>
+#include <QElapsedTimer>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #include <shellapi.h>
+#else
+#include <signal.h>
 #endif
 
 namespace Platform {
 
+Command explorerCommand(const QString &path)
+{
+    return {QStringLiteral("explorer"), {QDir::toNativeSeparators(path)}};
+}
+
 void openFolderInExplorer(const QString &path)
 {
 #ifdef Q_OS_WIN
-    QProcess::startDetached(QStringLiteral("explorer \"%1\"").arg(QDir::toNativeSeparators(path)));
+    const Command explorer = explorerCommand(path);
+    QProcess::startDetached(explorer.program, explorer.arguments);
 #else
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 #endif
@@ -55,12 +65,44 @@ QString deviceManagerPath()
     return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(name);
 }
 
-void runDeviceManager()
+void runDeviceManager(const std::atomic_bool *abort)
 {
     const QString program = deviceManagerPath();
-    if (!QFileInfo(program).isExecutable())
-        return;
-    QProcess::execute(program, {});
+    if (QFileInfo(program).isExecutable())
+        startAndWaitAtMost(program, 5000, abort);
+}
+
+bool startAndWaitAtMost(const QString &program, int limitMs, const std::atomic_bool *abort)
+{
+    QElapsedTimer clock;
+    clock.start();
+#ifdef Q_OS_WIN
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.hwnd = GetActiveWindow();
+    info.lpVerb = L"open";
+    const QString native = QDir::toNativeSeparators(program);
+    info.lpFile = reinterpret_cast<LPCWSTR>(native.utf16());
+    info.lpParameters = L"";
+    info.nShow = SW_HIDE;
+    if (!ShellExecuteExW(&info) || !info.hProcess)
+        return false;
+    while (WaitForSingleObject(info.hProcess, 100) == WAIT_TIMEOUT) {
+        if (clock.elapsed() >= limitMs || (abort && abort->load()))
+            break;
+    }
+    CloseHandle(info.hProcess);
+    return true;
+#else
+    // Detached, so neither a hung helper nor this program's exit waits on the other.
+    qint64 pid = 0;
+    if (!QProcess::startDetached(program, {}, QString(), &pid))
+        return false;
+    while (::kill(pid_t(pid), 0) == 0 && clock.elapsed() < limitMs && !(abort && abort->load()))
+        QThread::msleep(100);
+    return true;
+#endif
 }
 
 } // namespace Platform

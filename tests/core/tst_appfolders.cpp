@@ -1,7 +1,9 @@
 #include "TemporaryHome.h"
 #include "app/AppFolders.h"
 #include "app/AppInfo.h"
+#include "app/Platform.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -169,5 +171,50 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestAppFolders)
+// The shell calls: one argument per path, and a helper program that never
+// holds up its caller for long.
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+private slots:
+    void explorerGetsThePathAsOneArgument()
+    {
+        const Platform::Command command = Platform::explorerCommand(QStringLiteral("/data/my messages \"x\""));
+        QCOMPARE(command.program, QStringLiteral("explorer"));
+        QCOMPARE(command.arguments, QStringList{QDir::toNativeSeparators("/data/my messages \"x\"")});
+    }
+
+    void helperWaitIsBounded_data()
+    {
+        QTest::addColumn<bool>("abortFirst");
+        QTest::newRow("time limit") << false;
+        QTest::newRow("closing") << true;
+    }
+
+    void helperWaitIsBounded()
+    {
+        QFETCH(bool, abortFirst);
+        QTemporaryDir dir;
+        const QString helper = dir.filePath(QStringLiteral("slow-helper"));
+        QFile script(helper);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nexec sleep 3\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        const std::atomic_bool abort{abortFirst};
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(Platform::startAndWaitAtMost(helper, abortFirst ? 60000 : 300, &abort));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!Platform::startAndWaitAtMost(dir.filePath(QStringLiteral("missing")), 300, nullptr));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    TestAppFolders folders;
+    TestPlatform platform;
+    return QTest::qExec(&folders, argc, argv) | QTest::qExec(&platform, argc, argv);
+}
 #include "tst_appfolders.moc"
