@@ -74,7 +74,9 @@ QString attachmentFileName(const QString &sentName)
         if (c.category() != QChar::Other_Control)
             name.append(c);
     }
-    name = sanitizeFileName(name);
+    // Windows drops trailing dots and blanks, so "x.exe." would be x.exe there.
+    static const QRegularExpression trailingDotsAndBlanks(QStringLiteral("[. ]+$"));
+    name = sanitizeFileName(name).remove(trailingDotsAndBlanks);
     static const QRegularExpression onlyDots(QStringLiteral("^\\.*$"));
     return onlyDots.match(name).hasMatch() ? QStringLiteral("Unknown2") : name;
 }

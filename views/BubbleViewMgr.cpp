@@ -50,6 +50,11 @@ const QString kOpenableSuffixes = QStringLiteral("jpg jpeg png bmp gif mp3 mp4 m
 
 bool isOpenable(const QFileInfo &file)
 {
+    // "x.exe." has no suffix to Qt, but Windows drops the trailing dot and
+    // would run x.exe: such names are only ever saved.
+    const QString name = file.fileName();
+    if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        return false;
     return kOpenableSuffixes.contains(file.suffix(), Qt::CaseInsensitive);
 }
 

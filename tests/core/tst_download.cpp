@@ -531,6 +531,7 @@ private slots:
         QTest::newRow("only dots") << ".." << "Unknown2";
         QTest::newRow("control characters") << QString("a\tb\x01.txt") << "ab.txt";
         QTest::newRow("blanks trimmed") << "  photo.jpg " << "photo.jpg";
+        QTest::newRow("trailing dots and blanks") << "x.exe. . " << "x.exe";
     }
 
     void attachmentNames()

@@ -201,6 +201,7 @@ private slots:
         QVERIFY(writeFile(path("report.txt"), "quarterly figures"));
         QVERIFY(writeFile(path("photo.JPG"), ConversationBuilder::imageBytes(20, 20, "JPEG")));
         QVERIFY(writeFile(path("README"), "no suffix"));
+        QVERIFY(writeFile(path("x.exe."), "MZ"));
         QVERIFY(writeFile(path("odd.pe"), "a piece of a listed suffix"));
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("home")));
         savedHome = qgetenv("HOME");
@@ -362,6 +363,7 @@ private slots:
         QTest::newRow("no suffix") << "README" << true;
         QTest::newRow("piece of a listed suffix") << "odd.pe" << true;
         QTest::newRow("text file is saved") << "report.txt" << false;
+        QTest::newRow("trailing dot is saved") << "x.exe." << false;
     }
 
     void fileLinks()
