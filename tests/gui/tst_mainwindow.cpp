@@ -140,13 +140,15 @@ private slots:
         const QList<QAction *> menus = window->menuBar()->actions();
         QCOMPARE(actionTexts(menus), (QStringList{"File", "Tools", "Help"}));
         QCOMPARE(actionTexts(menus.at(0)->menu()->actions()),
-                 (QStringList{"Delete Messages", "|", "Open Database Folder", "Exit"}));
+                 (QStringList{"Export Messages to File", "Print Messages", "Delete Messages", "|",
+                              "Open Database Folder", "Exit"}));
         QCOMPARE(actionTexts(menus.at(1)->menu()->actions()),
                  (QStringList{"Check for Update", "Clear Cache files", "Connect Android Phone via WiFi"}));
         QCOMPARE(actionTexts(menus.at(2)->menu()->actions()), (QStringList{"Help", "Feedback and Support", "About"}));
         const QList<QAction *> tools = window->findChild<QToolBar *>(QStringLiteral("mainToolBar"))->actions();
-        QCOMPARE(actionTexts(tools), QStringList{"Delete Messages"});
-        QVERIFY(!tools.first()->isEnabled());
+        QCOMPARE(actionTexts(tools), (QStringList{"Export Messages to File", "Print Messages", "Delete Messages"}));
+        for (const QAction *tool : tools)
+            QVERIFY(!tool->isEnabled());
     }
 
     // The views report selections and context-menu requests as signals.
