@@ -403,11 +403,14 @@ private slots:
 
         select(*window, database);
         QVERIFY(del->isEnabled());
-        QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()), QStringList{"Delete this Database"});
+        QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
+                 (QStringList{"Export Messages to File", "Print Messages", "Delete this Database"}));
         select(*window, database->children.first());
         QVERIFY(del->isEnabled());
-        QVERIFY(!window->createTreeContextMenu());  // no conversation operation is built yet
-        QVERIFY(!window->createListContextMenu());
+        QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
+                 (QStringList{"Export Messages with this contact to File", "Print Messages with this contact"}));
+        QCOMPARE(actionTexts(window->createListContextMenu()->actions()),
+                 (QStringList{"Export selected Messages to File", "Print selected Messages"}));
         select(*window, window->treeModel()->localDbRoot());
         QVERIFY(!del->isEnabled());
         QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()), QStringList{"Open Database Folder"});
@@ -418,7 +421,8 @@ private slots:
             select(*window, window->treeModel()->deviceRoot()->children.first());
             QVERIFY(!del->isEnabled());
             QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
-                     (QStringList{"View Cache Files", "Disconnect Device"}));
+                     (QStringList{"Export Messages to File", "Print Messages", "View Cache Files",
+                                  "Disconnect Device"}));
         }
     }
 
