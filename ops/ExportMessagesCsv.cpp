@@ -6,6 +6,9 @@
 #include "store/MsgChat.h"
 #include "store/MsgHandle.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace {
 
 struct Correspondent
@@ -38,6 +41,17 @@ bool needsQuotes(const QString &value)
     return false;
 }
 
+// "yyyy-MM-dd hh:mm:ss" without a format parser: the export writes one per message.
+QString dateText(const QDateTime &when)
+{
+    const QDate date = when.date();
+    const QTime time = when.time();
+    char buffer[32];
+    const int length = std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", date.year(), date.month(),
+                                     date.day(), time.hour(), time.minute(), time.second());
+    return QString::fromLatin1(buffer, std::clamp(length, 0, int(sizeof buffer) - 1));
+}
+
 } // namespace
 
 ExportMessagesCsv::ExportMessagesCsv(const QString &path)
@@ -65,7 +79,7 @@ void ExportMessagesCsv::begin()
 void ExportMessagesCsv::write(const _MsgMessage &message)
 {
     const Correspondent who = correspondentOf(message);
-    m_stream << appleTimeToDateTime(message.date).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << ','
+    m_stream << dateText(m_localTime.localDateTime(qint64(message.date) + kAppleEpochUnixSeconds)) << ','
              << (message.is_from_me ? '1' : '0') << ',' << csvField(who.person) << ',' << csvField(who.number) << ','
              << csvField(messageDisplayText(message)) << '\n';
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ops/AbsFormatExport.h"
+#include "ops/LocalTimeOffsets.h"
 #include "store/MsgMessage.h"
 
 #include <QSaveFile>
@@ -29,4 +30,5 @@ public:
 private:
     QSaveFile m_file;
     QTextStream m_stream;
+    LocalTimeOffsets m_localTime;
 };

@@ -32,6 +32,7 @@ ExportMessagesTxt::ExportMessagesTxt(const QString &path)
     : m_file(path)
     , m_locale(QLocale::system())
     , m_dateFormat(m_locale.dateTimeFormat(QLocale::ShortFormat))
+    , m_dateByMinute(!m_dateFormat.contains(QLatin1Char('s')))
 {
 }
 
@@ -46,10 +47,29 @@ void ExportMessagesTxt::begin()
 
 void ExportMessagesTxt::write(const _MsgMessage &message)
 {
-    const QString date = m_locale.toString(appleTimeToDateTime(message.date), m_dateFormat);
-    const QString name = message.chat ? chatDisplayName(*message.chat, false) : QStringLiteral("Unknown");
-    m_stream << date.leftJustified(kDateWidth) << flagText(message).leftJustified(kFlagWidth)
-             << name.leftJustified(kNameWidth) << singleLine(messagePlainText(message)) << '\n';
+    m_stream << dateColumn(qint64(message.date) + kAppleEpochUnixSeconds) << flagText(message).leftJustified(kFlagWidth)
+             << nameColumn(message.chat) << singleLine(messagePlainText(message)) << '\n';
+}
+
+const QString &ExportMessagesTxt::dateColumn(qint64 unixSeconds)
+{
+    const qint64 local = m_localTime.localSeconds(unixSeconds);
+    const qint64 minute = local / 60 - (local % 60 < 0 ? 1 : 0);
+    if (!m_dateByMinute || m_dateColumn.isEmpty() || minute != m_dateMinute) {
+        m_dateMinute = minute;
+        m_dateColumn = m_locale.toString(m_localTime.localDateTime(unixSeconds), m_dateFormat).leftJustified(kDateWidth);
+    }
+    return m_dateColumn;
+}
+
+const QString &ExportMessagesTxt::nameColumn(const _MsgChat *chat)
+{
+    auto it = m_nameColumns.find(chat);
+    if (it == m_nameColumns.end()) {
+        const QString name = chat ? chatDisplayName(*chat, false) : QStringLiteral("Unknown");
+        it = m_nameColumns.insert(chat, name.leftJustified(kNameWidth));
+    }
+    return *it;
 }
 
 void ExportMessagesTxt::end()

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "ops/AbsFormatExport.h"
+#include "ops/LocalTimeOffsets.h"
 #include "store/MsgMessage.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QSaveFile>
 #include <QString>
@@ -24,8 +26,19 @@ public:
     void end() override;
 
 private:
+    const QString &nameColumn(const _MsgChat *chat);
+    const QString &dateColumn(qint64 unixSeconds);
+
     QSaveFile m_file;
     QTextStream m_stream;
     QLocale m_locale;
     QString m_dateFormat;
+    LocalTimeOffsets m_localTime;
+    // Messages come oldest first, often several in a minute: without seconds
+    // in the format, one minute's date column serves them all.
+    bool m_dateByMinute = false;
+    qint64 m_dateMinute = 0;
+    QString m_dateColumn;
+    // A conversation's name column, made once: names are joined from handles.
+    QHash<const _MsgChat *, QString> m_nameColumns;
 };
