@@ -7,6 +7,7 @@
 
 #include "ops/ExportMessagesThread.h"
 #include "ops/HeadlessProgress.h"
+#include "ops/LocalTimeOffsets.h"
 #include "store/MsgChat.h"
 #include "store/MsgHandle.h"
 
@@ -24,6 +25,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
+
+#include <time.h>
 
 namespace {
 
@@ -136,6 +139,35 @@ private slots:
         QTEST(target->path, "path");
         QTEST(int(target->format), "format");
         QVERIFY(!ExportMessagesThread::targetFor(QString(), filter));
+    }
+
+    // The cached zone offsets give the C library's local time on both sides
+    // of daylight-saving changes, going forwards and backwards.
+    void localTimesAcrossTransitions()
+    {
+        const QByteArray savedZone = qgetenv("TZ");
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        LocalTimeOffsets offsets;
+        const qint64 spring = QDateTime(QDate(2023, 3, 25), QTime(12, 0), Qt::UTC).toSecsSinceEpoch();
+        const qint64 autumn = QDateTime(QDate(2023, 10, 30), QTime(12, 0), Qt::UTC).toSecsSinceEpoch();
+        const QString format = QStringLiteral("yyyy-MM-ddThh:mm:ss");
+        QStringList mismatches;
+        for (qint64 step = 0; step < 2 * 24 * 12; ++step) {
+            // 5-minute steps forwards over the spring change, alternating
+            // with steps backwards over the autumn one.
+            for (const qint64 t : {spring + step * 300, autumn - step * 300}) {
+                const QString expected = QDateTime::fromSecsSinceEpoch(t, Qt::LocalTime).toString(format);
+                const QString got = offsets.localDateTime(t).toString(format);
+                if (got != expected)
+                    mismatches << expected + " / " + got;
+            }
+        }
+        qputenv("TZ", savedZone);
+        if (savedZone.isEmpty())
+            qunsetenv("TZ");
+        tzset();
+        QVERIFY2(mismatches.isEmpty(), qPrintable(mismatches.mid(0, 5).join(", ")));
     }
 
     // Conversations never interleave, even when chats share their newest date
