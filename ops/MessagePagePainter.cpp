@@ -19,6 +19,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPagedPaintDevice>
+#include <QTextLayout>
 #include <QTextOption>
 
 #include <algorithm>
@@ -43,6 +44,10 @@ constexpr int kPageNumberHeight = 18;
 constexpr double kTextBubbleShare = 0.8;
 constexpr int kMinBubbleWidth = 90;
 constexpr int kMinBubbleHeight = 52;
+constexpr int kBubbleTextTop = 10;  // and bottom: the text's distance from the bubble's edge
+// Below these a text bubble surely fits on a page (about 30 lines at most).
+constexpr qsizetype kSurelyShortText = 256;
+constexpr qsizetype kSurelyShortLines = 16;
 // Longest text part printed; a bigger file would only fill pages with noise.
 constexpr qint64 kMaxTextPartBytes = 1024 * 1024;
 
@@ -235,11 +240,11 @@ void MessagePagePainter::drawMessage(const _MsgMessage &message)
     const QString body = bodyText(message);
     if (!body.isEmpty() || message.attachments.isEmpty()) {
         drawNameLine(name);
-        placeBubble(makeTextBubble(body, int(m_contentRect.width() * kTextBubbleShare), sent), sent);
+        placeTextBubbles(body, sent);
     }
     for (const _MsgAttachment *attachment : sortedAttachments(message)) {
         drawNameLine(name);
-        placeBubble(attachmentBubble(*attachment, sent), sent);
+        placeAttachment(*attachment, sent);
     }
 }
 
@@ -289,6 +294,44 @@ void MessagePagePainter::placeBubble(const QImage &bubble, bool sent)
     m_cursorY += bubble.height() + kBubbleGap;
 }
 
+void MessagePagePainter::placeTextBubbles(const QString &text, bool sent)
+{
+    const int maxWidth = int(m_contentRect.width() * kTextBubbleShare);
+    for (const QString &piece : pagePieces(text, maxWidth))
+        placeTextBubble(piece, sent);
+}
+
+QStringList MessagePagePainter::pagePieces(const QString &text, int maxWidth) const
+{
+    // Short texts cannot fill a page: no layout needed.
+    if (text.size() < kSurelyShortText && text.count(QLatin1Char('\n')) < kSurelyShortLines)
+        return {text};
+    const int maxTextHeight = m_contentRect.height() - 2 * kBubbleTextTop - 1;
+    QString laidOut = text;
+    laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QImage scratch = newBubbleImage(1, 1);
+    QTextLayout layout(laidOut, bubbleFont(), &scratch);
+    layout.setTextOption(bubbleTextOption());
+    QStringList pieces;
+    qsizetype pieceStart = 0;
+    qreal pieceTop = 0;
+    qreal y = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(std::max(1, maxWidth - 50));
+        line.setPosition(QPointF(0, y));
+        if (y + line.height() - pieceTop > maxTextHeight && line.textStart() > pieceStart) {
+            pieces << laidOut.mid(pieceStart, line.textStart() - pieceStart);
+            pieceStart = line.textStart();
+            pieceTop = y;
+        }
+        y += line.height();
+    }
+    layout.endLayout();
+    pieces << laidOut.mid(pieceStart);
+    return pieces;
+}
+
 QImage MessagePagePainter::loadPicture(const QString &path) const
 {
     QImage picture;
@@ -297,26 +340,28 @@ QImage MessagePagePainter::loadPicture(const QString &path) const
     return bubblePictures(m_dataFolder).placeholder;
 }
 
-QImage MessagePagePainter::attachmentBubble(const _MsgAttachment &attachment, bool sent) const
+void MessagePagePainter::placeAttachment(const _MsgAttachment &attachment, bool sent)
 {
-    const int maxWidth = int(m_contentRect.width() * kTextBubbleShare);
-    if (mimeStartsWith(attachment, QLatin1String("image/")))
-        return makeImageBubble(loadPicture(attachmentThumbnail(attachment)), sent);
-    if (mimeStartsWith(attachment, QLatin1String("video/")))
-        return makeTextBubble(QStringLiteral("[VIDEO]"), maxWidth, sent);
-    if (mimeStartsWith(attachment, QLatin1String("audio/")))
-        return makeTextBubble(QStringLiteral("[AUDIO]"), maxWidth, sent);
-    if (mimeIs(attachment, QLatin1String("text/x-vCard")) || mimeIs(attachment, QLatin1String("text/vcard"))) {
+    if (mimeStartsWith(attachment, QLatin1String("image/"))) {
+        placeBubble(makeImageBubble(loadPicture(attachmentThumbnail(attachment)), sent), sent);
+    } else if (mimeStartsWith(attachment, QLatin1String("video/"))) {
+        placeTextBubbles(QStringLiteral("[VIDEO]"), sent);
+    } else if (mimeStartsWith(attachment, QLatin1String("audio/"))) {
+        placeTextBubbles(QStringLiteral("[AUDIO]"), sent);
+    } else if (mimeIs(attachment, QLatin1String("text/x-vCard")) || mimeIs(attachment, QLatin1String("text/vcard"))) {
         const QString card = attachment.localPath.isEmpty() ? QString() : renderContactCard(attachment.localPath);
         if (!card.isEmpty() && QFileInfo(card).isFile())
-            return makeImageBubble(loadPicture(card), sent);
-        return makeTextBubble(QStringLiteral("[VCARD]"), maxWidth, sent);
+            placeBubble(makeImageBubble(loadPicture(card), sent), sent);
+        else
+            placeTextBubbles(QStringLiteral("[VCARD]"), sent);
+    } else if (mimeIs(attachment, QLatin1String("text/plain"))) {
+        if (const std::optional<QString> text = textPart(attachment.localPath))
+            placeTextBubbles(*text, sent);
+        else
+            placeBubble(QImage(), sent);
+    } else {
+        placeTextBubbles(QStringLiteral("[ATTACHMENT]"), sent);
     }
-    if (mimeIs(attachment, QLatin1String("text/plain"))) {
-        const std::optional<QString> text = textPart(attachment.localPath);
-        return text ? makeTextBubble(*text, maxWidth, sent) : QImage();
-    }
-    return makeTextBubble(QStringLiteral("[ATTACHMENT]"), maxWidth, sent);
 }
 
 QImage MessagePagePainter::newBubbleImage(int width, int height) const
@@ -329,28 +374,61 @@ QImage MessagePagePainter::newBubbleImage(int width, int height) const
     return image;
 }
 
-QImage MessagePagePainter::makeTextBubble(const QString &text, int maxWidth, bool sent) const
+MessagePagePainter::TextBubbleShape MessagePagePainter::textBubbleShape(const QString &text, int maxWidth,
+                                                                       bool sent) const
+{
+    const int x0 = contentLeft(sent);
+    QImage scratch = newBubbleImage(1, 1);
+    QPainter measure(&scratch);
+    measure.setFont(bubbleFont());
+    QRectF textRect = measure.boundingRect(QRectF(x0, kBubbleTextTop, std::max(1, maxWidth - 50), 1 << 20), text,
+                                           bubbleTextOption());
+    textRect.moveTopLeft(QPointF(x0, kBubbleTextTop));
+    const int width = std::max(kMinBubbleWidth, int(std::ceil(textRect.width())) + 50);
+    const int height = std::max(kMinBubbleHeight, int(std::ceil(textRect.height())) + 2 * kBubbleTextTop);
+    return {QSize(width, height), textRect};
+}
+
+QImage MessagePagePainter::bubbleBackground(const QSize &size, bool sent) const
+{
+    QImage bubble = newBubbleImage(size.width(), size.height());
+    QPainter painter(&bubble);
+    drawNineSlice(painter, QRect(QPoint(0, 0), size), sent);
+    return bubble;
+}
+
+const QFont &MessagePagePainter::bubbleFont()
 {
     static const QFont font = bubbleTextFont();
-    const QTextOption option = bubbleTextOption();
-    const int x0 = contentLeft(sent);
-    QRectF textRect;
-    {
-        QImage scratch = newBubbleImage(1, 1);
-        QPainter measure(&scratch);
-        measure.setFont(font);
-        textRect = measure.boundingRect(QRectF(x0, 10, std::max(1, maxWidth - 50), 1 << 20), text, option);
-        textRect.moveTopLeft(QPointF(x0, 10));
-    }
-    const int width = std::max(kMinBubbleWidth, int(std::ceil(textRect.width())) + 50);
-    const int height = std::max(kMinBubbleHeight, int(std::ceil(textRect.height())) + 20);
-    QImage bubble = newBubbleImage(width, height);
+    return font;
+}
+
+QImage MessagePagePainter::makeTextBubble(const QString &text, int maxWidth, bool sent) const
+{
+    const TextBubbleShape shape = textBubbleShape(text, maxWidth, sent);
+    QImage bubble = bubbleBackground(shape.size, sent);
     QPainter painter(&bubble);
-    drawNineSlice(painter, QRect(0, 0, width, height), sent);
-    painter.setFont(font);
+    painter.setFont(bubbleFont());
     painter.setPen(Qt::black);
-    painter.drawText(textRect, text, option);
+    painter.drawText(shape.textRect, text, bubbleTextOption());
     return bubble;
+}
+
+void MessagePagePainter::placeTextBubble(const QString &text, bool sent)
+{
+    // The picture is the bubble only; the text goes onto the page itself, so
+    // a printer prints it at its own resolution and a PDF keeps it as text
+    // that can be searched and copied.
+    const TextBubbleShape shape = textBubbleShape(text, int(m_contentRect.width() * kTextBubbleShare), sent);
+    ensureSpace(shape.size.height());
+    const QPoint at(sent ? m_contentRect.right() - shape.size.width() : m_contentRect.left(), m_cursorY);
+    m_painter.drawImage(at, bubbleBackground(shape.size, sent));
+    m_painter.save();
+    m_painter.setFont(bubbleFont());
+    m_painter.setPen(Qt::black);
+    m_painter.drawText(shape.textRect.translated(at), text, bubbleTextOption());
+    m_painter.restore();
+    m_cursorY += shape.size.height() + kBubbleGap;
 }
 
 QImage MessagePagePainter::makeImageBubble(const QImage &picture, bool sent) const

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 class QPagedPaintDevice;
 class _MsgAttachment;
@@ -56,7 +57,23 @@ private:
     void drawDateLine(qint64 unixSeconds);
     void drawNameLine(const QString &name);
     void placeBubble(const QImage &bubble, bool sent);
-    QImage attachmentBubble(const _MsgAttachment &attachment, bool sent) const;
+    // Text bubbles never taller than a page: a long text is cut at line
+    // breaks into several bubbles, so nothing runs off the page's end.
+    void placeTextBubbles(const QString &text, bool sent);
+    QStringList pagePieces(const QString &text, int maxWidth) const;
+    void placeAttachment(const _MsgAttachment &attachment, bool sent);
+    void placeTextBubble(const QString &text, bool sent);
+
+    // A text bubble's size and where its text goes inside it.
+    struct TextBubbleShape
+    {
+        QSize size;
+        QRectF textRect;
+    };
+    TextBubbleShape textBubbleShape(const QString &text, int maxWidth, bool sent) const;
+    QImage bubbleBackground(const QSize &size, bool sent) const;
+    // The application font at 12 points, taken once.
+    static const QFont &bubbleFont();
     QImage loadPicture(const QString &path) const;
     QImage newBubbleImage(int width, int height) const;
     QFont pageFont(int pointSize) const;

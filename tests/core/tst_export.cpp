@@ -389,6 +389,28 @@ private slots:
         }
     }
 
+    // A text longer than a page continues on the next pages instead of
+    // running off the first one: pdftotext finds every line.
+    void pdfKeepsEveryLineOfALongText()
+    {
+        if (!hasTool(QStringLiteral("pdftotext")))
+            QSKIP("pdftotext is not installed (package poppler-utils)");
+        QStringList lines;
+        for (int i = 1; i <= 300; ++i)
+            lines << QStringLiteral("line %1 of the statement").arg(i);
+        ConversationBuilder build;
+        build.message(build.chat(QStringLiteral("long"), {build.handle("1")}), 0, lines.join('\n'), false);
+        QTemporaryDir dir;
+        QVERIFY(runExport(build.list(), dir.filePath("p"), Format::FormatPdf).succeeded);
+        int exitCode = -1;
+        const QString text = toolOutput(QStringLiteral("pdftotext"), {dir.filePath("p/1.pdf"), QStringLiteral("-")},
+                                        &exitCode);
+        QCOMPARE(exitCode, 0);
+        QVERIFY2(text.count(QLatin1Char('\f')) >= 4, qPrintable(QString::number(text.count(QLatin1Char('\f')))));
+        for (const QString &line : lines)
+            QVERIFY2(text.contains(line + QLatin1Char('\n')), qPrintable(line));
+    }
+
     // A cancelled export takes back what it made and nothing else.
     void cancelRemovesOnlyWhatTheExportMade_data()
     {
