@@ -48,7 +48,7 @@ bool isKnownCountry(const QString &mmc)
     try {
         CountryLibDb countries;
         bool found = false;
-        countries.countryByMmc(mmc, &found);
+        countries.countryByCode(mmc, &found);
         return found;
     } catch (const std::exception &) {
         return false;  // an unreadable library means: ask the user

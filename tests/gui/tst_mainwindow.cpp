@@ -140,15 +140,17 @@ private slots:
         const QList<QAction *> menus = window->menuBar()->actions();
         QCOMPARE(actionTexts(menus), (QStringList{"File", "Tools", "Help"}));
         QCOMPARE(actionTexts(menus.at(0)->menu()->actions()),
-                 (QStringList{"Export Messages to File", "Print Messages", "Delete Messages", "|",
+                 (QStringList{"Backup Messages to Local Database", "|", "Extract MMS attachment",
+                              "Export Messages to File", "Print Messages", "Delete Messages", "|",
                               "Open Database Folder", "Exit"}));
         QCOMPARE(actionTexts(menus.at(1)->menu()->actions()),
                  (QStringList{"Check for Update", "Clear Cache files", "Connect Android Phone via WiFi"}));
         QCOMPARE(actionTexts(menus.at(2)->menu()->actions()), (QStringList{"Help", "Feedback and Support", "About"}));
         const QList<QAction *> tools = window->findChild<QToolBar *>(QStringLiteral("mainToolBar"))->actions();
-        QCOMPARE(actionTexts(tools), (QStringList{"Export Messages to File", "Print Messages", "Delete Messages"}));
+        QCOMPARE(actionTexts(tools), (QStringList{"Backup Messages to Local Database", "|", "Extract MMS attachment",
+                                                  "Export Messages to File", "Print Messages", "Delete Messages"}));
         for (const QAction *tool : tools)
-            QVERIFY(!tool->isEnabled());
+            QVERIFY(tool->isSeparator() || !tool->isEnabled());
     }
 
     // The views report selections and context-menu requests as signals.
@@ -404,13 +406,16 @@ private slots:
         select(*window, database);
         QVERIFY(del->isEnabled());
         QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
-                 (QStringList{"Export Messages to File", "Print Messages", "Delete this Database"}));
+                 (QStringList{"Extract MMS attachment", "Export Messages to File", "Print Messages",
+                              "Delete this Database"}));
         select(*window, database->children.first());
         QVERIFY(del->isEnabled());
         QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
-                 (QStringList{"Export Messages with this contact to File", "Print Messages with this contact"}));
+                 (QStringList{"Extract attachment from MMS with this contact", "Export Messages with this contact to File",
+                              "Print Messages with this contact", "Delete Messages with this contact"}));
         QCOMPARE(actionTexts(window->createListContextMenu()->actions()),
-                 (QStringList{"Export selected Messages to File", "Print selected Messages"}));
+                 (QStringList{"Extract attachment from selected Messages", "Export selected Messages to File",
+                              "Print selected Messages", "Delete selected Messages"}));
         select(*window, window->treeModel()->localDbRoot());
         QVERIFY(!del->isEnabled());
         QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()), QStringList{"Open Database Folder"});
@@ -421,7 +426,8 @@ private slots:
             select(*window, window->treeModel()->deviceRoot()->children.first());
             QVERIFY(!del->isEnabled());
             QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
-                     (QStringList{"Export Messages to File", "Print Messages", "View Cache Files",
+                     (QStringList{"Backup Messages to Local Database", "Extract MMS attachment",
+                                  "Export Messages to File", "Print Messages", "View Cache Files",
                                   "Disconnect Device"}));
         }
     }
@@ -613,9 +619,10 @@ private slots:
         auto window = newWindow();
         select(*window, childNamed(window->treeModel()->localDbRoot(), "archive"));
         messageView(*window)->selectAll();
-        MessageBoxes::TestRecorder boxes(QMessageBox::Yes);
+        MessageBoxes::TestRecorder boxes(QMessageBox::No);
         window->miDel();
-        QCOMPARE(boxes.count(), 0);
+        QCOMPARE(boxes.count(), 1);  // asks about the selected messages, and is told No
+        QCOMPARE(boxes.lastText(), QStringLiteral("Confirm to delete the selected Messages?"));
         QVERIFY(QFileInfo::exists(localDatabaseFolder("archive")));
     }
 
