@@ -11,6 +11,7 @@ default_packages=(
     qt6-tools-dev qt6-l10n-tools libqt6opengl6-dev libgl-dev libvulkan-dev
     libsqlite3-dev fonts-dejavu-core fonts-droid-fallback fonts-nanum fonts-lohit-deva fonts-tlwg-loma-otf
     xvfb xauth libgl1-mesa-dri poppler-utils
+    libxml2-utils python3 chromium
 )
 if [ $# -gt 0 ]; then packages=("$@"); else packages=("${default_packages[@]}"); fi
 

@@ -31,17 +31,26 @@ char32_t decodeSurrogates(char16_t high, char16_t low)
     return (char32_t(high - 0xD800) << 10) + char32_t(low - 0xDC00) + 0x10000;
 }
 
+// Both passes copy the stretches between emoji whole and hand back the text
+// itself when it holds none (most messages).
+
 // Pass 1: single units.
 QString replaceSingleUnits(const QString &text, const EmojiReplacer &replacer)
 {
     QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (isSingleUnitEmoji(c.unicode()))
-            out += replacer(emojiKey(c.unicode()));
-        else
-            out += c;
+    qsizetype copied = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t unit = text.at(i).unicode();
+        if (!isSingleUnitEmoji(unit))
+            continue;
+        out += QStringView(text).sliced(copied, i - copied);
+        out += replacer(emojiKey(unit));
+        copied = i + 1;
     }
+    if (copied == 0)
+        return text;
+    out += QStringView(text).sliced(copied);
     return out;
 }
 
@@ -49,17 +58,20 @@ QString replaceSingleUnits(const QString &text, const EmojiReplacer &replacer)
 QString replaceSurrogatePairs(const QString &text, const EmojiReplacer &replacer)
 {
     QString out;
-    out.reserve(text.size());
+    qsizetype copied = 0;
     const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
+    for (qsizetype i = 0; i + 1 < size; ++i) {
         const char16_t unit = text.at(i).unicode();
-        if (isEmojiHighSurrogate(unit) && i + 1 < size && isLowSurrogate(text.at(i + 1).unicode())) {
-            out += replacer(emojiKey(decodeSurrogates(unit, text.at(i + 1).unicode())));
-            ++i;
-        } else {
-            out += text.at(i);
-        }
+        if (!isEmojiHighSurrogate(unit) || !isLowSurrogate(text.at(i + 1).unicode()))
+            continue;
+        out += QStringView(text).sliced(copied, i - copied);
+        out += replacer(emojiKey(decodeSurrogates(unit, text.at(i + 1).unicode())));
+        copied = i + 2;
+        ++i;
     }
+    if (copied == 0)
+        return text;
+    out += QStringView(text).sliced(copied);
     return out;
 }
 
@@ -67,6 +79,8 @@ QString replaceSurrogatePairs(const QString &text, const EmojiReplacer &replacer
 
 bool isSingleUnitEmoji(char16_t unit)
 {
+    if (unit < kSymbolEmoji[0])
+        return false;  // most text: one comparison
     if (unit >= kPrivateUseFirst && unit <= kPrivateUseLast)
         return true;
     return std::binary_search(std::begin(kSymbolEmoji), std::end(kSymbolEmoji), unit);

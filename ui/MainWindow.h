@@ -95,6 +95,16 @@ public:
     void setUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
     void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
 
+    // Where an export goes: the chosen path and the index of the chosen
+    // filter; an empty path cancels. A file dialog unless set (tests).
+    struct ExportChoice
+    {
+        QString path;
+        int filterIndex = -1;
+    };
+    using ExportPathChooser = std::function<ExportChoice(const QString &proposedPath, const QStringList &filters)>;
+    void setExportPathChooser(ExportPathChooser chooser) { m_chooseExportPath = std::move(chooser); }
+
 public slots:
     // --- phones ------------------------------------------------------------------
     void androidDeviceConnected(const AdbDevice &device);
@@ -200,6 +210,11 @@ private:
     std::unique_ptr<QMenu> createContextMenu(const QList<MainMenus::Entry> &entries);
     void openVendorPage(const QString &pathAndQuery);
 
+    // Export and print (MainWindowExport.cpp).
+    void exportMessages(const MsgMessageList &messages);
+    void printMessages(const MsgMessageList &messages);
+    ExportChoice askExportPath(const QString &proposedPath, const QStringList &filters);
+
     std::unique_ptr<MainWindowUi> ui;
     ItemModelMain *m_treeModel = nullptr;
     ItemModelSms *m_listModel = nullptr;
@@ -215,5 +230,6 @@ private:
     QHash<MainMenus::Command, Handler> m_commands;
     FolderOpener m_openFolder;
     UrlOpener m_openUrl;
+    ExportPathChooser m_chooseExportPath;
     FolderChooser m_chooseFolder;
 };

@@ -47,6 +47,8 @@ void MainWindow::registerCommands()
     registerCommand(Command::Home, [this] { miHome(); });
     registerCommand(Command::ViewCache, [this] { miViewCache(); });
     registerCommand(Command::UnmountDevice, [this] { miUnmoutDevice(); });
+    registerMessageCommands(Command::Export, [this](const MsgMessageList &m) { exportMessages(m); });
+    registerMessageCommands(Command::Print, [this](const MsgMessageList &m) { printMessages(m); });
 }
 
 void MainWindow::registerCommand(Command command, Handler handler)

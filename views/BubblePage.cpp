@@ -140,9 +140,15 @@ std::optional<QString> attachmentBubbleContent(const _MsgAttachment &attachment)
 
 QString messageBubblesHtml(const _MsgMessage &message, qint64 &lastShownDate)
 {
-    QString html = QStringLiteral("<a name=\"%1\"></a>").arg(messageAnchorName(message));
+    return QStringLiteral("<a name=\"%1\"></a>").arg(messageAnchorName(message))
+        + messageBodyHtml(message, lastShownDate, attachmentBubbleContent);
+}
+
+QString messageBodyHtml(const _MsgMessage &message, qint64 &lastShownDate, const AttachmentContentFn &content)
+{
     if (message.item_type != _MsgMessage::ItemOrdinary)
-        return html + QStringLiteral("<div class=\"sysif\">%1</div>").arg(textToBubbleHtml(messagePlainText(message)));
+        return QStringLiteral("<div class=\"sysif\">%1</div>").arg(textToBubbleHtml(messagePlainText(message)));
+    QString html;
 
     const QString name = senderName(message);
     const bool sent = message.is_from_me != 0;
@@ -155,8 +161,8 @@ QString messageBubblesHtml(const _MsgMessage &message, qint64 &lastShownDate)
     if (!body.isEmpty() || message.attachments.isEmpty())
         html += bubbleDiv(textToBubbleHtml(body), sent, name);
     for (const _MsgAttachment *attachment : sortedAttachments(message)) {
-        if (const std::optional<QString> content = attachmentBubbleContent(*attachment))
-            html += bubbleDiv(*content, sent, name);
+        if (const std::optional<QString> bubble = content(*attachment))
+            html += bubbleDiv(*bubble, sent, name);
     }
     return html;
 }

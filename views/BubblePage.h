@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 #include "store/MsgMessageList.h"
@@ -37,3 +38,11 @@ QString messageBubblesHtml(const _MsgMessage &message, qint64 &lastShownDate);
 // The bubble content of one attachment; nothing when it gets no bubble (a
 // missing text/plain file).
 std::optional<QString> attachmentBubbleContent(const _MsgAttachment &attachment);
+
+// What a page shows for an attachment (nothing: no bubble); the view links
+// the files where they are, the HTML export links its own copies.
+using AttachmentContentFn = std::function<std::optional<QString>(const _MsgAttachment &)>;
+
+// messageBubblesHtml without the anchor, with the attachments' bubble
+// content given by `content`.
+QString messageBodyHtml(const _MsgMessage &message, qint64 &lastShownDate, const AttachmentContentFn &content);

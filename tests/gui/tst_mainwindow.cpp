@@ -140,14 +140,15 @@ private slots:
         const QList<QAction *> menus = window->menuBar()->actions();
         QCOMPARE(actionTexts(menus), (QStringList{"File", "Tools", "Help"}));
         QCOMPARE(actionTexts(menus.at(0)->menu()->actions()),
-                 (QStringList{"Backup Messages to Local Database", "|", "Extract MMS attachment", "Delete Messages",
-                              "|", "Open Database Folder", "Exit"}));
+                 (QStringList{"Backup Messages to Local Database", "|", "Extract MMS attachment",
+                              "Export Messages to File", "Print Messages", "Delete Messages", "|",
+                              "Open Database Folder", "Exit"}));
         QCOMPARE(actionTexts(menus.at(1)->menu()->actions()),
                  (QStringList{"Check for Update", "Clear Cache files", "Connect Android Phone via WiFi"}));
         QCOMPARE(actionTexts(menus.at(2)->menu()->actions()), (QStringList{"Help", "Feedback and Support", "About"}));
         const QList<QAction *> tools = window->findChild<QToolBar *>(QStringLiteral("mainToolBar"))->actions();
-        QCOMPARE(actionTexts(tools),
-                 (QStringList{"Backup Messages to Local Database", "|", "Extract MMS attachment", "Delete Messages"}));
+        QCOMPARE(actionTexts(tools), (QStringList{"Backup Messages to Local Database", "|", "Extract MMS attachment",
+                                                  "Export Messages to File", "Print Messages", "Delete Messages"}));
         for (const QAction *tool : tools)
             QVERIFY(tool->isSeparator() || !tool->isEnabled());
     }
@@ -405,13 +406,16 @@ private slots:
         select(*window, database);
         QVERIFY(del->isEnabled());
         QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
-                 (QStringList{"Extract MMS attachment", "Delete this Database"}));
+                 (QStringList{"Extract MMS attachment", "Export Messages to File", "Print Messages",
+                              "Delete this Database"}));
         select(*window, database->children.first());
         QVERIFY(del->isEnabled());
         QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
-                 (QStringList{"Extract attachment from MMS with this contact", "Delete Messages with this contact"}));
+                 (QStringList{"Extract attachment from MMS with this contact", "Export Messages with this contact to File",
+                              "Print Messages with this contact", "Delete Messages with this contact"}));
         QCOMPARE(actionTexts(window->createListContextMenu()->actions()),
-                 (QStringList{"Extract attachment from selected Messages", "Delete selected Messages"}));
+                 (QStringList{"Extract attachment from selected Messages", "Export selected Messages to File",
+                              "Print selected Messages", "Delete selected Messages"}));
         select(*window, window->treeModel()->localDbRoot());
         QVERIFY(!del->isEnabled());
         QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()), QStringList{"Open Database Folder"});
@@ -422,7 +426,8 @@ private slots:
             select(*window, window->treeModel()->deviceRoot()->children.first());
             QVERIFY(!del->isEnabled());
             QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
-                     (QStringList{"Backup Messages to Local Database", "Extract MMS attachment", "View Cache Files",
+                     (QStringList{"Backup Messages to Local Database", "Extract MMS attachment",
+                                  "Export Messages to File", "Print Messages", "View Cache Files",
                                   "Disconnect Device"}));
         }
     }

@@ -1,0 +1,17 @@
+#pragma once
+
+class QFileDevice;
+class QSaveFile;
+class QTextStream;
+
+// Opening and finishing the files the exporters write; failures become
+// std::runtime_error carrying the system's error text.
+
+// Opens write-only, truncating.
+void openForWriting(QFileDevice &file);
+
+// Flushes the stream and checks that every byte reached the file.
+void flushOrThrow(QTextStream &stream, QFileDevice &file);
+
+// Flushes, then gives the file its real name.
+void commitStream(QTextStream &stream, QSaveFile &file);

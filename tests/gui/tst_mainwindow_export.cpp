@@ -1,0 +1,95 @@
+// Export and print from the main window's menu bar: the five formats through
+// the save dialog's filters, and the print preview.
+
+#include "tst_mainwindow_fixtures.h"
+
+#include "app/MessageBoxes.h"
+#include "ui/MainMenus.h"
+
+#include <QAction>
+#include <QPrintPreviewDialog>
+#include <QtTest>
+
+using namespace windowtest;
+using MainMenus::Command;
+
+class TestMainWindowExport : public QObject
+{
+    Q_OBJECT
+
+private:
+    KeyTranslator m_translator;
+    std::unique_ptr<Environment> m_env;
+
+    std::unique_ptr<MainWindow> windowShowingBob()
+    {
+        writeDatabase(localDatabaseFolder("archive"),
+                      {{"+15550001", "Bob", {"hi, there", "yes \"sure\"", "bye"}}, {"+15550002", "Ann", {"x"}}});
+        auto window = std::make_unique<MainWindow>(quickOptions());
+        window->bubbleView().setAppFolder(QStringLiteral(FERRY_BINARY_DIR));
+        Node *database = childNamed(window->treeModel()->localDbRoot(), "archive");
+        select(*window, database);
+        select(*window, childNamed(database, "Bob"));
+        return window;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+        QCoreApplication::installTranslator(&m_translator);
+    }
+
+    void init() { m_env = std::make_unique<Environment>(); }
+    void cleanup() { m_env.reset(); }
+
+    // Each filter of the save dialog gives its format; the conversation shown
+    // is what goes out.
+    void exportsEveryFormatFromTheMenuBar()
+    {
+        auto window = windowShowingBob();
+        QAction *action = window->menuBarAction(Command::Export);
+        QVERIFY(action);
+        QStringList offeredFilters;
+        QString proposed;
+        int filter = 0;
+        window->setExportPathChooser([&](const QString &path, const QStringList &filters) {
+            proposed = path;
+            offeredFilters = filters;
+            return MainWindow::ExportChoice{m_env->path(QStringLiteral("out/bob")), filter};
+        });
+        QVERIFY(QDir().mkpath(m_env->path(QStringLiteral("out"))));
+        MessageBoxes::TestRecorder boxes;
+        for (filter = 0; filter < 5; ++filter)
+            action->trigger();
+
+        QCOMPARE(offeredFilters, (QStringList{"Text Files(*.txt)", "Doc Files(*.doc)", "CSV Files(*.csv)",
+                                              "PDF Files(*.pdf)", "HTML Files(*.html)"}));
+        QVERIFY2(QFileInfo(proposed).fileName().startsWith("messages("), qPrintable(proposed));
+        QCOMPARE(boxes.count(), 5);
+        for (const MessageBoxes::TestRecorder::Shown &box : boxes.shown())
+            QCOMPARE(box.text, QStringLiteral("Successfully exported 3 Messages."));
+        const QDir out(m_env->path(QStringLiteral("out")));
+        QCOMPARE(out.entryList(QDir::Files, QDir::Name), (QStringList{"bob.csv", "bob.doc", "bob.txt"}));
+        QCOMPARE(localdbtest::readFile(out.filePath("bob.csv")).count('\n'), 4);
+        QCOMPARE(QDir(out.filePath("bob-pdf")).entryList({"*.pdf"}), QStringList{"Bob.pdf"});
+        QCOMPARE(QDir(out.filePath("bob-html")).entryList({"*.html"}), QStringList{"Bob.html"});
+    }
+
+    // Print shows the preview titled "Print Messages"; closing it ends the command.
+    void printShowsThePreview()
+    {
+        auto window = windowShowingBob();
+        QString title;
+        ModalDriver<QPrintPreviewDialog> driver([&title](QPrintPreviewDialog &preview) {
+            title = preview.windowTitle();
+            preview.reject();
+        });
+        window->menuBarAction(Command::Print)->trigger();
+        QCOMPARE(driver.answered(), 1);
+        QCOMPARE(title, QStringLiteral("Print Messages"));
+    }
+};
+
+QTEST_MAIN(TestMainWindowExport)
+#include "tst_mainwindow_export.moc"

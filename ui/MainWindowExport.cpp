@@ -1,0 +1,42 @@
+// The export and print commands of the main window.
+
+#include "ui/MainWindow.h"
+
+#include "ops/ExportMessagesThread.h"
+#include "ops/MMSPrinter.h"
+#include "ops/ProgressForm.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+
+MainWindow::ExportChoice MainWindow::askExportPath(const QString &proposedPath, const QStringList &filters)
+{
+    if (m_chooseExportPath)
+        return m_chooseExportPath(proposedPath, filters);
+    QString selectedFilter;
+    const QString path = QFileDialog::getSaveFileName(this, tr("IDS_SEL_EXPORT_MESSAGES_PATH"), proposedPath,
+                                                      filters.join(QStringLiteral(";;")), &selectedFilter);
+    return {path, int(filters.indexOf(selectedFilter))};
+}
+
+void MainWindow::exportMessages(const MsgMessageList &messages)
+{
+    const QStringList filters = ExportMessagesThread::fileFilters();
+    const QString proposed = QDir::home().filePath(
+        QStringLiteral("messages(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+    const ExportChoice choice = askExportPath(proposed, filters);
+    const std::optional<ExportMessagesThread::Target> target =
+        ExportMessagesThread::targetFor(choice.path, choice.filterIndex);
+    if (!target)
+        return;
+    ProgressForm form(QString(), this);
+    ExportMessagesThread worker(messages, target->path, target->format, &form, this, m_bubbleView.appFolder());
+    form.runWorker(worker);
+}
+
+void MainWindow::printMessages(const MsgMessageList &messages)
+{
+    MMSPrinter printer(this, m_bubbleView.appFolder());
+    printer.print(messages);
+}
