@@ -160,6 +160,16 @@ private:
     // The node whose messages a command acts on: the current node, or its
     // parent for a conversation.
     AbsTreeItemModel::_ItemNode *currentSourceNode() const;
+    // Lets go of the selection and the views that show the node's records.
+    void releaseViewsOf(_AbsDBItemNode *node);
+
+    // Transfer to another phone.
+    void transferToPhone(const MsgMessageList &messages);
+    // The uid of the phone the user picks, never the source; empty: none.
+    QString chooseTargetPhone(const QString &sourceUid);
+    _AndroidDeviceItemNode *deviceNodeByUid(const QString &uid) const;
+    // Shows the node's conversations as its cache database now holds them.
+    void reloadDeviceNode(_AndroidDeviceItemNode *node);
 
     // Menus.
     void registerCommand(MainMenus::Command command, Handler handler);

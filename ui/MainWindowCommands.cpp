@@ -42,6 +42,8 @@ void MainWindow::registerCommands()
     registerCommand(Command::Home, [this] { miHome(); });
     registerCommand(Command::ViewCache, [this] { miViewCache(); });
     registerCommand(Command::UnmountDevice, [this] { miUnmoutDevice(); });
+    registerMessageCommands(Command::A2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
+    registerMessageCommands(Command::Db2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
 }
 
 void MainWindow::registerCommand(Command command, Handler handler)

@@ -196,6 +196,12 @@ void MainWindow::removeDeviceNodes(const std::function<bool(const _AndroidDevice
 
 void MainWindow::removeSourceNode(_AbsDBItemNode *node)
 {
+    releaseViewsOf(node);
+    m_treeModel->removeNode(node);
+}
+
+void MainWindow::releaseViewsOf(_AbsDBItemNode *node)
+{
     // Removing the selected row would make the tree select a neighbour in the
     // middle of the removal, and loading that one would change the model while
     // it is changing: let go of the selection first.
@@ -208,5 +214,4 @@ void MainWindow::removeSourceNode(_AbsDBItemNode *node)
     // The views point into the node's records: empty them before it goes.
     if (m_shownDataSet && m_shownDataSet == node->dataSet)
         clearViews();
-    m_treeModel->removeNode(node);
 }
