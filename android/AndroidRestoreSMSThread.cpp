@@ -10,6 +10,7 @@
 #include "store/MessageText.h"
 #include "store/MsgAttachment.h"
 #include "store/MsgHandle.h"
+#include "store/Sqlite3Cursor.h"
 
 #include <QDebug>
 #include <QFile>
@@ -28,6 +29,8 @@ const qint64 PendingWriteLimit = 1 << 20;
 // How long a cancelled transfer still waits for the phone to confirm the
 // batch it has closed.
 const int AcknowledgeGraceMs = 15000;
+// How often the record of confirmed batches is committed during a run.
+const qint64 CommitIntervalMs = 1000;
 
 const QLatin1String DefaultAppWord("$defsmsapp:");
 const QLatin1String BatchWord("$batch:");
@@ -139,6 +142,9 @@ void AndroidRestoreSMSThread::upload()
     const MsgMessageList pending = messagesNotYetSent();
     const QString url = simpleprotocol::uploadUrl(simpleprotocol::nextAgentPort());
     m_socket = connectAgent(m_target, url, agentTimings().connectTimeoutMs);
+    // Short commands answered one by one: held back until the peer's
+    // delayed acknowledgement, each batch would lose tens of milliseconds.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const QString flag = expectReply(DefaultAppWord).mid(DefaultAppWord.size());
     if (flag.toInt() != 0)
         askForDefaultApp();
@@ -149,14 +155,15 @@ void AndroidRestoreSMSThread::upload()
         sendBatch(records.mid(first, BatchSize));
     sendLine(ByeWord, QString(), true);
     m_socket.reset();
+    commitRecorded();
 }
 
 MsgMessageList AndroidRestoreSMSThread::messagesNotYetSent()
 {
     // What the cache records as sent stays behind: a second transfer of the
-    // same messages sends nothing.
-    IOS6MessageDb &db = m_writer->database();
-    db.ensureOpen();
+    // same messages sends nothing. One read of the hashes answers for every
+    // message, instead of a query (and a file lock) each.
+    const QSet<QString> recorded = recordedHashes();
     m_sentHashes.clear();
     MsgMessageList pending;
     for (_MsgMessage *message : std::as_const(m_messages)) {
@@ -164,21 +171,35 @@ MsgMessageList AndroidRestoreSMSThread::messagesNotYetSent()
         if (m_sentHashes.contains(hash))
             continue;
         m_sentHashes.insert(hash);
-        if (isRecorded(db, message))
+        if (isRecorded(recorded, message))
             ++m_alreadySent;
         else
             pending.append(message);
     }
-    db.close();
     return pending;
 }
 
-bool AndroidRestoreSMSThread::isRecorded(IOS6MessageDb &db, _MsgMessage *message)
+QSet<QString> AndroidRestoreSMSThread::recordedHashes()
+{
+    IOS6MessageDb &db = m_writer->database();
+    db.ensureOpen();
+    QSet<QString> hashes;
+    {
+        Sqlite3Cursor rows =
+            db.queryThrow(QStringLiteral("select logic_hash from message where logic_hash is not null"));
+        while (rows.moveNext())
+            hashes.insert(rows.getText(0));
+    }
+    db.close();
+    return hashes;
+}
+
+bool AndroidRestoreSMSThread::isRecorded(const QSet<QString> &recorded, _MsgMessage *message)
 {
     const UploadedRecord uploaded(MsgMessageList{message}, phoneAddress(*message));
     const QStringList hashes = uploaded.messages().isEmpty() ? QStringList{logicHash(*message)} : uploaded.hashes();
     return std::all_of(hashes.begin(), hashes.end(),
-                       [&db](const QString &hash) { return db.messageRowidByLogicHash(hash) > 0; });
+                       [&recorded](const QString &hash) { return recorded.contains(hash); });
 }
 
 QString AndroidRestoreSMSThread::phoneAddress(const _MsgMessage &message)
@@ -315,7 +336,11 @@ void AndroidRestoreSMSThread::recordDelivered(const QList<MsgMessageList> &recor
 {
     for (const MsgMessageList &record : records)
         m_delivered += int(record.size());
-    m_writer->begin();
+    if (!m_recording) {
+        m_writer->begin();
+        m_recording = true;
+        m_commitClock.start();
+    }
     for (const MsgMessageList &record : records) {
         const UploadedRecord uploaded(record, phoneAddress(*record.first()));
         // A record the download keeps nothing of is recorded as it is, or it
@@ -327,13 +352,30 @@ void AndroidRestoreSMSThread::recordDelivered(const QList<MsgMessageList> &recor
         for (const _MsgMessage &message : uploaded.messages())
             m_writer->write(message);
     }
+    // A commit waits for the disk; once a second keeps that off the phone's
+    // pace, and every way out of the run commits too.
+    if (m_commitClock.elapsed() >= CommitIntervalMs)
+        commitRecorded();
+}
+
+void AndroidRestoreSMSThread::commitRecorded()
+{
+    if (!m_recording)
+        return;
+    m_recording = false;
     m_writer->end();  // commits and closes
 }
 
 void AndroidRestoreSMSThread::release()
 {
     m_socket.reset();
-    m_writer->abort();  // only a batch being recorded is still open
+    // Only confirmed batches were written: they are kept whatever ended the run.
+    try {
+        commitRecorded();
+    } catch (const std::exception &error) {
+        qWarning("AndroidRestoreSMSThread: cannot record the messages sent: %s", error.what());
+        m_writer->abort();
+    }
 }
 
 QString AndroidRestoreSMSThread::successText() const

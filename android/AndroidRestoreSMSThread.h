@@ -6,6 +6,7 @@
 #include "store/MsgMessageList.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -28,10 +29,11 @@ class _MsgAttachment;
 // known and adds nothing.
 //
 // Messages travel in batches; the agent acknowledges a batch once it has
-// stored it. A batch is recorded in the cache only after that acknowledgement,
-// so whatever ends a transfer early (cancel, lost connection, an agent
-// "$error:") leaves the cache recording exactly what the phone holds, and a
-// retry sends only the rest.
+// stored it. A batch is written to the cache only after that acknowledgement
+// (committed about once a second and on every way out of the run), so
+// whatever ends a transfer early (cancel, lost connection, an agent "$error:")
+// leaves the cache recording exactly what the phone holds, and a retry sends
+// only the rest.
 class AndroidRestoreSMSThread : public QThread
 {
     Q_OBJECT
@@ -85,10 +87,13 @@ private:
     void streamFile(const _MsgAttachment &attachment);
     // Records what the phone acknowledged as the phone's download will see it.
     void recordDelivered(const QList<MsgMessageList> &records);
+    void commitRecorded();
     // The number as the phone's download normalises it.
     QString phoneAddress(const _MsgMessage &message);
     // Whether the cache holds everything the phone would make of `message`.
-    bool isRecorded(IOS6MessageDb &db, _MsgMessage *message);
+    bool isRecorded(const QSet<QString> &recorded, _MsgMessage *message);
+    // The content hashes of the messages the cache holds.
+    QSet<QString> recordedHashes();
     void reportMessageProgress();
     void release();
 
@@ -120,4 +125,6 @@ private:
     int m_alreadySent = 0;
     int m_delivered = 0;
     bool m_defaultAppSwitched = false;
+    bool m_recording = false;  // a transaction of confirmed batches is open
+    QElapsedTimer m_commitClock;
 };
