@@ -151,8 +151,15 @@ void AndroidRestoreSMSThread::upload()
     const QList<MsgMessageList> records = uploadRecords(pending);
     m_progressDone = 0;
     m_progressTotal = pending.size();
-    for (qsizetype first = 0; first < records.size(); first += BatchSize)
+    for (qsizetype first = 0; first < records.size(); first += BatchSize) {
+        // This batch's pictures and the next one's: they are encoded while
+        // the texts go out and while the phone stores the batch.
+        MsgMessageList upcoming;
+        for (const MsgMessageList &record : records.mid(first, 2 * BatchSize))
+            upcoming.append(record);
+        m_pictures.prepare(upcoming);
         sendBatch(records.mid(first, BatchSize));
+    }
     sendLine(ByeWord, QString(), true);
     m_socket.reset();
     commitRecorded();
@@ -288,9 +295,8 @@ void AndroidRestoreSMSThread::sendRecord(const MsgMessageList &record)
 void AndroidRestoreSMSThread::sendAttachment(const _MsgAttachment &attachment)
 {
     sendLine(AttaWord, attachmentHeader(attachment), true);
-    const bool isPicture = attachment.mime_type.startsWith(QLatin1String("image"), Qt::CaseInsensitive);
     // A picture this program cannot decode still travels, as it is.
-    if (!isPicture || !sendPicture(attachment))
+    if (!UploadPicture::isPicture(attachment.mime_type) || !sendPicture(attachment))
         streamFile(attachment);
     sendLine(EndOfData, QString(), true);
     expectReply(EndOfData);
@@ -298,7 +304,7 @@ void AndroidRestoreSMSThread::sendAttachment(const _MsgAttachment &attachment)
 
 bool AndroidRestoreSMSThread::sendPicture(const _MsgAttachment &attachment)
 {
-    const QByteArray picture = UploadPicture::reencode(attachment.localPath, attachment.mime_type);
+    const QByteArray picture = m_pictures.take(attachment, [this] { throwIfCancelled(m_form); });
     if (picture.isEmpty())
         return false;
     sendData(picture.toBase64(), false);
@@ -369,6 +375,7 @@ void AndroidRestoreSMSThread::commitRecorded()
 void AndroidRestoreSMSThread::release()
 {
     m_socket.reset();
+    m_pictures.clear();
     // Only confirmed batches were written: they are kept whatever ended the run.
     try {
         commitRecorded();

@@ -2,6 +2,7 @@
 
 #include "android/AgentConnection.h"
 #include "android/AndroidDevice.h"
+#include "android/PicturePrefetcher.h"
 #include "ops/WorkerNotify.h"
 #include "store/MsgMessageList.h"
 
@@ -117,6 +118,7 @@ private:
     QHash<QString, QString> m_addresses;  // number -> normalised
     AgentSocket m_socket;
     QByteArray m_chunk;
+    PicturePrefetcher m_pictures;
     ProgressPacer m_pacer;
     QSet<QString> m_sentHashes;  // sent earlier in this run
     qsizetype m_progressDone = 0;

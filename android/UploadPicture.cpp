@@ -23,15 +23,14 @@ QSize cappedSize(const QSize &size)
 
 } // namespace
 
+bool isPicture(const QString &mime)
+{
+    return mime.startsWith(QLatin1String("image"), Qt::CaseInsensitive);
+}
+
 QByteArray reencode(const QString &path, const QString &mime)
 {
-    QImageReader reader(path);
-    // Decoding straight at the smaller size spares most of a large photo's
-    // decoding work and memory.
-    const QSize stored = reader.size();
-    if (stored.isValid())
-        reader.setScaledSize(cappedSize(stored));
-    QImage image = reader.read();
+    QImage image = QImageReader(path).read();
     if (image.isNull())
         return QByteArray();
     const QSize wanted = cappedSize(image.size());

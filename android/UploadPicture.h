@@ -10,6 +10,9 @@ namespace UploadPicture {
 // The longest side, in pixels, of a picture sent to a phone.
 constexpr int MaxSide = 1080;
 
+// Whether an attachment of this type travels re-encoded.
+bool isPicture(const QString &mime);
+
 // The bytes to send for the picture file at `path` of type `mime`: scaled down
 // to MaxSide on its longer side when larger, encoded as PNG when the type ends
 // with "png" and as JPEG otherwise. Empty when the file is no picture this
