@@ -104,7 +104,8 @@ QString AndroidRestoreSMSThread::uploadRecord(const _MsgMessage &message, int at
 
 QString AndroidRestoreSMSThread::attachmentHeader(const _MsgAttachment &attachment)
 {
-    return withoutLineBreaks(attachment.mime_type) + QLatin1Char(',')
+    // The agent splits the header at its first comma.
+    return withoutLineBreaks(attachment.mime_type).remove(QLatin1Char(',')) + QLatin1Char(',')
         + withoutLineBreaks(QFileInfo(attachment.localPath).fileName());
 }
 
