@@ -5,8 +5,11 @@
 #include "app/WebEngineProcess.h"
 #include "store/Sqlite3DB.h"
 #include "ui/MainWindow.h"
+#include "ui/StartupUpgrade.h"
 
 #include <QApplication>
+
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -24,7 +27,14 @@ int main(int argc, char *argv[])
 
     startLog(dataRootDir().absoluteFilePath(QStringLiteral("qlogs")), 10);
 
-    MainWindow window;
-    window.show();
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    if (upgradeOldDatabasesAtStartup(window.get())) {
+        // The window read its databases before the conversion: a new one
+        // shows them as they are now.
+        window.reset();
+        window = std::make_unique<MainWindow>();
+        window->show();
+    }
     return app.exec();
 }

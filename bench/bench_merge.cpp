@@ -14,11 +14,17 @@
 //     The attachment files alone (folders made and files copied with plain
 //     calls, as the merge lays them out) are timed too, to show how much of
 //     the merge is the file system's share;
-//  4. messages(set, 0) of the merged database in a fresh process of this
+//  4. the merged database taken as a phone cache: its messages loaded and
+//     backed up (BackupSMSThread) into a new local database, then backed up
+//     into it again; both against the first merge;
+//  5. deletion (DeleteMMSThread) of every tenth message of that backup, and
+//     of every tenth message of a backup a quarter its size: the time per
+//     message must not grow with the database beyond log n;
+//  6. messages(set, 0) of the merged database in a fresh process of this
 //     program, which reports the load time and its peak resident memory
 //     (VmHWM of /proc/self/status).
 //
-// Phases 1-3 run --rounds times (default 3), each round on new databases, and
+// Phases 1-5 run --rounds times (default 3), each round on new databases, and
 // the best round of each phase is reported: wall-clock time, and the CPU time
 // of this process, which other programs on a shared machine do not inflate.
 //
@@ -28,6 +34,8 @@
 //   --keep  keep the work folder (with the databases of the last round)
 // Internal: bench_merge --load FOLDER  (phase 4)
 
+#include "ops/BackupSMSThread.h"
+#include "ops/DeleteMMSThread.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageIds.h"
@@ -55,6 +63,9 @@ namespace {
 constexpr double kFirstMergeTarget = 8.0;   // times the baseline
 constexpr double kSecondMergeTarget = 3.0;  // times the baseline
 constexpr double kPeakMemoryTargetMb = 250.0;
+constexpr double kBackupNewTarget = 1.2;        // times the first merge
+constexpr double kBackupAgainTarget = 0.3;      // times the first merge
+constexpr double kDeletionGrowthTarget = 1.5;   // per-message time, 4x the database
 constexpr int kAttachmentBytes = 20 * 1024;
 const QString kCountryCode = QStringLiteral("404");  // India: numbers below are Indian mobiles
 
@@ -551,6 +562,93 @@ void printCounts(const QString &title, const QMap<QString, qint64> &counts)
     out() << "\n";
 }
 
+// ------------------------------------------------------------ backup and deletion
+
+// Runs an operation worker to its end without a dialog.
+Timing timeWorker(QThread &worker)
+{
+    const Stopwatch watch;
+    worker.start();
+    worker.wait();
+    return watch.elapsed();
+}
+
+MsgMessageList loadAll(const QString &folder, MsgDataSetPtr &set)
+{
+    set = MsgDataSetPtr::create();
+    IOS6MessageDb(folder, QString()).messages(*set, 0);
+    return set->messages.values();
+}
+
+qint64 messageRows(const QString &folder)
+{
+    return rowCounts(folder).value(QStringLiteral("message"));
+}
+
+Timing backup(const MsgMessageList &messages, const QString &folder)
+{
+    BackupSMSThread worker(messages, folder, QString(), nullptr);
+    return timeWorker(worker);
+}
+
+// Deletes every tenth message of the database; the time, and how many went.
+Timing deleteEveryTenth(const QString &folder, int *deleted)
+{
+    MsgDataSetPtr set;
+    MsgMessageList victims;
+    const MsgMessageList all = loadAll(folder, set);
+    for (int i = 0; i < all.size(); i += 10)
+        victims.append(all.at(i));
+    const qint64 before = messageRows(folder);
+    DeleteMMSThread worker(folder, victims, nullptr);
+    const Timing t = timeWorker(worker);
+    if (messageRows(folder) != before - victims.size())
+        fail(QStringLiteral("the deletion in %1 did not remove %2 messages").arg(folder).arg(victims.size()));
+    *deleted = int(victims.size());
+    return t;
+}
+
+struct Operations
+{
+    Timing backupNew;
+    Timing backupAgain;
+    Timing deleteLarge;
+    Timing deleteSmall;
+    int largeDeleted = 0;
+    int smallDeleted = 0;
+
+    Operations best(const Operations &other) const
+    {
+        Operations b = *this;
+        b.backupNew = backupNew.best(other.backupNew);
+        b.backupAgain = backupAgain.best(other.backupAgain);
+        b.deleteLarge = deleteLarge.best(other.deleteLarge);
+        b.deleteSmall = deleteSmall.best(other.deleteSmall);
+        return b;
+    }
+};
+
+// The merged database as a phone cache: backed up twice, then thinned.
+Operations runOperations(const QString &cache, const QString &folder)
+{
+    Operations ops;
+    MsgDataSetPtr set;
+    const MsgMessageList messages = loadAll(cache, set);
+    const QString target = folder + QStringLiteral("/backup");
+    ops.backupNew = backup(messages, target);
+    const QMap<QString, qint64> counts = rowCounts(target);
+    if (counts.value(QStringLiteral("message")) != messages.size())
+        fail(QStringLiteral("the backup stored %1 of %2 messages").arg(counts.value(QStringLiteral("message"))).arg(messages.size()));
+    ops.backupAgain = backup(messages, target);
+    if (rowCounts(target) != counts)
+        fail(QStringLiteral("the second backup changed the row counts"));
+    const QString quarter = folder + QStringLiteral("/backup-quarter");
+    backup(messages.mid(0, messages.size() / 4), quarter);
+    ops.deleteLarge = deleteEveryTenth(target, &ops.largeDeleted);
+    ops.deleteSmall = deleteEveryTenth(quarter, &ops.smallDeleted);
+    return ops;
+}
+
 // One round of phases 1-3 on new databases in `folder`; false when the
 // second merge changed any row count (or the first lost messages).
 struct Round
@@ -561,6 +659,7 @@ struct Round
     MergeResult second;
     QMap<QString, qint64> afterFirst;
     QMap<QString, qint64> afterSecond;
+    Operations ops;
 };
 
 Round runRound(const SyntheticSet &s, const QString &folder)
@@ -573,6 +672,7 @@ Round runRound(const SyntheticSet &s, const QString &folder)
     round.afterFirst = rowCounts(merged);
     round.second = merge(s, merged);
     round.afterSecond = rowCounts(merged);
+    round.ops = runOperations(merged, folder);
     return round;
 }
 
@@ -643,6 +743,7 @@ int runBenchmark(const Options &options)
             best.files = best.files.best(round.files);
             best.first.time = best.first.time.best(round.first.time);
             best.second.time = best.second.time.best(round.second.time);
+            best.ops = best.ops.best(round.ops);
         }
     }
     const LoadResult load = loadInFreshProcess(lastFolder + QStringLiteral("/merged"), work + QStringLiteral("/home"));
@@ -658,6 +759,11 @@ int runBenchmark(const Options &options)
     printPhase(QStringLiteral("baseline: plain inserts, one statement"), n, best.baseline, best.baseline, 0);
     printPhase(QStringLiteral("first merge, new database"), n, best.first.time, best.baseline, kFirstMergeTarget);
     printPhase(QStringLiteral("second merge, all duplicates"), n, best.second.time, best.baseline, kSecondMergeTarget);
+    printPhase(QStringLiteral("backup of the merged database, new database"), n, best.ops.backupNew,
+               best.first.time, kBackupNewTarget);
+    printPhase(QStringLiteral("backup again, all duplicates"), n, best.ops.backupAgain, best.first.time,
+               kBackupAgainTarget);
+    out() << "(backups: x first merge instead of x baseline)\n";
     out() << "| (attachment files alone: folders and copies) | " << qRound64(best.files.wallMs) << " | "
           << qRound64(best.files.cpuMs) << " | | " << fixed(best.files.wallMs / best.baseline.wallMs) << " | "
           << fixed(best.files.cpuMs / best.baseline.cpuMs) << " | | |\n";
@@ -666,6 +772,16 @@ int runBenchmark(const Options &options)
     out() << "\npeak resident memory of the load process (VmHWM): " << fixed(peakMb, 1)
           << " MB (resident before loading: " << fixed(load.rssBeforeKb / 1024.0, 1) << " MB), target < "
           << kPeakMemoryTargetMb << " MB: " << verdict(peakMb < kPeakMemoryTargetMb) << "\n";
+    const double usLarge = best.ops.deleteLarge.wallMs * 1000.0 / best.ops.largeDeleted;
+    const double usSmall = best.ops.deleteSmall.wallMs * 1000.0 / best.ops.smallDeleted;
+    out() << "\ndeletion of every tenth message: " << best.ops.largeDeleted << " of " << n << " in "
+          << qRound64(best.ops.deleteLarge.wallMs) << " ms, CPU " << qRound64(best.ops.deleteLarge.cpuMs) << " ms ("
+          << perSecond(best.ops.largeDeleted, best.ops.deleteLarge.wallMs)
+          << " messages/s, " << fixed(usLarge, 1) << " us each); " << best.ops.smallDeleted << " of " << n / 4
+          << " in " << qRound64(best.ops.deleteSmall.wallMs) << " ms, CPU " << qRound64(best.ops.deleteSmall.cpuMs)
+          << " ms (" << fixed(usSmall, 1)
+          << " us each); per-message growth for 4x the database: " << fixed(usLarge / usSmall) << " (target <= "
+          << kDeletionGrowthTarget << "): " << verdict(usLarge / usSmall <= kDeletionGrowthTarget) << "\n";
     out() << "loaded " << load.messages << " messages and " << load.attachments << " attachments\n";
     out() << "statements prepared in the last round: first merge " << best.first.prepares << ", second merge "
           << best.second.prepares << "\n";

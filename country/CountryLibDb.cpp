@@ -97,7 +97,7 @@ void CountryLibDb::ensureOpen()
     const QString path = localPath();
     provideLocalCopy(path);
     openThrow(path, OpenReadWrite);
-    m_current = countryByMmc(m_mobileCountryCode);
+    m_current = countryByCode(m_mobileCountryCode);
 }
 
 Country CountryLibDb::current()
@@ -130,6 +130,12 @@ Country CountryLibDb::countryByMmc(const QString &mmc, bool *found)
     return firstCountry(sql, found);
 }
 
+Country CountryLibDb::countryByCode(const QString &code, bool *found)
+{
+    const bool letters = code.size() == 2 && code.at(0).isLetter() && code.at(1).isLetter();
+    return letters ? countryBySn(code, found) : countryByMmc(code, found);
+}
+
 Country CountryLibDb::countryBySn(const QString &sn, bool *found)
 {
     ensureOpen();
@@ -141,12 +147,15 @@ Country CountryLibDb::countryBySn(const QString &sn, bool *found)
 QList<CountryLibDb::SelectionEntry> CountryLibDb::selectionList()
 {
     ensureOpen();
-    Sqlite3Cursor cursor = queryThrow(
-        QStringLiteral("select pnum, n, substr(mmc,0,4) as mmc from countries order by n asc"));
+    Sqlite3Cursor cursor = queryThrow(QStringLiteral(
+        "select c.pnum, c.n, c.sn, substr(c.mmc,0,4) as mmc, m.sn as owner from countries as c "
+        "left join mmc_sn as m on m.mmc = substr(c.mmc,0,4) order by c.n asc"));
     QList<SelectionEntry> entries;
     while (cursor.moveNext()) {
+        const QString sn = cursor.getText(QStringLiteral("sn"));
+        const bool ownCode = cursor.getText(QStringLiteral("owner")) == sn;
         entries.append({cursor.getText(QStringLiteral("pnum")), cursor.getText(QStringLiteral("n")),
-                        cursor.getText(QStringLiteral("mmc"))});
+                         ownCode ? cursor.getText(QStringLiteral("mmc")) : sn});
     }
     return entries;
 }

@@ -22,7 +22,10 @@ public:
     {
         QString callingCode; // "91"
         QString name;        // English name
-        QString mobileCode;  // the country's first mobile country code
+        // What leads back to this country: its first mobile country code, or
+        // its two-letter code when it has none of its own or that code
+        // names another country (Martinique shares 340 with Guadeloupe).
+        QString mobileCode;
     };
 
     explicit CountryLibDb(const QString &mobileCountryCode = QString());
@@ -41,6 +44,9 @@ public:
     // The country of a two-letter code (any case); when unknown, a copy of the
     // current country and *found = false.
     Country countryBySn(const QString &sn, bool *found = nullptr);
+    // The country a chosen code stands for: a mobile country code (digits)
+    // or a two-letter code.
+    Country countryByCode(const QString &code, bool *found = nullptr);
 
     // Every country for the chooser, ordered by English name.
     QList<SelectionEntry> selectionList();

@@ -514,16 +514,56 @@ void IOS6MessageDb::updateChatLast(qint64 chatRowid, qint32 date)
 void IOS6MessageDb::deleteMessage(const _MsgMessage &message)
 {
     ensureOpen();
-    const QString rowid = QString::number(message.rowid);
-    executeThrow(QStringLiteral("DELETE FROM message WHERE rowid=%1").arg(rowid));
-    executeThrow(QStringLiteral("DELETE FROM chat_message_join where message_id=%1").arg(rowid));
-    executeThrow(QStringLiteral("DELETE FROM message_attachment_join where message_id=%1").arg(rowid));
+    // Row ids are bound rather than written into the text, so a run of
+    // deletions prepares each statement once.
+    const auto byRowid = [this](const char *sql, qint64 rowid) {
+        executeThrow(Sqlite3Sql(QLatin1String(sql)).addInt64Param(rowid));
+    };
+    byRowid("DELETE FROM message WHERE rowid=?", message.rowid);
+    byRowid("DELETE FROM chat_message_join where message_id=?", message.rowid);
+    byRowid("DELETE FROM message_attachment_join where message_id=?", message.rowid);
     if (message.chat) {
-        executeThrow(QStringLiteral("DELETE FROM chat WHERE rowid=%1 and (SELECT 1 from chat_message_join "
-                                    "WHERE chat_id=%2 LIMIT 1) IS NULL")
-                         .arg(message.chat->rowid)
-                         .arg(message.chat->rowid));
+        executeThrow(Sqlite3Sql(QStringLiteral("DELETE FROM chat WHERE rowid=? and (SELECT 1 from chat_message_join "
+                                               "WHERE chat_id=? LIMIT 1) IS NULL"))
+                         .addInt64Param(message.chat->rowid)
+                         .addInt64Param(message.chat->rowid));
     }
+}
+
+void IOS6MessageDb::prepareForDeletion()
+{
+    ensureOpen();
+    bool scansAllMessages = false;
+    {
+        Sqlite3Cursor trigger = queryThrow(QStringLiteral(
+            "select sql from sqlite_master where type='trigger' and name='clean_orphaned_messages'"));
+        scansAllMessages =
+            trigger.moveNext() && trigger.getText(QStringLiteral("sql")).contains(QLatin1String("message.ROWID"));
+    }
+    if (scansAllMessages) {
+        executeThrow(QStringLiteral("DROP TRIGGER clean_orphaned_messages"));
+        executeThrow(QStringLiteral(
+            "CREATE TRIGGER clean_orphaned_messages AFTER DELETE ON chat_message_join BEGIN DELETE FROM message "
+            "WHERE ROWID = old.message_id AND (SELECT 1 FROM chat_message_join WHERE message_id = old.message_id "
+            "LIMIT 1) IS NULL; END"));
+    }
+    executeThrow(QStringLiteral("CREATE INDEX IF NOT EXISTS message_attachment_join_idx_attachment_id "
+                                "ON message_attachment_join(attachment_id)"));
+    executeThrow(QStringLiteral("CREATE INDEX IF NOT EXISTS chat_handle_join_idx_handle_id "
+                                "ON chat_handle_join(handle_id)"));
+}
+
+QSet<QString> IOS6MessageDb::attachmentFilesInUse()
+{
+    ensureOpen();
+    QSet<QString> files;
+    Sqlite3Cursor cursor = queryThrow(QStringLiteral("select filename from attachment where filename is not null"));
+    while (cursor.moveNext()) {
+        const QString path = localPath(cursor.getText(QStringLiteral("filename")));
+        if (!path.isEmpty())
+            files.insert(path);
+    }
+    return files;
 }
 
 // ---------------------------------------------------------------- loading

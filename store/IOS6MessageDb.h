@@ -96,6 +96,15 @@ public:
     // message left; the schema's triggers drop orphaned handles and
     // attachment rows. Files on disk stay.
     void deleteMessage(const _MsgMessage &message);
+    // Makes a run of deleteMessage cost log n per message. The stock trigger
+    // that drops unlinked messages looks at every message for each deleted
+    // link; it is replaced by one that looks only at the message whose link
+    // went (the same rows go when messages are deleted here), and the links
+    // the other cleanup triggers look up get indexes. Both stay in the file, which older
+    // versions read as before. Call inside the deletion's transaction.
+    void prepareForDeletion();
+    // Absolute paths of the files that attachment rows still name.
+    QSet<QString> attachmentFilesInUse();
 
 private:
     void createSchema();

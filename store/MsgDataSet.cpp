@@ -24,6 +24,16 @@ void fileRecord(QMap<qint64, Record *> &map, QList<Record *> &replaced, Record *
     slot = record;
 }
 
+// Takes the record out of the set's bookkeeping and deletes it.
+template <typename Record>
+void deleteRecord(QMap<qint64, Record *> &map, QList<Record *> &replaced, Record *record)
+{
+    if (map.value(record->rowid) == record)
+        map.remove(record->rowid);
+    replaced.removeAll(record);
+    delete record;
+}
+
 template <typename Record>
 void deleteAll(QMap<qint64, Record *> &map, QList<Record *> &replaced)
 {
@@ -86,4 +96,18 @@ void MsgDataSet::addAttachment(_MsgAttachment *attachment)
 bool MsgDataSet::isEmpty() const
 {
     return chats.isEmpty() && handles.isEmpty() && messages.isEmpty() && attachments.isEmpty();
+}
+
+void MsgDataSet::removeMessage(_MsgMessage *message)
+{
+    if (message->chat && message->chat->messages.value(QString::number(message->rowid)) == message)
+        message->chat->messages.remove(QString::number(message->rowid));
+    deleteRecord(messages, m_replacedMessages, message);
+}
+
+void MsgDataSet::removeChat(_MsgChat *chat)
+{
+    for (_MsgMessage *message : std::as_const(chat->messages))
+        message->chat = nullptr;
+    deleteRecord(chats, m_replacedChats, chat);
 }

@@ -46,6 +46,13 @@ public:
     void addMessage(_MsgMessage *message);
     void addAttachment(_MsgAttachment *attachment);
 
+    // Deletes a message after taking it out of the set and of its chat. Its
+    // attachments stay: another message may share them.
+    void removeMessage(_MsgMessage *message);
+    // Deletes a chat after taking it out of the set; its remaining messages
+    // are left without chat.
+    void removeChat(_MsgChat *chat);
+
     bool isEmpty() const;
 
 private:

@@ -1,15 +1,14 @@
 #include "ui/DataSourceSelForm.h"
 
 #include "app/MessageBoxes.h"
+#include "app/DialogLayout.h"
 #include "app/StyleSheet.h"
 #include "app/WinMovable.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 DataSourceSelForm::DataSourceSelForm(QWidget *parent)
     : QDialog(parent)
@@ -43,19 +42,7 @@ void DataSourceSelForm::buildUi()
     btnClose = new QPushButton(tr("取消"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnClose);
-    buttons->addStretch(1);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 20, 20, 15);
-    layout->setSpacing(10);
-    layout->addWidget(lbSelDevice);
-    layout->addWidget(cbDevice);
-    layout->addStretch(1);
-    layout->addLayout(buttons);
+    layOutChooser(this, lbSelDevice, cbDevice, btnOK, btnClose);
 }
 
 void DataSourceSelForm::setChoices(const QString &label, const QList<Choice> &choices)

@@ -21,6 +21,7 @@
 #include "views/RootLocalDBItemNode.h"
 
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,6 +55,9 @@ MainWindow::MainWindow(const Options &options, QWidget *parent)
     , ui(std::make_unique<MainWindowUi>())
     , m_openFolder(&Platform::openFolderInExplorer)
     , m_openUrl([](const QUrl &url) { Platform::openWithShell(url.toString(QUrl::FullyEncoded)); })
+    , m_chooseFolder([this](const QString &title, const QString &start) {
+        return QFileDialog::getExistingDirectory(this, title, start, QFileDialog::ShowDirsOnly);
+    })
 {
     registerAndroidDeviceMetaType();
     ui->setupUi(this);
@@ -72,6 +76,7 @@ MainWindow::MainWindow(const Options &options, QWidget *parent)
     addLocalDatabases();
     addVirtualDevices();
     updateActions();
+    startUpdateCheck();
 }
 
 MainWindow::~MainWindow()

@@ -9,6 +9,7 @@
 #include "views/BubbleViewMgr.h"
 
 #include <QHash>
+#include <QSet>
 #include <QItemSelection>
 #include <QMainWindow>
 
@@ -22,6 +23,7 @@ class MyTreeView;
 class QAction;
 class QLabel;
 class QMenu;
+class UpdateCheck;
 class _AbsDBItemNode;
 class _AndroidDeviceItemNode;
 class _MsgChat;
@@ -52,6 +54,8 @@ public:
     // Opens a folder in the file manager / a web address in the browser.
     using FolderOpener = std::function<void(const QString &path)>;
     using UrlOpener = std::function<void(const QUrl &url)>;
+    // Asks for an existing folder (title, starting folder); empty: cancelled.
+    using FolderChooser = std::function<QString(const QString &title, const QString &start)>;
 
     explicit MainWindow(QWidget *parent = nullptr);
     explicit MainWindow(const Options &options, QWidget *parent = nullptr);
@@ -89,6 +93,7 @@ public:
     // Test seams: where folders and web pages are opened.
     void setFolderOpener(FolderOpener opener) { m_openFolder = std::move(opener); }
     void setUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
+    void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
 
 public slots:
     // --- phones ------------------------------------------------------------------
@@ -108,6 +113,8 @@ public slots:
 
     // --- menu commands -----------------------------------------------------------
     void miDel();
+    void miDelSel();
+    void miDelChat();
     void miDelAll();
     void miOpenDbFolder();
     void miClearCache();
@@ -119,6 +126,11 @@ public slots:
     void miFeedback();
     void miHome();
     void miAbout();
+
+    // --- update check --------------------------------------------------------------
+    // Offers the download; on Yes opens it and closes the window.
+    void onNewVersionAvailable(const QUrl &download);
+    void onAdvertisementChanged(const QString &line);
 
 private:
     using Handler = std::function<void()>;
@@ -132,6 +144,7 @@ private:
     void startMonitor(const Options &options);
     void addLocalDatabases();
     void addVirtualDevices();
+    void startUpdateCheck();
 
     // Selection.
     void showSourceNode(_AbsDBItemNode *node);
@@ -160,16 +173,22 @@ private:
     // The node whose messages a command acts on: the current node, or its
     // parent for a conversation.
     AbsTreeItemModel::_ItemNode *currentSourceNode() const;
-    // Lets go of the selection and the views that show the node's records.
-    void releaseViewsOf(_AbsDBItemNode *node);
 
     // Transfer to another phone.
     void transferToPhone(const MsgMessageList &messages);
     // The uid of the phone the user picks, never the source; empty: none.
     QString chooseTargetPhone(const QString &sourceUid);
     _AndroidDeviceItemNode *deviceNodeByUid(const QString &uid) const;
-    // Shows the node's conversations as its cache database now holds them.
-    void reloadDeviceNode(_AndroidDeviceItemNode *node);
+
+    // Backup, extraction and deletion.
+    void backupMessages(const MsgMessageList &messages);
+    void extractAttachments(const MsgMessageList &messages);
+    // Runs the deletion worker on the owner's database; true on success,
+    // after which the deleted records are gone from the owner's data set and
+    // `emptied` holds the chats left without message (still in the set).
+    bool deleteMessages(_AbsDBItemNode *owner, const MsgMessageList &messages, QSet<_MsgChat *> *emptied);
+    // Re-reads a database node after a worker wrote it, and selects it.
+    void reloadSourceNode(_AbsDBItemNode *node);
 
     // Menus.
     void registerCommand(MainMenus::Command command, Handler handler);
@@ -193,6 +212,7 @@ private:
     BubbleViewMgr m_bubbleView;
     QHash<MainMenus::Command, QAction *> m_menuBarActions;
     QLabel *m_advLabel = nullptr;
+    UpdateCheck *m_updateCheck = nullptr;
     AndroidMonitor *m_monitor = nullptr;
     _MsgChat *m_currentChat = nullptr;
     // Keeps the records the views point at alive until the views are cleared,
@@ -201,4 +221,5 @@ private:
     QHash<MainMenus::Command, Handler> m_commands;
     FolderOpener m_openFolder;
     UrlOpener m_openUrl;
+    FolderChooser m_chooseFolder;
 };

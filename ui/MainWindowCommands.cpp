@@ -29,7 +29,12 @@ using Node = AbsTreeItemModel::_ItemNode;
 
 void MainWindow::registerCommands()
 {
+    registerMessageCommands(Command::Backup, [this](const MsgMessageList &messages) { backupMessages(messages); });
+    registerMessageCommands(Command::ExtractMedia,
+                            [this](const MsgMessageList &messages) { extractAttachments(messages); });
     registerCommand(Command::Del, [this] { miDel(); });
+    registerCommand(Command::DelSel, [this] { miDelSel(); });
+    registerCommand(Command::DelChat, [this] { miDelChat(); });
     registerCommand(Command::DelAll, [this] { miDelAll(); });
     registerCommand(Command::OpenDbFolder, [this] { miOpenDbFolder(); });
     registerCommand(Command::Exit, [this] { close(); });

@@ -48,7 +48,7 @@ bool isKnownCountry(const QString &mmc)
     try {
         CountryLibDb countries;
         bool found = false;
-        countries.countryByMmc(mmc, &found);
+        countries.countryByCode(mmc, &found);
         return found;
     } catch (const std::exception &) {
         return false;  // an unreadable library means: ask the user
@@ -196,12 +196,6 @@ void MainWindow::removeDeviceNodes(const std::function<bool(const _AndroidDevice
 
 void MainWindow::removeSourceNode(_AbsDBItemNode *node)
 {
-    releaseViewsOf(node);
-    m_treeModel->removeNode(node);
-}
-
-void MainWindow::releaseViewsOf(_AbsDBItemNode *node)
-{
     // Removing the selected row would make the tree select a neighbour in the
     // middle of the removal, and loading that one would change the model while
     // it is changing: let go of the selection first.
@@ -214,4 +208,5 @@ void MainWindow::releaseViewsOf(_AbsDBItemNode *node)
     // The views point into the node's records: empty them before it goes.
     if (m_shownDataSet && m_shownDataSet == node->dataSet)
         clearViews();
+    m_treeModel->removeNode(node);
 }

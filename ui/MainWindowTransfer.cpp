@@ -46,8 +46,14 @@ void MainWindow::transferToPhone(const MsgMessageList &messages)
     AndroidRestoreSMSThread worker(device, messages, &form, this);
     if (!form.runWorker(worker))
         return;
-    if (_AndroidDeviceItemNode *refreshed = deviceNodeByUid(targetUid))
-        reloadDeviceNode(refreshed);
+    _AndroidDeviceItemNode *refreshed = deviceNodeByUid(targetUid);
+    if (!refreshed)
+        return;
+    try {
+        reloadSourceNode(refreshed);
+    } catch (const std::exception &error) {
+        reportError(QString::fromUtf8(error.what()));
+    }
 }
 
 QString MainWindow::chooseTargetPhone(const QString &sourceUid)
@@ -74,18 +80,4 @@ _AndroidDeviceItemNode *MainWindow::deviceNodeByUid(const QString &uid) const
             return node;
     }
     return nullptr;
-}
-
-void MainWindow::reloadDeviceNode(_AndroidDeviceItemNode *node)
-{
-    try {
-        releaseViewsOf(node);
-        m_treeModel->removeChildren(node);
-        node->dataSet = MsgDataSetPtr::create();
-        node->db->chats(*node->dataSet);
-        m_treeModel->rebuildConversations(node);
-        selectNode(node);
-    } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
-    }
 }

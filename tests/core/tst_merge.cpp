@@ -6,10 +6,50 @@
 #include "core/tst_localdb_fixtures.h"
 
 #include <QDirIterator>
+#include <QProcess>
+#include <QStorageInfo>
 
 #include <memory>
 
 using namespace localdbtest;
+
+namespace {
+
+// A small tmpfs mounted for one test, so that "disk full" is real.
+class TinyDisk
+{
+public:
+    explicit TinyDisk(const QString &path) : m_path(path) { QDir().mkpath(path); }
+    ~TinyDisk()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), m_path});
+    }
+    bool mount(qint64 bytes)
+    {
+        m_mounted = QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                                                 QStringLiteral("-o"),
+                                                                 QStringLiteral("size=%1").arg(bytes),
+                                                                 QStringLiteral("tmpfs"), m_path})
+            == 0;
+        return m_mounted;
+    }
+    // Writes `path` until fewer than `spare` bytes are left.
+    void fill(const QString &path, qint64 spare)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'f');
+        while (QStorageInfo(m_path).bytesAvailable() > spare && file.write(block) == block.size())
+            file.flush();
+    }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
+
+} // namespace
 
 // The promises of the merge: the same messages twice add nothing, nothing
 // stored is changed or lost, and a run that does not finish leaves the
@@ -31,16 +71,6 @@ private:
     }
     void merge(const QString &folder, const SetBuilder &builder) { merge(folder, builder.messages()); }
 
-    // Every file below `folder`, relative to it.
-    static QStringList filesBelow(const QString &folder)
-    {
-        QStringList files;
-        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files << QDir(folder).relativeFilePath(it.next());
-        files.sort();
-        return files;
-    }
     static QStringList foldersBelow(const QString &folder)
     {
         QStringList dirs;
@@ -457,6 +487,57 @@ private slots:
         QCOMPARE(raw.dump(), dumpBefore);
         QCOMPARE(filesBelow(folder), filesBefore);
         QCOMPARE(foldersBelow(folder), foldersBefore);
+    }
+
+    // A copy that fails must fail the run: a message committed without its
+    // file would be remembered as known and its picture never fetched again.
+    void failedCopyFailsTheRun_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("fileBytes");
+        QTest::newRow("folder cannot be made") << "blocked" << 10;
+        QTest::newRow("disk full, small file") << "full" << 200 * 1024;
+        QTest::newRow("disk full, large file") << "full" << 3 * 1024 * 1024;
+    }
+
+    void failedCopyFailsTheRun()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, fileBytes);
+        TinyDisk disk(env->path(QStringLiteral("disk")));
+        if (fault == QLatin1String("full") && !disk.mount(1024 * 1024))
+            QSKIP("mounting a small tmpfs needs root");
+        const QString folder = env->path(QStringLiteral("disk/db"));
+        SetBuilder first;
+        fillVariedSet(first);
+        merge(folder, first);
+        if (fault == QLatin1String("full"))
+            disk.fill(folder + QStringLiteral("/filler"), 100 * 1024);
+        const QString attachments = folder + QStringLiteral("/file-relay/var/mobile/Library/SMS/Attachments");
+        if (fault == QLatin1String("blocked")) {
+            removeFolderRecursively(attachments);
+            writeFile(attachments, "a file where the folder must go");
+        }
+        const QStringList dumpBefore = RawDb(smsDbPath(folder)).dump();
+        const QStringList filesBefore = filesBelow(folder);
+
+        const QString source = env->path(QStringLiteral("src/big.jpg"));
+        writeFile(source, QByteArray(fileBytes, 'x'));
+        SetBuilder b;
+        _MsgHandle *h = b.handle(QStringLiteral("+919876543299"));
+        _MsgChat *c = b.chat(QStringLiteral("c"), {h});
+        b.attachment(b.message(c, h, 10, QStringLiteral("picture")), source, QStringLiteral("big.jpg"));
+        b.message(c, h, 11, QStringLiteral("after it"));
+        QString error;
+        try {
+            merge(folder, b);
+        } catch (const std::runtime_error &e) {
+            error = QString::fromUtf8(e.what());
+        }
+        QVERIFY2(!error.isEmpty(), "the run must fail");
+        QVERIFY2(error.contains(QLatin1String("Attachments")), qPrintable(error));  // names the file or folder
+        QCOMPARE(RawDb(smsDbPath(folder)).dump(), dumpBefore);
+        QCOMPARE(filesBelow(folder), filesBefore);  // no truncated or temporary file either
     }
 
     void storedMessagesAreNeverChanged()

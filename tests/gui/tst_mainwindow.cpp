@@ -140,13 +140,16 @@ private slots:
         const QList<QAction *> menus = window->menuBar()->actions();
         QCOMPARE(actionTexts(menus), (QStringList{"File", "Tools", "Help"}));
         QCOMPARE(actionTexts(menus.at(0)->menu()->actions()),
-                 (QStringList{"Delete Messages", "|", "Open Database Folder", "Exit"}));
+                 (QStringList{"Backup Messages to Local Database", "|", "Extract MMS attachment", "Delete Messages",
+                              "|", "Open Database Folder", "Exit"}));
         QCOMPARE(actionTexts(menus.at(1)->menu()->actions()),
                  (QStringList{"Check for Update", "Clear Cache files", "Connect Android Phone via WiFi"}));
         QCOMPARE(actionTexts(menus.at(2)->menu()->actions()), (QStringList{"Help", "Feedback and Support", "About"}));
         const QList<QAction *> tools = window->findChild<QToolBar *>(QStringLiteral("mainToolBar"))->actions();
-        QCOMPARE(actionTexts(tools), QStringList{"Delete Messages"});
-        QVERIFY(!tools.first()->isEnabled());
+        QCOMPARE(actionTexts(tools),
+                 (QStringList{"Backup Messages to Local Database", "|", "Extract MMS attachment", "Delete Messages"}));
+        for (const QAction *tool : tools)
+            QVERIFY(tool->isSeparator() || !tool->isEnabled());
     }
 
     // The views report selections and context-menu requests as signals.
@@ -401,11 +404,14 @@ private slots:
 
         select(*window, database);
         QVERIFY(del->isEnabled());
-        QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()), QStringList{"Delete this Database"});
+        QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
+                 (QStringList{"Extract MMS attachment", "Delete this Database"}));
         select(*window, database->children.first());
         QVERIFY(del->isEnabled());
-        QVERIFY(!window->createTreeContextMenu());  // no conversation operation is built yet
-        QVERIFY(!window->createListContextMenu());
+        QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
+                 (QStringList{"Extract attachment from MMS with this contact", "Delete Messages with this contact"}));
+        QCOMPARE(actionTexts(window->createListContextMenu()->actions()),
+                 (QStringList{"Extract attachment from selected Messages", "Delete selected Messages"}));
         select(*window, window->treeModel()->localDbRoot());
         QVERIFY(!del->isEnabled());
         QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()), QStringList{"Open Database Folder"});
@@ -416,7 +422,8 @@ private slots:
             select(*window, window->treeModel()->deviceRoot()->children.first());
             QVERIFY(!del->isEnabled());
             QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
-                     (QStringList{"View Cache Files", "Disconnect Device"}));
+                     (QStringList{"Backup Messages to Local Database", "Extract MMS attachment", "View Cache Files",
+                                  "Disconnect Device"}));
         }
     }
 
@@ -607,9 +614,10 @@ private slots:
         auto window = newWindow();
         select(*window, childNamed(window->treeModel()->localDbRoot(), "archive"));
         messageView(*window)->selectAll();
-        MessageBoxes::TestRecorder boxes(QMessageBox::Yes);
+        MessageBoxes::TestRecorder boxes(QMessageBox::No);
         window->miDel();
-        QCOMPARE(boxes.count(), 0);
+        QCOMPARE(boxes.count(), 1);  // asks about the selected messages, and is told No
+        QCOMPARE(boxes.lastText(), QStringLiteral("Confirm to delete the selected Messages?"));
         QVERIFY(QFileInfo::exists(localDatabaseFolder("archive")));
     }
 

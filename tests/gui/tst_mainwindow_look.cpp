@@ -2,18 +2,22 @@
 // downloaded and a conversation open: every pane, bar and label gets the room
 // it asks for, and nothing overlaps. With FERRY_SCREENSHOT_DIR set, the window
 // is also saved there as window-phone.png and window-conversation.png, and the
-// WiFi dialog as window-wifi.png.
+// WiFi dialog as window-wifi.png; the backup dialog and a backed-up
+// conversation as window-backup-dialog.png and window-backup.png.
 
 #include "tst_mainwindow_fixtures.h"
 
 #include "android/AndroidWIFIForm.h"
 #include "android/SimpleProtocol.h"
 #include "app/MessageBoxes.h"
+#include "ops/LocalDbSelForm.h"
 #include "views/AndroidDeviceItemNode.h"
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSplitter>
 #include <QToolBar>
 #include <QWebEngineView>
@@ -33,6 +37,16 @@ void saveShot(QWidget &widget, const QString &name)
         return;
     QDir().mkpath(folder);
     QVERIFY(widget.grab().save(QDir(folder).filePath(name)));
+}
+
+QAction *fileMenuEntry(MainWindow &window, const char *text)
+{
+    const QList<QAction *> entries = window.menuBar()->actions().first()->menu()->actions();
+    for (QAction *entry : entries) {
+        if (entry->text() == QLatin1String(text))
+            return entry;
+    }
+    qFatal("no File menu entry %s", text);
 }
 
 // The label shows its whole text: at least as large as it asks to be.
@@ -104,25 +118,37 @@ private slots:
 
     void cleanupTestCase() { simpleprotocol::setAgentPortSource({}); }
 
-    void windowWithAPhoneAndAConversation()
+    // The demo's phone (400 messages, 24 pictures), plugged in, downloaded and
+    // selected; `device` is its node.
+    void startWithPhone(Environment &env, MainWindow &window, std::unique_ptr<SimulatedPhone> &phone, Node *&device)
     {
-        Environment env;
         const QString store = m_stores.filePath(QStringLiteral("phone"));
-        QVERIFY2(SimulatedPhone::generate(store, {"--messages", "400", "--contacts", "30", "--pictures", "24",
-                                                  "--picture-kb", "60", "--seed", "2024"}),
-                 "build the agent-sim target");
-        MessageBoxes::TestRecorder boxes;
-        MainWindow window(quickOptions());
+        if (!QFileInfo::exists(store)) {
+            QVERIFY2(SimulatedPhone::generate(store, {"--messages", "400", "--contacts", "30", "--pictures", "24",
+                                                      "--picture-kb", "60", "--seed", "2024"}),
+                     "build the agent-sim target");
+        }
         // The pictures and style sheet of the bubbles sit beside the program, not the test.
         window.bubbleView().setAppFolder(QStringLiteral(FERRY_BINARY_DIR));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-        SimulatedPhone phone(store);
-        QVERIFY(phone.start({"--adb-state", env.adb().statePath(), "--serial", "SIM0001"}));
+        phone = std::make_unique<SimulatedPhone>(store);
+        QVERIFY(phone->start({"--adb-state", env.adb().statePath(), "--serial", "SIM0001"}));
         QTRY_COMPARE_WITH_TIMEOUT(window.treeModel()->deviceRoot()->children.size(), 1, kTimeoutMs);
-        Node *device = window.treeModel()->deviceRoot()->children.first();
+        device = window.treeModel()->deviceRoot()->children.first();
         QTRY_VERIFY(window.currentTreeNode() == device);
+    }
+
+    void windowWithAPhoneAndAConversation()
+    {
+        Environment env;
+        MessageBoxes::TestRecorder boxes;
+        MainWindow window(quickOptions());
+        std::unique_ptr<SimulatedPhone> phone;
+        Node *device = nullptr;
+        startWithPhone(env, window, phone, device);
+        if (QTest::currentTestFailed())
+            return;
         QTRY_VERIFY_WITH_TIMEOUT(pageRendered(window), kTimeoutMs);
         checkLayout(window);
         saveShot(window, QStringLiteral("window-phone.png"));
@@ -153,6 +179,55 @@ private slots:
             const int needed = label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
             QVERIFY2(label->height() >= needed, qPrintable(label->objectName()));
         }
+    }
+
+    // What a user does with the File menu alone: back the phone up, extract
+    // the pictures of the backup, delete a message of it.
+    void backupExtractAndDeleteWithMenuEntries()
+    {
+        Environment env;
+        MessageBoxes::TestRecorder boxes(QMessageBox::Yes);
+        MainWindow window(quickOptions());
+        std::unique_ptr<SimulatedPhone> phone;
+        Node *device = nullptr;
+        startWithPhone(env, window, phone, device);
+        if (QTest::currentTestFailed())
+            return;
+        const int phoneMessages = window.listModel()->rowCount();
+
+        {
+            ModalDriver<LocalDbSelForm> chooser([](LocalDbSelForm &form) {
+                saveShot(form, QStringLiteral("window-backup-dialog.png"));
+                QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("btnOK")), Qt::LeftButton);
+            });
+            fileMenuEntry(window, "Backup Messages to Local Database")->trigger();
+        }
+        QCOMPARE(boxes.lastText(),
+                 QStringLiteral("Successfully Backup %1 Messages to local Database.").arg(phoneMessages));
+        Node *backup = window.treeModel()->localDbRoot()->children.value(0);
+        QVERIFY(backup);
+        QTRY_VERIFY(window.currentTreeNode() == backup);
+        QCOMPARE(window.listModel()->rowCount(), phoneMessages);
+        select(window, backup->children.first());
+        QTRY_VERIFY_WITH_TIMEOUT(pageRendered(window), kTimeoutMs);
+        QTest::qWait(300);
+        saveShot(window, QStringLiteral("window-backup.png"));
+
+        select(window, backup);
+        QTemporaryDir out;
+        QString opened;
+        window.setFolderChooser([&out](const QString &, const QString &) { return out.path(); });
+        window.setFolderOpener([&opened](const QString &folder) { opened = folder; });
+        fileMenuEntry(window, "Extract MMS attachment")->trigger();
+        QVERIFY(!opened.isEmpty());
+        QVERIFY(QDir(opened).entryList(QDir::Files).size() >= 24);
+
+        select(window, backup->children.first());
+        window.findChild<QTreeView *>(QStringLiteral("treeViewSMS"))->setCurrentIndex(window.listModel()->index(0, 0));
+        fileMenuEntry(window, "Delete Messages")->trigger();
+        QCOMPARE(boxes.lastText(), QStringLiteral("Successfully Deleted 1 Messages."));
+        QTRY_VERIFY(window.currentTreeNode() == backup);
+        QCOMPARE(window.listModel()->rowCount(), phoneMessages - 1);
     }
 };
 

@@ -1,0 +1,80 @@
+#include "ops/AttachmentExtractThread.h"
+
+#include "app/AppFolders.h"
+#include "app/Platform.h"
+#include "store/AppleTime.h"
+#include "store/MessageOrder.h"
+#include "store/MsgAttachment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+AttachmentExtractThread::AttachmentExtractThread(ProgressReporter *form, const MsgMessageList &messages,
+                                                 const QString &outputFolder, QObject *parent)
+    : OperationThread(form, parent)
+    , m_messages(messages)
+    , m_outputFolder(QDir(outputFolder).absolutePath())
+{
+}
+
+void AttachmentExtractThread::work()
+{
+    m_created.clear();
+    makeOutputFolder();
+    const QString status = tr("IDS_EXTRACTING_MEDIA_FILES");
+    const qint64 total = m_messages.size();
+    qint64 done = 0;
+    for (const _MsgMessage *message : std::as_const(m_messages)) {
+        ++done;
+        reportItem(status, done, total, QString());
+        extractAttachments(*message);
+    }
+    throwIfCancelled(form());
+    notifySuccess(form(), tr("IDS_SUC_EXTRACT_%1_MEDIA_FILES_TO_%2")
+                              .arg(m_created.size())
+                              .arg(QDir::toNativeSeparators(m_outputFolder)));
+}
+
+void AttachmentExtractThread::makeOutputFolder()
+{
+    m_madeFolder = !QFileInfo::exists(m_outputFolder);
+    if (!QDir().mkpath(m_outputFolder) || !QFileInfo(m_outputFolder).isDir()) {
+        throw std::runtime_error(QStringLiteral("Cannot create folder %1.")
+                                     .arg(QDir::toNativeSeparators(m_outputFolder))
+                                     .toStdString());
+    }
+}
+
+void AttachmentExtractThread::extractAttachments(const _MsgMessage &message)
+{
+    const QDateTime date = appleTimeToDateTime(message.date);
+    for (const _MsgAttachment *attachment : sortedAttachments(message)) {
+        if (attachment->localPath.isEmpty() || !QFileInfo(attachment->localPath).isFile())
+            continue;  // never downloaded, or removed since: nothing to copy
+        QString name = sanitizeFileName(QFileInfo(attachment->filename).fileName());
+        if (name.isEmpty())
+            name = QStringLiteral("attachment");
+        const QString target = uniqueFilePath(QDir(m_outputFolder).filePath(name));
+        QFile source(attachment->localPath);
+        if (!source.copy(target)) {
+            throw std::runtime_error(QStringLiteral("Cannot copy %1 to %2: %3")
+                                         .arg(QDir::toNativeSeparators(attachment->localPath),
+                                              QDir::toNativeSeparators(target), source.errorString())
+                                         .toStdString());
+        }
+        m_created.append(target);
+        Platform::setFileTimes(target, date);
+    }
+}
+
+void AttachmentExtractThread::abandon()
+{
+    for (const QString &file : std::as_const(m_created))
+        QFile::remove(file);
+    m_created.clear();
+    if (m_madeFolder)
+        QDir().rmdir(m_outputFolder);  // only when empty: nothing of anyone else goes
+}

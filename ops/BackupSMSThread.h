@@ -1,0 +1,29 @@
+#pragma once
+
+#include "ops/OperationThread.h"
+#include "store/ExportMessagesDb.h"
+#include "store/MsgMessageList.h"
+
+#include <QString>
+
+// Merges a list of messages into a local database: nothing it holds already
+// is added twice. The whole backup is one transaction; a cancel or an error
+// leaves the database and its attachment folder as they were.
+class BackupSMSThread : public OperationThread
+{
+    Q_OBJECT
+public:
+    // `messages` stay owned by their tree node, which outlives the thread.
+    // `folder` is the local database's folder; `countryCode` the mobile
+    // country code for number normalisation (empty for local databases).
+    BackupSMSThread(const MsgMessageList &messages, const QString &folder, const QString &countryCode,
+                    ProgressReporter *form, QObject *parent = nullptr);
+
+protected:
+    void work() override;
+    void abandon() override;
+
+private:
+    MsgMessageList m_messages;  // oldest first
+    ExportMessagesDb m_writer;
+};

@@ -1,0 +1,289 @@
+// Backup, attachment extraction and deletion as their workers do them: what
+// reaches the disk, and that a cancelled run leaves nothing behind.
+
+#include "app/KeyTranslator.h"
+#include "ops/AttachmentExtractThread.h"
+#include "ops/BackupSMSThread.h"
+#include "ops/DeleteMMSThread.h"
+#include "store/AppleTime.h"
+#include "store/IOS6MessageDb.h"
+
+#include "core/tst_localdb_fixtures.h"
+
+#include <QDirIterator>
+#include <QFileInfo>
+
+#include <memory>
+
+using namespace localdbtest;
+
+namespace {
+
+// Takes a worker's reports on the worker's own thread (direct calls), so a
+// cancel lands exactly between two items.
+class InlineReporter : public QObject, public ProgressReporter
+{
+    Q_OBJECT
+public:
+    // `cancelAtReport`: the progress report after which the user cancels (0: never).
+    explicit InlineReporter(int cancelAtReport = 0) : m_cancelAt(cancelAtReport) {}
+    QObject *reportReceiver() override { return this; }
+
+    QString result;
+    QString error;
+    bool succeeded = false;
+
+public slots:
+    void updateProgress(const QString &, int, const QString &)
+    {
+        if (++m_reports == m_cancelAt)
+            setFailed(true);
+    }
+    void errorOccurred(const QString &info)
+    {
+        error = info;
+        setFailed(true);
+    }
+    void succeed(const QString &text)
+    {
+        result = text;
+        succeeded = true;
+    }
+    void tipsWait(const QString &) {}
+
+private:
+    int m_cancelAt;
+    int m_reports = 0;
+};
+
+void runInline(QThread &worker, InlineReporter &reporter)
+{
+    reporter.moveToThread(&worker);
+    worker.start();
+    worker.wait();
+}
+
+MsgMessageList loadAll(const QString &folder, MsgDataSetPtr &set)
+{
+    set = MsgDataSetPtr::create();
+    IOS6MessageDb db(folder, QString());
+    db.messages(*set, 0);
+    return set->messages.values();
+}
+
+QString attachmentsFolder(const QString &folder)
+{
+    return folder + QStringLiteral("/file-relay/var/mobile/Library/SMS/Attachments");
+}
+
+} // namespace
+
+class TestMessageOps : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Environment> env;
+    KeyTranslator m_translator;
+
+    // Two conversations; three pictures, two of them sharing one file name.
+    void fillPhone(SetBuilder &b)
+    {
+        const QString first = env->path(QStringLiteral("src/1.jpg"));
+        const QString second = env->path(QStringLiteral("src/2.jpg"));
+        const QString card = env->path(QStringLiteral("src/c.vcf"));
+        writeFile(first, "first picture");
+        writeFile(second, "second picture");
+        writeFile(card, "BEGIN:VCARD");
+        _MsgHandle *ann = b.handle(QStringLiteral("+919876543210"));
+        _MsgHandle *bob = b.handle(QStringLiteral("+919876543211"));
+        _MsgChat *withAnn = b.chat(QStringLiteral("SMS;-;+919876543210"), {ann});
+        _MsgChat *withBob = b.chat(QStringLiteral("SMS;-;+919876543211"), {bob});
+        b.message(withAnn, ann, 100, QStringLiteral("hi"));
+        b.attachment(b.message(withAnn, ann, 160, QStringLiteral("look")), first, QStringLiteral("photo.jpg"));
+        b.attachment(b.message(withBob, bob, 220, QStringLiteral("and this")), second, QStringLiteral("photo.jpg"));
+        b.attachment(b.message(withBob, bob, 280, QString()), card, QStringLiteral("Ann: card?.vcf"));
+        b.message(withBob, bob, 340, QStringLiteral("Привет \U0001F600"), true);
+    }
+
+    void backup(const MsgMessageList &messages, const QString &folder, InlineReporter &reporter)
+    {
+        BackupSMSThread worker(messages, folder, QString(), &reporter);
+        runInline(worker, reporter);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+        QCoreApplication::installTranslator(&m_translator);
+    }
+    void init() { env = std::make_unique<Environment>(); }
+    void cleanup() { env.reset(); }
+
+    void backupTwiceAddsNothing()
+    {
+        SetBuilder phone;
+        fillPhone(phone);
+        const QString folder = env->newFolder(QStringLiteral("Phone_Backup"));
+        InlineReporter first;
+        backup(phone.messages(), folder, first);
+        QVERIFY2(first.succeeded, qPrintable(first.error));
+        QCOMPARE(first.result, QStringLiteral("Successfully Backup 5 Messages to local Database."));
+        const QMap<QString, qint64> counts = RawDb(smsDbPath(folder)).counts();
+        QCOMPARE(counts.value("message"), qint64(5));
+        QCOMPARE(counts.value("attachment"), qint64(3));
+        const QStringList files = filesBelow(folder);
+
+        InlineReporter second;
+        backup(phone.messages(), folder, second);
+        QVERIFY(second.succeeded);
+        QCOMPARE(RawDb(smsDbPath(folder)).counts(), counts);
+        QCOMPARE(filesBelow(folder), files);
+        MsgDataSetPtr set;
+        QByteArrayList stored;
+        for (const _MsgMessage *message : loadAll(folder, set)) {
+            for (const _MsgAttachment *attachment : message->attachments)
+                stored.append(readFile(attachment->localPath));
+        }
+        std::sort(stored.begin(), stored.end());
+        QCOMPARE(stored, (QByteArrayList{"BEGIN:VCARD", "first picture", "second picture"}));
+    }
+
+    void cancelledBackupLeavesTheTargetAsItWas()
+    {
+        SetBuilder phone;
+        fillPhone(phone);
+        const QString folder = env->newFolder(QStringLiteral("Target"));
+        InlineReporter earlier;
+        backup(phone.messages().mid(0, 1), folder, earlier);
+        const QStringList dump = RawDb(smsDbPath(folder)).dump();
+        const QStringList files = filesBelow(folder);
+
+        InlineReporter cancelling(2);  // the run's start, then message 1: written, then cancelled
+        backup(phone.messages(), folder, cancelling);
+        QVERIFY(!cancelling.succeeded);
+        QVERIFY(cancelling.error.isEmpty());
+        QCOMPARE(RawDb(smsDbPath(folder)).dump(), dump);
+        QCOMPARE(filesBelow(folder), files);
+    }
+
+    // Messages can share one attachment row (the same attachment merged for
+    // two messages) or one file (two rows naming the same path): a file goes
+    // only with the last row naming it.
+    void deletionKeepsFilesOthersStillUse()
+    {
+        const QString shared = env->path(QStringLiteral("src/shared.jpg"));
+        const QString own = env->path(QStringLiteral("src/own.jpg"));
+        writeFile(shared, "shared");
+        writeFile(own, "own");
+        SetBuilder b;
+        _MsgHandle *h = b.handle(QStringLiteral("+919876543210"));
+        _MsgChat *c = b.chat(QStringLiteral("c"), {h});
+        _MsgChat *other = b.chat(QStringLiteral("other"), {h});
+        const QString path = QStringLiteral("~/Library/SMS/Attachments/aa/bb/X/shared.jpg");
+        _MsgAttachment *row = b.attachment(b.message(c, h, 10, QStringLiteral("a")), shared, "shared.jpg", path);
+        _MsgMessage *sameRow = b.message(c, h, 20, QStringLiteral("b"));
+        sameRow->attachments.insert(QString::number(row->rowid), row);
+        b.attachment(b.message(c, h, 30, QStringLiteral("c")), shared, "shared.jpg", path);  // own row, same file
+        b.attachment(b.message(other, h, 40, QStringLiteral("d")), own, QStringLiteral("own.jpg"));
+        const QString folder = env->newFolder(QStringLiteral("db"));
+        InlineReporter stored;
+        backup(b.messages(), folder, stored);
+        QVERIFY(stored.succeeded);
+        QCOMPARE(filesBelow(attachmentsFolder(folder)).size(), 2);
+
+        MsgDataSetPtr set;
+        const MsgMessageList all = loadAll(folder, set);
+        QCOMPARE(all.size(), 4);
+        auto byText = [&all](const QString &text) {
+            for (_MsgMessage *m : all) {
+                if (m->text.startsWith(text))
+                    return m;
+            }
+            return static_cast<_MsgMessage *>(nullptr);
+        };
+        const QString sharedCopy = byText("a")->attachments.first()->localPath;
+        const QString ownCopy = byText("d")->attachments.first()->localPath;
+
+        const QStringList dump = RawDb(smsDbPath(folder)).dump();
+        InlineReporter cancelling(2);
+        DeleteMMSThread cancelled(folder, all, &cancelling);
+        runInline(cancelled, cancelling);
+        QVERIFY(!cancelling.succeeded);
+        QCOMPARE(RawDb(smsDbPath(folder)).dump(), dump);
+        QVERIFY(QFileInfo::exists(sharedCopy) && QFileInfo::exists(ownCopy));
+
+        for (const QString &text : {"a", "b", "d"}) {
+            InlineReporter reporter;
+            DeleteMMSThread worker(folder, {byText(text)}, &reporter);
+            runInline(worker, reporter);
+            QVERIFY2(reporter.succeeded, qPrintable(reporter.error));
+            QCOMPARE(reporter.result, QStringLiteral("Successfully Deleted 1 Messages."));
+            QVERIFY2(QFileInfo::exists(sharedCopy), qPrintable(text));  // "c" still names it
+        }
+        QVERIFY(!QFileInfo::exists(ownCopy));
+        RawDb raw(smsDbPath(folder));
+        QCOMPARE(raw.scalar("select count(*) from message"), qint64(1));
+        QCOMPARE(raw.scalar("select count(*) from chat"), qint64(1));  // "other" lost its last message
+        QCOMPARE(raw.scalar("select count(*) from attachment"), qint64(1));
+        QVERIFY(!raw.text("select sql from sqlite_master where name='clean_orphaned_messages'")
+                     .contains(QLatin1String("message.ROWID")));
+
+        InlineReporter last;
+        DeleteMMSThread worker(folder, {byText("c")}, &last);
+        runInline(worker, last);
+        QVERIFY(!QFileInfo::exists(sharedCopy));
+        QCOMPARE(RawDb(smsDbPath(folder)).scalar("select count(*) from attachment"), qint64(0));
+    }
+
+    void extractionMakesDatedCopiesWithUniqueNames()
+    {
+        SetBuilder phone;
+        fillPhone(phone);
+        _MsgMessage *lost = phone.message(phone.set->chats.first(), phone.set->handles.first(), 400, "gone");
+        phone.attachment(lost, env->path(QStringLiteral("src/missing.jpg")), QStringLiteral("photo.jpg"));
+        const QString folder = env->path(QStringLiteral("out/attachments(1)"));
+        InlineReporter reporter;
+        AttachmentExtractThread worker(&reporter, phone.messages(), folder);
+        runInline(worker, reporter);
+        QVERIFY2(reporter.succeeded, qPrintable(reporter.error));
+        QCOMPARE(reporter.result, QStringLiteral("Successfully extacted 3 MMS attachment to %1.")
+                                      .arg(QDir::toNativeSeparators(folder)));
+        QCOMPARE(filesBelow(folder), (QStringList{"Ann card.vcf", "photo(1).jpg", "photo.jpg"}));
+        QCOMPARE(readFile(folder + QStringLiteral("/photo.jpg")), QByteArray("first picture"));
+        QCOMPARE(QFileInfo(folder + QStringLiteral("/photo(1).jpg")).lastModified(), appleTimeToDateTime(220));
+        QCOMPARE(QFileInfo(folder + QStringLiteral("/Ann card.vcf")).lastModified(), appleTimeToDateTime(280));
+    }
+
+    void cancelledExtractionRemovesOnlyWhatItMade_data()
+    {
+        QTest::addColumn<bool>("folderExisted");
+        QTest::newRow("new folder") << false;
+        QTest::newRow("folder already there") << true;
+    }
+
+    void cancelledExtractionRemovesOnlyWhatItMade()
+    {
+        QFETCH(bool, folderExisted);
+        SetBuilder phone;
+        fillPhone(phone);
+        const QString folder = env->path(QStringLiteral("out/attachments(2)"));
+        if (folderExisted)
+            writeFile(folder + QStringLiteral("/photo.jpg"), "the user's own");
+        MsgMessageList messages = phone.messages();
+        messages.move(1, 0);                   // the first message brings a picture
+        InlineReporter cancelling(1);          // copied, then cancelled
+        AttachmentExtractThread worker(&cancelling, messages, folder);
+        runInline(worker, cancelling);
+        QVERIFY(!cancelling.succeeded);
+        QCOMPARE(QFileInfo::exists(folder), folderExisted);
+        if (folderExisted) {
+            QCOMPARE(filesBelow(folder), QStringList{"photo.jpg"});
+            QCOMPARE(readFile(folder + QStringLiteral("/photo.jpg")), QByteArray("the user's own"));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMessageOps)
+#include "tst_messageops.moc"

@@ -1,0 +1,208 @@
+// Backup, extraction and deletion driven through the window's own menus, as
+// a user does them: dialogs answered, trees and views refreshed afterwards.
+
+#include "tst_mainwindow_fixtures.h"
+
+#include "app/MessageBoxes.h"
+#include "ops/LocalDbSelForm.h"
+#include "store/MsgChat.h"
+#include "ui/MainMenus.h"
+#include "views/AbsDBItemNode.h"
+#include "views/ChatSessionItemNode.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDirIterator>
+#include <QMenu>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace windowtest;
+using MainMenus::Command;
+
+namespace {
+
+const QList<Conversation> kTwoConversations = {
+    {"+15550001", "Alice", {"hello there", "how are you", "fine, thanks"}, 500000000},
+    {"+15550002", "Bob", {"meeting at noon?", "yes", "see you", "Noon it is"}, 510000000},
+};
+
+// Types `name` into the database chooser and confirms.
+void answerWithName(LocalDbSelForm &form, const QString &name)
+{
+    form.findChild<QComboBox *>(QStringLiteral("cbLocalDbNames"))->setEditText(name);
+    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("btnOK")), Qt::LeftButton);
+}
+
+QAction *menuEntry(MainWindow &window, const QString &text)
+{
+    for (QAction *action : window.findChildren<QAction *>()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+Node *conversationWith(const Node *source, const QString &number)
+{
+    for (Node *child : source->children) {
+        const auto *conversation = static_cast<const _ChatSessionItemNode *>(child);
+        if (conversation->chatList.value(0) && conversation->chatList.first()->chat_identifier == number)
+            return child;
+    }
+    return nullptr;
+}
+
+qint64 messageCount(const QString &folder)
+{
+    return localdbtest::RawDb(localdbtest::smsDbPath(folder)).scalar(QStringLiteral("select count(*) from message"));
+}
+
+} // namespace
+
+class TestMainWindowOps : public QObject
+{
+    Q_OBJECT
+
+private:
+    KeyTranslator m_translator;
+    std::unique_ptr<Environment> m_env;
+    QStringList m_openedFolders;
+
+    std::unique_ptr<MainWindow> newWindow()
+    {
+        auto window = std::make_unique<MainWindow>(quickOptions());
+        window->setFolderOpener([this](const QString &path) { m_openedFolders.append(path); });
+        return window;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+        QCoreApplication::installTranslator(&m_translator);
+    }
+    void init()
+    {
+        m_env = std::make_unique<Environment>();
+        m_openedFolders.clear();
+    }
+    void cleanup() { m_env.reset(); }
+
+    void backupFromAPhoneThenIntoTheSameDatabase()
+    {
+        writeDatabase(virtualDeviceFolder("Pixel"), kTwoConversations);
+        auto window = newWindow();
+        Node *phone = window->treeModel()->deviceRoot()->children.first();
+        select(*window, phone);
+        MessageBoxes::TestRecorder boxes;
+        QString offered;
+        {
+            ModalDriver<LocalDbSelForm> chooser([&offered](LocalDbSelForm &form) {
+                offered = form.findChild<QComboBox *>(QStringLiteral("cbLocalDbNames"))->currentText();
+                answerWithName(form, offered);
+            });
+            QAction *backup = menuEntry(*window, QStringLiteral("Backup Messages to Local Database"));
+            QVERIFY(backup && backup->isEnabled());
+            backup->trigger();
+        }
+        QCOMPARE(offered, QStringLiteral("Pixel_Backup"));
+        QCOMPARE(boxes.lastText(), QStringLiteral("Successfully Backup 7 Messages to local Database."));
+        Node *target = childNamed(window->treeModel()->localDbRoot(), "Pixel_Backup");
+        QVERIFY(target);
+        QTRY_COMPARE(window->currentTreeNode(), target);
+        QCOMPARE(target->children.size(), 2);
+        QCOMPARE(messageCount(localDatabaseFolder("Pixel_Backup")), qint64(7));
+
+        // One conversation again, the name typed in other letter case: merged, nothing doubled.
+        select(*window, phone->children.first());
+        ModalDriver<LocalDbSelForm> typing([](LocalDbSelForm &form) { answerWithName(form, "pixel_BACKUP"); });
+        window->runCommand(Command::BackupChat);
+        QCOMPARE(typing.answered(), 1);
+        QCOMPARE(childTexts(window->treeModel()->localDbRoot()), QStringList{"Pixel_Backup"});
+        QCOMPARE(messageCount(localDatabaseFolder("Pixel_Backup")), qint64(7));
+        QCOMPARE(localDatabasesDir().entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"Pixel_Backup"});
+    }
+
+    void invalidNamesKeepTheChooserOpen_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("blank") << "   " << "Select one Database or enter a new Database name";
+        QTest::newRow("slash") << "a/b" << "Invalid Local Database name(can't contain \\ / : * ? &quot; &lt; &gt; |).";
+        QTest::newRow("parent") << ".." << "Invalid Local Database name(can't contain \\ / : * ? &quot; &lt; &gt; |).";
+    }
+
+    void invalidNamesKeepTheChooserOpen()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, warning);
+        MessageBoxes::TestRecorder boxes;
+        LocalDbSelForm form({QStringLiteral("Old")}, QString());
+        form.show();
+        answerWithName(form, name);
+        QCOMPARE(boxes.lastText(), warning);
+        QVERIFY(form.isVisible());
+        QCOMPARE(form.result(), 0);
+    }
+
+    void extractThenDeleteInADatabase()
+    {
+        const QString folder = localDatabaseFolder("archive");
+        {
+            localdbtest::SetBuilder b;
+            const QString picture = m_env->path(QStringLiteral("src/p.jpg"));
+            localdbtest::writeFile(picture, "picture bytes");
+            _MsgHandle *h = b.handle(QStringLiteral("+15550001"));
+            _MsgChat *alice = b.chat(QStringLiteral("SMS;-;+15550001"), {h});
+            _MsgHandle *g = b.handle(QStringLiteral("+15550002"));
+            _MsgChat *bob = b.chat(QStringLiteral("SMS;-;+15550002"), {g});
+            b.message(alice, h, 500000000, QStringLiteral("first"));
+            b.attachment(b.message(alice, h, 500000060, QStringLiteral("look")), picture, QStringLiteral("p.jpg"));
+            b.message(alice, h, 500000120, QStringLiteral("third"));
+            b.message(bob, g, 500000200, QStringLiteral("bob's"));
+            ExportMessagesDb writer(folder, QString());
+            writer.begin();
+            for (const _MsgMessage *m : b.messages())
+                writer.write(*m);
+            writer.end();
+        }
+        auto window = newWindow();
+        Node *database = childNamed(window->treeModel()->localDbRoot(), "archive");
+        select(*window, database);
+        select(*window, conversationWith(database, "+15550001"));
+        QCOMPARE(window->listModel()->rowCount(), 3);
+
+        QTemporaryDir out;
+        window->setFolderChooser([&out](const QString &, const QString &) { return out.path(); });
+        MessageBoxes::TestRecorder boxes(QMessageBox::Yes);
+        window->runCommand(Command::ExtractMediaChat);
+        QCOMPARE(m_openedFolders.size(), 1);
+        QVERIFY2(QFileInfo(m_openedFolders.first()).fileName().startsWith(QLatin1String("attachments(")),
+                 qPrintable(m_openedFolders.first()));
+        QCOMPARE(localdbtest::readFile(m_openedFolders.first() + QStringLiteral("/p.jpg")), QByteArray("picture bytes"));
+
+        auto *list = window->findChild<QTreeView *>(QStringLiteral("treeViewSMS"));
+        list->setCurrentIndex(window->listModel()->index(0, 0));
+        boxes.clear();
+        window->runCommand(Command::Del);  // rows selected: the selection
+        QCOMPARE(boxes.shown().first().text, QStringLiteral("Confirm to delete the selected Messages?"));
+        QCOMPARE(messageCount(folder), qint64(3));
+        QTRY_COMPARE(window->currentTreeNode(), database);
+        QCOMPARE(window->listModel()->rowCount(), 3);
+
+        select(*window, conversationWith(database, "+15550001"));
+        QCOMPARE(window->listModel()->rowCount(), 2);
+        boxes.clear();
+        window->runCommand(Command::DelChat);
+        QCOMPARE(boxes.shown().first().text, QStringLiteral("Confirm to delete Messages with this contact?"));
+        QCOMPARE(messageCount(folder), qint64(1));
+        QCOMPARE(database->children.size(), 1);
+        QVERIFY(conversationWith(database, "+15550002"));
+        QDirIterator pictures(folder + QStringLiteral("/file-relay/var/mobile/Library/SMS/Attachments"), QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY2(!pictures.hasNext(), "the deleted message's picture is removed");
+    }
+};
+
+QTEST_MAIN(TestMainWindowOps)
+#include "tst_mainwindow_ops.moc"
