@@ -3,6 +3,7 @@
 #include "android/AdbClient.h"
 #include "android/AndroidDevice.h"
 #include "android/SimpleProtocol.h"
+#include "ops/WorkerNotify.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -19,6 +20,8 @@ namespace {
 const char *const AgentReceiver = "com.ferrywright.smssync/.AdbSyncBroadcastReceiver";
 const char *const Loopback = "127.0.0.1";
 const int CloseWaitMs = 1000;
+// How often a wait for the agent looks at the cancel flag.
+const int CancelPollMs = 200;
 
 QMutex timingsMutex;
 AgentTimings currentTimings;
@@ -145,4 +148,23 @@ void exchangeDeviceInformation(AndroidDevice &device)
     simpleprotocol::sendCommand(*socket, QStringLiteral("$bye:"), QString(), true, -1);
     socket.reset();
     device.applyInfoText(line.mid(HelloWordLength));
+}
+
+void waitForLineUnlessCancelled(QAbstractSocket &socket, const ProgressReporter *form)
+{
+    const qint64 bufferLimit = socket.readBufferSize();
+    while (!socket.canReadLine() && (bufferLimit == 0 || socket.bytesAvailable() < bufferLimit)) {
+        throwIfCancelled(form);
+        if (!socket.waitForReadyRead(CancelPollMs) && socket.state() != QAbstractSocket::ConnectedState)
+            return;
+    }
+}
+
+void waitUntilSentUnlessCancelled(QAbstractSocket &socket, const ProgressReporter *form)
+{
+    while (socket.bytesToWrite() > 0) {
+        throwIfCancelled(form);
+        if (!socket.waitForBytesWritten(CancelPollMs) && socket.state() != QAbstractSocket::ConnectedState)
+            throw simpleprotocol::SocketDataTransferException(socket.errorString());
+    }
 }

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+class ProgressReporter;
+class QAbstractSocket;
 class QTcpSocket;
 struct AndroidDevice;
 
@@ -46,3 +48,14 @@ int agentUrlPort(const QString &url);
 // The device-information exchange: "$hello:" read into the record, "$bye:"
 // answered, the connection released.
 void exchangeDeviceInformation(AndroidDevice &device);
+
+// Waits without limit until a whole line (or a full read buffer) is waiting,
+// looking at the cancel flag of `form` every fraction of a second: throws
+// OperationCancelled when the user has cancelled. A closed connection ends
+// the wait; the read that follows reports it.
+void waitForLineUnlessCancelled(QAbstractSocket &socket, const ProgressReporter *form);
+
+// Waits without limit until everything written has left, with the same
+// attention to a cancel; raises SocketDataTransferException when the
+// connection fails.
+void waitUntilSentUnlessCancelled(QAbstractSocket &socket, const ProgressReporter *form);

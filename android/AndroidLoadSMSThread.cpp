@@ -20,8 +20,6 @@
 
 namespace {
 
-// How often a wait for the agent looks at the cancel flag.
-const int CancelPollMs = 200;
 // The agent may send faster than the cache is written; what waits here is
 // bounded, the rest stays in the system's socket buffers. Longer lines still
 // work: they are taken out piece by piece.
@@ -446,12 +444,8 @@ void AndroidLoadSMSThread::abandon()
 
 QString AndroidLoadSMSThread::nextCommand()
 {
-    while (!m_socket->canReadLine() && m_socket->bytesAvailable() < ReadBufferBytes) {
-        throwIfCancelled(m_form);
-        // A closed or failed connection is reported by the read below.
-        if (!m_socket->waitForReadyRead(CancelPollMs) && m_socket->state() != QAbstractSocket::ConnectedState)
-            break;
-    }
+    // A closed or failed connection is reported by the read below.
+    waitForLineUnlessCancelled(*m_socket, m_form);
     return simpleprotocol::readCommand(*m_socket, -1);
 }
 

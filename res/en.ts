@@ -260,6 +260,18 @@
         <translation>Receiving %1(%L2 KB)</translation>
     </message>
     <message>
+        <source>Sending %1, %L2/%L3 KB</source>
+        <translation>Sending %1, %L2/%L3 KB</translation>
+    </message>
+    <message>
+        <source>%1 messages reached the phone before the transfer stopped.</source>
+        <translation>%1 messages reached the phone before the transfer stopped.</translation>
+    </message>
+    <message>
+        <source>The selected Android device is no longer connected.</source>
+        <translation>The selected Android device is no longer connected.</translation>
+    </message>
+    <message>
         <source>Select one Database for backup</source>
         <translation>Select one Database for backup</translation>
     </message>

@@ -184,6 +184,12 @@ private:
     // parent for a conversation.
     AbsTreeItemModel::_ItemNode *currentSourceNode() const;
 
+    // Transfer to another phone.
+    void transferToPhone(const MsgMessageList &messages);
+    // The uid of the phone the user picks, never the source; empty: none.
+    QString chooseTargetPhone(const QString &sourceUid);
+    _AndroidDeviceItemNode *deviceNodeByUid(const QString &uid) const;
+
     // Backup, extraction and deletion.
     void backupMessages(const MsgMessageList &messages);
     void extractAttachments(const MsgMessageList &messages);

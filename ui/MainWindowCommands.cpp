@@ -49,6 +49,8 @@ void MainWindow::registerCommands()
     registerCommand(Command::UnmountDevice, [this] { miUnmoutDevice(); });
     registerMessageCommands(Command::Export, [this](const MsgMessageList &m) { exportMessages(m); });
     registerMessageCommands(Command::Print, [this](const MsgMessageList &m) { printMessages(m); });
+    registerMessageCommands(Command::A2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
+    registerMessageCommands(Command::Db2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
 }
 
 void MainWindow::registerCommand(Command command, Handler handler)

@@ -140,15 +140,18 @@ private slots:
         const QList<QAction *> menus = window->menuBar()->actions();
         QCOMPARE(actionTexts(menus), (QStringList{"File", "Tools", "Help"}));
         QCOMPARE(actionTexts(menus.at(0)->menu()->actions()),
-                 (QStringList{"Backup Messages to Local Database", "|", "Extract MMS attachment",
+                 (QStringList{"Backup Messages to Local Database", "Transfer Android Messages to other Android",
+                              "Transfer Messages from Database to Android", "|", "Extract MMS attachment",
                               "Export Messages to File", "Print Messages", "Delete Messages", "|",
                               "Open Database Folder", "Exit"}));
         QCOMPARE(actionTexts(menus.at(1)->menu()->actions()),
                  (QStringList{"Check for Update", "Clear Cache files", "Connect Android Phone via WiFi"}));
         QCOMPARE(actionTexts(menus.at(2)->menu()->actions()), (QStringList{"Help", "Feedback and Support", "About"}));
         const QList<QAction *> tools = window->findChild<QToolBar *>(QStringLiteral("mainToolBar"))->actions();
-        QCOMPARE(actionTexts(tools), (QStringList{"Backup Messages to Local Database", "|", "Extract MMS attachment",
-                                                  "Export Messages to File", "Print Messages", "Delete Messages"}));
+        QCOMPARE(actionTexts(tools),
+                 (QStringList{"Backup Messages to Local Database", "Transfer Android Messages to other Android",
+                              "Transfer Messages from Database to Android", "|", "Extract MMS attachment",
+                              "Export Messages to File", "Print Messages", "Delete Messages"}));
         for (const QAction *tool : tools)
             QVERIFY(tool->isSeparator() || !tool->isEnabled());
     }
@@ -403,19 +406,27 @@ private slots:
         QAction *del = window->menuBarAction(Command::Del);
         Node *database = childNamed(window->treeModel()->localDbRoot(), "archive");
 
+        // A transfer needs a phone to send to (from a phone: another one).
+        const auto firstEnabled = [](const std::unique_ptr<QMenu> &menu) {
+            return menu->actions().first()->isEnabled();
+        };
         select(*window, database);
         QVERIFY(del->isEnabled());
+        QCOMPARE(window->menuBarAction(Command::Db2A)->isEnabled(), phones > 0);
         QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
-                 (QStringList{"Extract MMS attachment", "Export Messages to File", "Print Messages",
-                              "Delete this Database"}));
+                 (QStringList{"Transfer Messages from Database to Android", "Extract MMS attachment",
+                              "Export Messages to File", "Print Messages", "Delete this Database"}));
+        QCOMPARE(firstEnabled(window->createTreeContextMenu()), phones > 0);
         select(*window, database->children.first());
         QVERIFY(del->isEnabled());
         QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
-                 (QStringList{"Extract attachment from MMS with this contact", "Export Messages with this contact to File",
+                 (QStringList{"Transfer Messages with this contact to Android",
+                              "Extract attachment from MMS with this contact", "Export Messages with this contact to File",
                               "Print Messages with this contact", "Delete Messages with this contact"}));
         QCOMPARE(actionTexts(window->createListContextMenu()->actions()),
-                 (QStringList{"Extract attachment from selected Messages", "Export selected Messages to File",
-                              "Print selected Messages", "Delete selected Messages"}));
+                 (QStringList{"Transfer selected Messages to Android", "Extract attachment from selected Messages",
+                              "Export selected Messages to File", "Print selected Messages", "Delete selected Messages"}));
+        QCOMPARE(firstEnabled(window->createListContextMenu()), phones > 0);
         select(*window, window->treeModel()->localDbRoot());
         QVERIFY(!del->isEnabled());
         QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()), QStringList{"Open Database Folder"});
@@ -426,9 +437,11 @@ private slots:
             select(*window, window->treeModel()->deviceRoot()->children.first());
             QVERIFY(!del->isEnabled());
             QCOMPARE(actionTexts(window->createTreeContextMenu()->actions()),
-                     (QStringList{"Backup Messages to Local Database", "Extract MMS attachment",
-                                  "Export Messages to File", "Print Messages", "View Cache Files",
-                                  "Disconnect Device"}));
+                     (QStringList{"Backup Messages to Local Database", "Transfer Android Messages to other Android",
+                                  "Extract MMS attachment", "Export Messages to File", "Print Messages",
+                                  "View Cache Files", "Disconnect Device"}));
+            QCOMPARE(window->createTreeContextMenu()->actions().at(1)->isEnabled(), phones > 1);
+            QCOMPARE(window->menuBarAction(Command::A2A)->isEnabled(), phones > 1);
         }
     }
 

@@ -13,6 +13,9 @@
 
 namespace {
 
+// How long an upload that failed waits for the desktop to hang up.
+const int UploadLingerMs = 10000;
+
 // Ends the exchange early with a reason for the log and the status file.
 struct SessionEnded
 {
@@ -89,7 +92,11 @@ bool AgentSession::run(QTcpSocket &socket, QString &failure)
         failure = QString::fromUtf8(error.what());
     }
     // A polite close lets the desktop read everything sent so far, including
-    // an "$error:" line; a dropped link is already gone.
+    // an "$error:" line; a dropped link is already gone. A desktop that is
+    // still sending an upload reads only at the end of its batch: the agent
+    // listens until it hangs up, so the error is not lost in a reset.
+    if (!completed && m_kind == Kind::Upload && socket.state() == QAbstractSocket::ConnectedState)
+        channel.discardUntilClosed(UploadLingerMs);
     if (socket.state() != QAbstractSocket::UnconnectedState) {
         socket.disconnectFromHost();
         if (socket.state() != QAbstractSocket::UnconnectedState && !socket.waitForDisconnected(5000))
@@ -223,9 +230,16 @@ void AgentSession::sendPart(const SimPart &part)
 
 void AgentSession::receiveMessages()
 {
-    sendCommand("$defsmsapp:", QByteArray::number(m_options.defaultSmsAppFlag));
-    if (m_options.defaultSmsAppFlag != 0)
+    // Declining only makes sense when the agent asks.
+    const int flag = m_options.faults.refuseDefaultApp && m_options.defaultSmsAppFlag == 0
+        ? 1
+        : m_options.defaultSmsAppFlag;
+    sendCommand("$defsmsapp:", QByteArray::number(flag));
+    if (flag != 0) {
         expectCommand("$defsmsapp:");
+        if (m_options.faults.refuseDefaultApp)
+            rejectPeer(QStringLiteral("The request to become the default SMS app was declined."));
+    }
     for (;;) {
         const QByteArray command = readCommand();
         if (command.startsWith("$batch:"))
@@ -239,11 +253,20 @@ void AgentSession::receiveMessages()
 
 void AgentSession::receiveBatch()
 {
+    // A batch is stored as a whole once the desktop closes it, and only then
+    // acknowledged: what the desktop sees acknowledged is exactly what the
+    // phone holds, whatever happens in the middle of a batch.
+    PendingBatch batch(m_store);
     for (;;) {
         const QByteArray command = readCommand();
         if (command.startsWith("$sms:")) {
-            receiveRecord(command.mid(5));
+            batch.messages.append(receiveRecord(command.mid(5), batch));
+            ++m_recordsThisExchange;
+            checkUploadFaults();
         } else if (command.startsWith("$end:")) {
+            m_store.appendMessages(batch.messages);
+            m_counters.messagesReceived += batch.messages.size();
+            batch.keep();
             sendCommand("$batch:");
             return;
         } else {
@@ -252,7 +275,18 @@ void AgentSession::receiveBatch()
     }
 }
 
-void AgentSession::receiveRecord(const QByteArray &record)
+void AgentSession::checkUploadFaults()
+{
+    if (m_recordsThisExchange == m_options.faults.dropAfterRecords) {
+        m_channel->drop();
+        throw SessionEnded{QStringLiteral("dropped the connection after receiving %1 records")
+                               .arg(m_recordsThisExchange)};
+    }
+    if (m_recordsThisExchange == m_options.faults.errorAfterRecords)
+        checkErrorFault();
+}
+
+SimMessage AgentSession::receiveRecord(const QByteArray &record, PendingBatch &batch)
 {
     const QList<QByteArray> fields = record.split(',');
     bool countOk = false;
@@ -263,13 +297,32 @@ void AgentSession::receiveRecord(const QByteArray &record)
     SimMessage message;
     message.dateMs = fields.at(0).toLongLong();
     message.sent = fields.at(1) == "1";
-    message.addresses.append(fromBase64(fields.at(2)));
+    // A group's numbers come joined by ";", as a download sends them.
+    message.addresses = fromBase64(fields.at(2)).split(QLatin1Char(';'), Qt::SkipEmptyParts);
     message.text = fromBase64(fields.at(3));
     message.subject = fromBase64(fields.at(4));
-    for (int i = 0; i < attachments; ++i)
+    for (int i = 0; i < attachments; ++i) {
         message.parts.append(receivePart());
-    m_store.appendMessage(message);
-    ++m_counters.messagesReceived;
+        batch.partFiles.append(message.parts.last().file);
+    }
+    return message;
+}
+
+AgentSession::PendingBatch::PendingBatch(PhoneStore &store)
+    : m_store(store)
+{
+}
+
+AgentSession::PendingBatch::~PendingBatch()
+{
+    // Parts of a batch that was never stored would be orphans in the store.
+    for (const QString &file : std::as_const(partFiles))
+        QFile::remove(m_store.partPath(file));
+}
+
+void AgentSession::PendingBatch::keep()
+{
+    partFiles.clear();
 }
 
 SimPart AgentSession::receivePart()

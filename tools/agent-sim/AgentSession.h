@@ -1,14 +1,16 @@
 #pragma once
 
 #include "LineChannel.h"
+#include "SimMessage.h"
 #include "SimOptions.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 class PhoneStore;
 class QTcpSocket;
 class SimCounters;
-struct SimMessage;
 struct SimPart;
 
 // One exchange played from the phone's side on an accepted connection, chosen
@@ -33,10 +35,28 @@ private:
     void sendMessages();
     void sendRecord(const SimMessage &message);
     void sendPart(const SimPart &part);
+    // The messages of an upload batch until it is stored; the part files
+    // they brought are removed unless keep() was called.
+    struct PendingBatch
+    {
+        explicit PendingBatch(PhoneStore &store);
+        ~PendingBatch();
+        PendingBatch(const PendingBatch &) = delete;
+        PendingBatch &operator=(const PendingBatch &) = delete;
+        void keep();
+
+        QList<SimMessage> messages;
+        QStringList partFiles;
+
+    private:
+        PhoneStore &m_store;
+    };
+
     void receiveMessages();
     void receiveBatch();
-    void receiveRecord(const QByteArray &record);
+    SimMessage receiveRecord(const QByteArray &record, PendingBatch &batch);
     SimPart receivePart();
+    void checkUploadFaults();
 
     void sendCommand(const char *word, const QByteArray &argument = QByteArray(), bool flush = true);
     QByteArray readCommand();

@@ -61,6 +61,15 @@ void LineChannel::flush()
     }
 }
 
+void LineChannel::discardUntilClosed(int timeoutMs)
+{
+    while (m_socket.state() == QAbstractSocket::ConnectedState) {
+        if (!m_socket.waitForReadyRead(timeoutMs))
+            return;
+        m_socket.readAll();
+    }
+}
+
 void LineChannel::drop()
 {
     // What was written before the cut still reaches the desktop.

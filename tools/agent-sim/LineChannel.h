@@ -20,6 +20,9 @@ public:
     // Writes raw bytes without a line feed and pushes them out (for a torn line).
     void writeRaw(const QByteArray &bytes);
     void flush();
+    // Reads and drops whatever comes until the peer closes or `timeoutMs` has
+    // passed without data.
+    void discardUntilClosed(int timeoutMs);
     // Ends the connection at once, as a phone losing its link would.
     void drop();
 

@@ -98,12 +98,21 @@ qint64 PhoneStore::countLinesLocked() const
 
 void PhoneStore::appendMessage(const SimMessage &message)
 {
-    const QByteArray line = QJsonDocument(message.toJson()).toJson(QJsonDocument::Compact) + '\n';
+    appendMessages({message});
+}
+
+void PhoneStore::appendMessages(const QList<SimMessage> &messages)
+{
+    QByteArray lines;
+    for (const SimMessage &message : messages)
+        lines += QJsonDocument(message.toJson()).toJson(QJsonDocument::Compact) + '\n';
+    if (lines.isEmpty())
+        return;
     QMutexLocker locker(&m_mutex);
     QFile file(messagesPath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         fail(QStringLiteral("cannot append to %1: %2").arg(file.fileName(), file.errorString()));
-    if (file.write(line) != line.size())
+    if (file.write(lines) != lines.size() || !file.flush())
         fail(QStringLiteral("cannot append to %1: %2").arg(file.fileName(), file.errorString()));
 }
 

@@ -27,6 +27,8 @@ public:
 
     qint64 messageCount() const;
     void appendMessage(const SimMessage &message);
+    // Appends all or, on failure, throws; one write for the lot.
+    void appendMessages(const QList<SimMessage> &messages);
 
     // A new, unique file below parts/ for a part named `name`, returned relative
     // to the folder. Only the name's safe characters are kept, so a hostile name

@@ -7,10 +7,11 @@
 struct FaultOptions
 {
     QString refuseReason;          // launcher answers "0" + Base64 of this
-    int dropAfterRecords = -1;     // download: cut the link after N records
+    int dropAfterRecords = -1;     // cut the link after N records sent (download) or received (upload)
     bool dropInAttachment = false; // download: cut the link inside the first attachment
     QString errorText;             // send "$error:" with this text ...
-    int errorAfterRecords = -1;    // ... after N download records (-1: right after "$ready:")
+    int errorAfterRecords = -1;    // ... after N records sent or received (-1: right after "$ready:")
+    bool refuseDefaultApp = false; // upload: the user declines making the agent the default SMS app
     bool malformedRecord = false;  // download: first record has only five fields
     bool malformedAtta = false;    // download: first "$atta:" header has no file name
     int slowMs = 0;                // pause before every line sent

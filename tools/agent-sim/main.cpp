@@ -25,7 +25,8 @@ starts listening on 127.0.0.1 at the URL's port and answers "1" (or "0" and the
 Base64 of a reason). The desktop then connects to that port and the simulator
 plays the exchange the scheme names: device2 (identity, "$hello:"), backup2
 (the phone's messages are sent) or restore2 (messages are received and stored,
-so the next backup2 returns them).
+so the next backup2 returns them). An upload batch is stored when its "$end:"
+arrives, before "$batch:" acknowledges it; a batch cut short stores nothing.
 
 Over USB the desktop runs `adb shell am broadcast ... -d URL`; the stand-in adb
 (tools/bin/adb) hands that URL to this launcher, and its `adb forward` succeeds
@@ -142,11 +143,14 @@ ServeOptions parseServeOptions(const QStringList &arguments)
                "state", "device"),
         option("agent-missing", "Plug in without the agent package installed."),
         option("refuse", "Fault: the launcher refuses every start with this reason.", "text"),
-        option("drop-after-records", "Fault: cut the link after N sent records.", "n", "-1"),
+        option("drop-after-records", "Fault: cut the link after N records sent or received.", "n", "-1"),
         option("drop-in-attachment", "Fault: cut the link inside the first attachment sent."),
         option("error", "Fault: send \"$error:\" with this text right after \"$ready:\" "
                         "(or after --error-after-records records).", "text"),
-        option("error-after-records", "Fault: when to send --error while sending records.", "n", "-1"),
+        option("error-after-records", "Fault: when to send --error: after N records sent or received.", "n",
+               "-1"),
+        option("refuse-defsmsapp", "Fault: answer the desktop's \"$defsmsapp:\" with an error, as when "
+                                   "the user declines the default-app request."),
         option("malformed-record", "Fault: send a record of five fields before the first record."),
         option("malformed-atta", "Fault: the first \"$atta:\" header has no file name."),
         option("slow", "Fault: pause this many milliseconds before every line sent.", "ms", "0"),
@@ -181,6 +185,7 @@ ServeOptions parseServeOptions(const QStringList &arguments)
     faults.dropInAttachment = parser.isSet("drop-in-attachment");
     faults.errorText = parser.value("error");
     faults.errorAfterRecords = intValue(parser, "error-after-records");
+    faults.refuseDefaultApp = parser.isSet("refuse-defsmsapp");
     faults.malformedRecord = parser.isSet("malformed-record");
     faults.malformedAtta = parser.isSet("malformed-atta");
     faults.slowMs = intValue(parser, "slow");

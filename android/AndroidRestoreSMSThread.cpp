@@ -1,0 +1,444 @@
+#include "android/AndroidRestoreSMSThread.h"
+
+#include "android/SimpleProtocol.h"
+#include "android/UploadPicture.h"
+#include "android/UploadedRecord.h"
+#include "country/CountryLibDb.h"
+#include "store/ExportMessagesDb.h"
+#include "store/MessageIds.h"
+#include "store/MessageOrder.h"
+#include "store/MessageText.h"
+#include "store/MsgAttachment.h"
+#include "store/MsgHandle.h"
+#include "store/Sqlite3Cursor.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+const qint64 AppleEpochSeconds = 978307200;
+// Unflushed data lines are pushed out past this much, so a large file does
+// not wait in memory until its end.
+const qint64 PendingWriteLimit = 1 << 20;
+// How long a cancelled transfer still waits for the phone to confirm the
+// batch it has closed.
+const int AcknowledgeGraceMs = 15000;
+// How often the record of confirmed batches is committed during a run.
+const qint64 CommitIntervalMs = 1000;
+
+const QLatin1String DefaultAppWord("$defsmsapp:");
+const QLatin1String BatchWord("$batch:");
+const QLatin1String EndWord("$end:");
+const QLatin1String SmsWord("$sms:");
+const QLatin1String AttaWord("$atta:");
+const QLatin1String ByeWord("$bye:");
+const QLatin1String ErrorWord("$error:");
+const QLatin1String EndOfData(".");
+
+bool isMediaOnly(const _MsgMessage &message)
+{
+    return !message.attachments.isEmpty() && hashText(message).isEmpty();
+}
+
+bool sharesRecord(const _MsgMessage &a, const _MsgMessage &b)
+{
+    return isMediaOnly(a) && isMediaOnly(b) && a.date == b.date && a.is_from_me == b.is_from_me
+        && a.subject == b.subject && a.handle && b.handle && a.handle->id == b.handle->id;
+}
+
+bool isTransferable(const _MsgMessage &message)
+{
+    return message.item_type == _MsgMessage::ItemOrdinary && message.handle != nullptr;
+}
+
+// Header fields come from stored records; a line break in them would end the
+// header early and let the rest pass for a command.
+QString withoutLineBreaks(QString text)
+{
+    text.remove(QLatin1Char('\n'));
+    text.remove(QLatin1Char('\r'));
+    return text;
+}
+
+} // namespace
+
+AndroidRestoreSMSThread::AndroidRestoreSMSThread(const AndroidDevice &target, const MsgMessageList &messages,
+                                                 ProgressReporter *form, QObject *parent)
+    : QThread(parent)
+    , m_target(target)
+    , m_form(form)
+    , m_writer(std::make_unique<ExportMessagesDb>(target.cacheFolder(), target.mmc))
+    , m_countries(std::make_unique<CountryLibDb>(target.mmc))
+{
+    for (_MsgMessage *message : messages) {
+        if (isTransferable(*message))
+            m_messages.append(message);
+        else
+            ++m_skipped;
+    }
+    sortMessages(m_messages);
+}
+
+AndroidRestoreSMSThread::~AndroidRestoreSMSThread() = default;
+
+QString AndroidRestoreSMSThread::uploadRecord(const _MsgMessage &message, int attachments)
+{
+    if (attachments < 0)
+        attachments = int(message.attachments.size());
+    const qint64 timeMs = (qint64(message.date) + AppleEpochSeconds) * 1000;
+    const QString number = message.handle ? message.handle->id : QString();
+    return QStringList{QString::number(timeMs),
+                       message.is_from_me ? QStringLiteral("1") : QStringLiteral("0"),
+                       simpleprotocol::encodeText(number),
+                       simpleprotocol::encodeText(hashText(message)),
+                       simpleprotocol::encodeText(message.subject),
+                       QString::number(attachments)}
+        .join(QLatin1Char(','));
+}
+
+QString AndroidRestoreSMSThread::attachmentHeader(const _MsgAttachment &attachment)
+{
+    // The agent splits the header at its first comma.
+    return withoutLineBreaks(attachment.mime_type).remove(QLatin1Char(',')) + QLatin1Char(',')
+        + withoutLineBreaks(QFileInfo(attachment.localPath).fileName());
+}
+
+QList<MsgMessageList> AndroidRestoreSMSThread::uploadRecords(const MsgMessageList &messages)
+{
+    QList<MsgMessageList> records;
+    for (_MsgMessage *message : messages) {
+        if (!records.isEmpty() && sharesRecord(*records.last().first(), *message))
+            records.last().append(message);
+        else
+            records.append(MsgMessageList{message});
+    }
+    return records;
+}
+
+void AndroidRestoreSMSThread::run()
+{
+    m_alreadySent = 0;
+    m_delivered = 0;
+    notifyProgress(m_form, tr("IDS_RESTORING_SMS_TO_ANDROID"), 0, QString());
+    try {
+        upload();
+        notifySuccess(m_form, successText());
+    } catch (const OperationCancelled &) {
+        release();  // the dialog has closed already: nothing to report
+        qInfo("AndroidRestoreSMSThread cancelled; %d messages reached the phone.", m_delivered);
+    } catch (const std::exception &error) {
+        release();
+        notifyError(m_form, failureText(QString::fromUtf8(error.what())));
+    }
+}
+
+void AndroidRestoreSMSThread::upload()
+{
+    const MsgMessageList pending = messagesNotYetSent();
+    const QString url = simpleprotocol::uploadUrl(simpleprotocol::nextAgentPort());
+    m_socket = connectAgent(m_target, url, agentTimings().connectTimeoutMs);
+    // Short commands answered one by one: held back until the peer's
+    // delayed acknowledgement, each batch would lose tens of milliseconds.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const QString flag = expectReply(DefaultAppWord).mid(DefaultAppWord.size());
+    if (flag.toInt() != 0)
+        askForDefaultApp();
+    const QList<MsgMessageList> records = uploadRecords(pending);
+    m_progressDone = 0;
+    m_progressTotal = pending.size();
+    for (qsizetype first = 0; first < records.size(); first += BatchSize) {
+        // This batch's pictures and the next one's: they are encoded while
+        // the texts go out and while the phone stores the batch.
+        MsgMessageList upcoming;
+        for (const MsgMessageList &record : records.mid(first, 2 * BatchSize))
+            upcoming.append(record);
+        m_pictures.prepare(upcoming);
+        sendBatch(records.mid(first, BatchSize));
+    }
+    sendLine(ByeWord, QString(), true);
+    m_socket.reset();
+    commitRecorded();
+}
+
+MsgMessageList AndroidRestoreSMSThread::messagesNotYetSent()
+{
+    // What the cache records as sent stays behind: a second transfer of the
+    // same messages sends nothing. One read of the hashes answers for every
+    // message, instead of a query (and a file lock) each.
+    const QSet<QString> recorded = recordedHashes();
+    m_sentHashes.clear();
+    MsgMessageList pending;
+    for (_MsgMessage *message : std::as_const(m_messages)) {
+        const QString hash = logicHash(*message);
+        if (m_sentHashes.contains(hash))
+            continue;
+        m_sentHashes.insert(hash);
+        if (isRecorded(recorded, message))
+            ++m_alreadySent;
+        else
+            pending.append(message);
+    }
+    return pending;
+}
+
+QSet<QString> AndroidRestoreSMSThread::recordedHashes()
+{
+    IOS6MessageDb &db = m_writer->database();
+    db.ensureOpen();
+    QSet<QString> hashes;
+    {
+        Sqlite3Cursor rows =
+            db.queryThrow(QStringLiteral("select logic_hash from message where logic_hash is not null"));
+        while (rows.moveNext())
+            hashes.insert(rows.getText(0));
+    }
+    db.close();
+    return hashes;
+}
+
+bool AndroidRestoreSMSThread::isRecorded(const QSet<QString> &recorded, _MsgMessage *message)
+{
+    const UploadedRecord uploaded(MsgMessageList{message}, phoneAddress(*message));
+    const QStringList hashes = uploaded.messages().isEmpty() ? QStringList{logicHash(*message)} : uploaded.hashes();
+    return std::all_of(hashes.begin(), hashes.end(),
+                       [&recorded](const QString &hash) { return recorded.contains(hash); });
+}
+
+QString AndroidRestoreSMSThread::phoneAddress(const _MsgMessage &message)
+{
+    const QString number = message.handle ? message.handle->id : QString();
+    const auto known = m_addresses.constFind(number);
+    if (known != m_addresses.constEnd())
+        return *known;
+    const QString address = m_countries->normalise(number);
+    m_addresses.insert(number, address);
+    return address;
+}
+
+void AndroidRestoreSMSThread::askForDefaultApp()
+{
+    notifyAndWait(m_form,
+                  QStringLiteral("Please click \"YES\" to temporarily set our Ferrywright app as your default SMS app "
+                                 "when the message pops out on your Android's screen. Then click the \"OK\" button "
+                                 "to start transferring messages to your Android.<br/><br/>Note: It will resume "
+                                 "your default Messaging app settings after transferring messages to Android."));
+    throwIfCancelled(m_form);
+    sendLine(DefaultAppWord, QString(), true);
+    m_defaultAppSwitched = true;
+}
+
+void AndroidRestoreSMSThread::sendBatch(const QList<MsgMessageList> &records)
+{
+    throwIfCancelled(m_form);
+    sendLine(BatchWord, QString(), true);
+    for (const MsgMessageList &record : records) {
+        throwIfCancelled(m_form);
+        m_progressDone += record.size();
+        reportMessageProgress();
+        sendRecord(record);
+    }
+    sendLine(EndWord, QString(), true);
+    try {
+        expectReply(BatchWord);
+    } catch (const OperationCancelled &) {
+        // With "$end:" sent, the phone is storing the batch: give its answer
+        // a moment, so what the cache records still matches the phone.
+        if (acknowledgedDespiteCancel())
+            recordDelivered(records);
+        throw;
+    }
+    // Acknowledged: the phone has stored the batch.
+    recordDelivered(records);
+}
+
+bool AndroidRestoreSMSThread::acknowledgedDespiteCancel()
+{
+    try {
+        simpleprotocol::expectCommand(*m_socket, BatchWord, AcknowledgeGraceMs);
+        return true;
+    } catch (const std::exception &error) {
+        qWarning("AndroidRestoreSMSThread: cancelled before the phone confirmed a batch: %s", error.what());
+        return false;
+    }
+}
+
+void AndroidRestoreSMSThread::reportMessageProgress()
+{
+    if (!m_pacer.due(m_progressDone == m_progressTotal))
+        return;
+    notifyProgress(m_form, QString(), progressPercent(m_progressDone, m_progressTotal),
+                   tr("SMS: %1/%2").arg(m_progressDone).arg(m_progressTotal));
+}
+
+void AndroidRestoreSMSThread::sendRecord(const MsgMessageList &record)
+{
+    int attachments = 0;
+    for (const _MsgMessage *message : record)
+        attachments += int(message->attachments.size());
+    sendLine(SmsWord, uploadRecord(*record.first(), attachments), false);
+    if (attachments == 0)
+        return;
+    waitUntilSentUnlessCancelled(*m_socket, m_form);
+    for (const _MsgMessage *message : record) {
+        for (const _MsgAttachment *attachment : sortedAttachments(*message)) {
+            throwIfCancelled(m_form);
+            sendAttachment(*attachment);
+        }
+    }
+}
+
+void AndroidRestoreSMSThread::sendAttachment(const _MsgAttachment &attachment)
+{
+    sendLine(AttaWord, attachmentHeader(attachment), true);
+    // A picture this program cannot decode still travels, as it is.
+    if (!UploadPicture::isPicture(attachment.mime_type) || !sendPicture(attachment))
+        streamFile(attachment);
+    sendLine(EndOfData, QString(), true);
+    expectReply(EndOfData);
+}
+
+bool AndroidRestoreSMSThread::sendPicture(const _MsgAttachment &attachment)
+{
+    const QByteArray picture = m_pictures.take(attachment, [this] { throwIfCancelled(m_form); });
+    if (picture.isEmpty())
+        return false;
+    sendData(picture.toBase64(), false);
+    return true;
+}
+
+void AndroidRestoreSMSThread::streamFile(const _MsgAttachment &attachment)
+{
+    QFile file(attachment.localPath);
+    if (!QFileInfo(attachment.localPath).isFile() || !file.open(QIODevice::ReadOnly)) {
+        qWarning("AndroidRestoreSMSThread: cannot read %s, sent empty.", qUtf8Printable(attachment.localPath));
+        return;
+    }
+    const QString name = QFileInfo(attachment.localPath).fileName();
+    const qint64 size = file.size();
+    m_chunk.resize(ChunkBytes);
+    qint64 sent = 0;
+    for (;;) {
+        const qint64 read = file.read(m_chunk.data(), m_chunk.size());
+        if (read < 0)
+            throw std::runtime_error(QStringLiteral("read %1 error. %2").arg(name, file.errorString()).toStdString());
+        if (read == 0)
+            break;
+        sendData(QByteArray::fromRawData(m_chunk.constData(), read).toBase64(), false);
+        sent += read;
+        if (m_pacer.due(sent == size)) {
+            notifyProgress(m_form, QString(), -1,
+                           tr("Sending %1, %L2/%L3 KB").arg(name).arg(sent / 1024).arg(size / 1024));
+        }
+        throwIfCancelled(m_form);
+    }
+}
+
+void AndroidRestoreSMSThread::recordDelivered(const QList<MsgMessageList> &records)
+{
+    for (const MsgMessageList &record : records)
+        m_delivered += int(record.size());
+    if (!m_recording) {
+        m_writer->begin();
+        m_recording = true;
+        m_commitClock.start();
+    }
+    for (const MsgMessageList &record : records) {
+        const UploadedRecord uploaded(record, phoneAddress(*record.first()));
+        // A record the download keeps nothing of is recorded as it is, or it
+        // would travel again with every transfer.
+        if (uploaded.messages().isEmpty()) {
+            for (const _MsgMessage *message : record)
+                m_writer->write(*message);
+        }
+        for (const _MsgMessage &message : uploaded.messages())
+            m_writer->write(message);
+    }
+    // A commit waits for the disk; once a second keeps that off the phone's
+    // pace, and every way out of the run commits too.
+    if (m_commitClock.elapsed() >= CommitIntervalMs)
+        commitRecorded();
+}
+
+void AndroidRestoreSMSThread::commitRecorded()
+{
+    if (!m_recording)
+        return;
+    m_recording = false;
+    m_writer->end();  // commits and closes
+}
+
+void AndroidRestoreSMSThread::release()
+{
+    m_socket.reset();
+    m_pictures.clear();
+    // Only confirmed batches were written: they are kept whatever ended the run.
+    try {
+        commitRecorded();
+    } catch (const std::exception &error) {
+        qWarning("AndroidRestoreSMSThread: cannot record the messages sent: %s", error.what());
+        m_writer->abort();
+    }
+}
+
+QString AndroidRestoreSMSThread::successText() const
+{
+    QString text = tr("IDS_SUC_RESTORE_%1_SMS_TO_ANDROID").arg(keptCount());
+    if (m_skipped != 0)
+        text += tr("IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES").arg(m_skipped);
+    if (m_defaultAppSwitched) {
+        text += QStringLiteral("<br/>Now please click \"YES\" to resume your default Messaging app settings when the "
+                               "message pops out on your Android's screen.");
+    }
+    return text;
+}
+
+QString AndroidRestoreSMSThread::failureText(const QString &error) const
+{
+    // The error may quote the agent: it is shown as rich text.
+    return error.toHtmlEscaped() + QStringLiteral("<br/><br/>")
+        + tr("%1 messages reached the phone before the transfer stopped.").arg(m_delivered);
+}
+
+void AndroidRestoreSMSThread::sendLine(const QString &word, const QString &argument, bool flush)
+{
+    try {
+        simpleprotocol::sendCommand(*m_socket, word, argument, false, -1);
+        if (flush)
+            waitUntilSentUnlessCancelled(*m_socket, m_form);
+    } catch (const simpleprotocol::SocketDataTransferException &) {
+        rethrowWithAgentReason();
+    }
+}
+
+void AndroidRestoreSMSThread::sendData(const QByteArray &base64, bool flush)
+{
+    try {
+        simpleprotocol::writeAll(*m_socket, base64 + '\n', false, -1);
+        if (flush || m_socket->bytesToWrite() > PendingWriteLimit)
+            waitUntilSentUnlessCancelled(*m_socket, m_form);
+    } catch (const simpleprotocol::SocketDataTransferException &) {
+        rethrowWithAgentReason();
+    }
+}
+
+QString AndroidRestoreSMSThread::expectReply(const QString &word)
+{
+    waitForLineUnlessCancelled(*m_socket, m_form);
+    return simpleprotocol::expectCommand(*m_socket, word, -1);
+}
+
+void AndroidRestoreSMSThread::rethrowWithAgentReason()
+{
+    while (m_socket->canReadLine()) {
+        const QString line = QString::fromLatin1(m_socket->readLine()).trimmed();
+        if (line.startsWith(ErrorWord))
+            throw simpleprotocol::RemoteException(simpleprotocol::decodeText(line.mid(ErrorWord.size())));
+    }
+    throw;
+}

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "android/AgentConnection.h"
+#include "android/AndroidDevice.h"
+#include "android/PicturePrefetcher.h"
+#include "ops/WorkerNotify.h"
+#include "store/MsgMessageList.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QThread>
+
+#include <memory>
+
+class CountryLibDb;
+class ExportMessagesDb;
+class IOS6MessageDb;
+class QFile;
+class _MsgAttachment;
+
+// Sends messages (of another phone or of a local database) to a phone's agent,
+// which writes them into the phone's message store, and records every message
+// the phone has taken in the phone's cache database, so the same message is
+// never sent to that phone twice. They are recorded in the form the phone's
+// next download gives them (UploadedRecord), so that download finds them
+// known and adds nothing.
+//
+// Messages travel in batches; the agent acknowledges a batch once it has
+// stored it. A batch is written to the cache only after that acknowledgement
+// (committed about once a second and on every way out of the run), so
+// whatever ends a transfer early (cancel, lost connection, an agent "$error:")
+// leaves the cache recording exactly what the phone holds, and a retry sends
+// only the rest.
+class AndroidRestoreSMSThread : public QThread
+{
+    Q_OBJECT
+public:
+    static constexpr int BatchSize = 100;
+    static constexpr int ChunkBytes = 524288;
+
+    // Keeps the ordinary messages that have a handle, in display order; the
+    // others are counted as skipped. The messages must stay alive until the
+    // thread has ended; `form` is owned by the caller.
+    AndroidRestoreSMSThread(const AndroidDevice &target, const MsgMessageList &messages, ProgressReporter *form,
+                            QObject *parent = nullptr);
+    ~AndroidRestoreSMSThread() override;
+
+    // Messages that can travel, and those that cannot (group events,
+    // messages without a handle).
+    int keptCount() const { return int(m_messages.size()); }
+    int skippedCount() const { return m_skipped; }
+    // After the run: kept messages the cache already recorded as sent, and
+    // messages the phone acknowledged in this run.
+    int alreadySentCount() const { return m_alreadySent; }
+    int deliveredCount() const { return m_delivered; }
+
+    // The "$sms:" argument: time in ms since 1970, direction, then Base64 of
+    // number, text without attachment marks and subject, and the number of
+    // attachments (`attachments`, or the message's own).
+    static QString uploadRecord(const _MsgMessage &message, int attachments = -1);
+    // The messages in records: the parts of one multimedia message, stored
+    // here as media-only messages of the same sender, time and subject next
+    // to each other, travel together again. Apart, the phone would hold
+    // several messages that differ only in their pictures, which its next
+    // download takes for one.
+    static QList<MsgMessageList> uploadRecords(const MsgMessageList &messages);
+    // The "$atta:" argument: type and file name, with line breaks removed so
+    // stored names can never start a protocol line of their own.
+    static QString attachmentHeader(const _MsgAttachment &attachment);
+
+protected:
+    void run() override;
+
+private:
+    void upload();
+    MsgMessageList messagesNotYetSent();
+    void askForDefaultApp();
+    void sendBatch(const QList<MsgMessageList> &records);
+    void sendRecord(const MsgMessageList &record);
+    // After a cancel: whether the phone still confirms the batch just closed.
+    bool acknowledgedDespiteCancel();
+    void sendAttachment(const _MsgAttachment &attachment);
+    bool sendPicture(const _MsgAttachment &attachment);
+    void streamFile(const _MsgAttachment &attachment);
+    // Records what the phone acknowledged as the phone's download will see it.
+    void recordDelivered(const QList<MsgMessageList> &records);
+    void commitRecorded();
+    // The number as the phone's download normalises it.
+    QString phoneAddress(const _MsgMessage &message);
+    // Whether the cache holds everything the phone would make of `message`.
+    bool isRecorded(const QSet<QString> &recorded, _MsgMessage *message);
+    // The content hashes of the messages the cache holds.
+    QSet<QString> recordedHashes();
+    void reportMessageProgress();
+    void release();
+
+    QString successText() const;
+    QString failureText(const QString &error) const;
+
+    // Line output; `flush` waits (cancel-aware) until the bytes have left.
+    void sendLine(const QString &word, const QString &argument, bool flush);
+    void sendData(const QByteArray &base64, bool flush);
+    // The next command, which must begin with `word`; waits cancel-aware.
+    QString expectReply(const QString &word);
+    // A send failed: an "$error:" the agent sent before hanging up explains
+    // it better than the socket's error text.
+    [[noreturn]] void rethrowWithAgentReason();
+
+    AndroidDevice m_target;
+    MsgMessageList m_messages;
+    ProgressReporter *m_form;
+    std::unique_ptr<ExportMessagesDb> m_writer;
+    std::unique_ptr<CountryLibDb> m_countries;
+    QHash<QString, QString> m_addresses;  // number -> normalised
+    AgentSocket m_socket;
+    QByteArray m_chunk;
+    PicturePrefetcher m_pictures;
+    ProgressPacer m_pacer;
+    QSet<QString> m_sentHashes;  // sent earlier in this run
+    qsizetype m_progressDone = 0;
+    qsizetype m_progressTotal = 0;
+    int m_skipped = 0;
+    int m_alreadySent = 0;
+    int m_delivered = 0;
+    bool m_defaultAppSwitched = false;
+    bool m_recording = false;  // a transaction of confirmed batches is open
+    QElapsedTimer m_commitClock;
+};

@@ -1,0 +1,475 @@
+// Sending messages to a phone: a phone's or a local database's messages reach
+// the simulated phone B complete (its next download shows them, pictures
+// within the size limit), a second transfer sends nothing, and a transfer cut
+// short by a lost link, an agent error, a declined default-app request or a
+// cancel leaves the counts reported, the phone and the cache in agreement, so
+// a retry completes the phone without duplicates.
+
+#include "android/AgentConnection.h"
+#include "android/AndroidDevice.h"
+#include "android/AndroidLoadSMSThread.h"
+#include "android/AndroidRestoreSMSThread.h"
+#include "android/SimpleProtocol.h"
+#include "android/UploadPicture.h"
+#include "app/KeyTranslator.h"
+#include "ops/HeadlessProgress.h"
+#include "store/ExportMessagesDb.h"
+#include "store/IOS6MessageDb.h"
+#include "store/MessageText.h"
+#include "store/MsgAttachment.h"
+#include "store/MsgHandle.h"
+
+#include "StandInTools.h"
+#include "tst_localdb_fixtures.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QImage>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString Mmc = QStringLiteral("310");
+
+QByteArray fileMd5(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "missing";
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(&file);
+    return hash.result().toHex();
+}
+
+void copyFolder(const QString &from, const QString &to)
+{
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString target = to + source.mid(from.size());
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        QFile::copy(source, target);
+    }
+}
+
+QString writePicture(const QString &path, const QSize &size, const char *format)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(40, 120, 200));
+    image.save(path, format);
+    return path;
+}
+
+bool isPicture(const _MsgAttachment &attachment)
+{
+    return attachment.mime_type.startsWith(QLatin1String("image"), Qt::CaseInsensitive);
+}
+
+// The messages of a cache or local database, loaded as the window loads them.
+struct Loaded
+{
+    MsgDataSetPtr set = MsgDataSetPtr::create();
+    MsgMessageList messages;
+
+    explicit Loaded(const QString &folder)
+    {
+        IOS6MessageDb db(folder, Mmc);
+        db.chats(*set);
+        db.messages(*set, 0);
+        messages = set->messages.values();
+    }
+
+    // One line per message: what a transfer must keep. Pictures are
+    // re-encoded, so only their type and name count.
+    QStringList signatures() const
+    {
+        QStringList lines;
+        for (const _MsgMessage *message : messages) {
+            QStringList parts{message->handle ? message->handle->id : QString(), QString::number(message->date),
+                              QString::number(message->is_from_me), hashText(*message), message->subject};
+            for (const _MsgAttachment *attachment : message->attachments) {
+                parts << attachment->mime_type << attachment->transfer_name
+                      << (isPicture(*attachment) ? QByteArray("picture") : fileMd5(attachment->localPath));
+            }
+            lines.append(parts.join(QChar(0x1F)));
+        }
+        lines.sort();
+        return lines;
+    }
+
+    QList<const _MsgAttachment *> pictures() const
+    {
+        QList<const _MsgAttachment *> found;
+        for (const _MsgAttachment *attachment : set->attachments) {
+            if (isPicture(*attachment))
+                found.append(attachment);
+        }
+        return found;
+    }
+};
+
+// Messages held by a simulated phone's store.
+QList<QJsonObject> storedMessages(const QString &storeFolder)
+{
+    QList<QJsonObject> list;
+    QFile file(storeFolder + "/messages.jsonl");
+    if (!file.open(QIODevice::ReadOnly))
+        return list;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        if (!line.isEmpty())
+            list.append(QJsonDocument::fromJson(line).object());
+    }
+    return list;
+}
+
+QSet<QString> storedTexts(const QString &storeFolder)
+{
+    QSet<QString> texts;
+    for (const QJsonObject &message : storedMessages(storeFolder))
+        texts.insert(message.value("text").toString());
+    return texts;
+}
+
+} // namespace
+
+class TestTransfer : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_home;
+    QTemporaryDir m_work;
+    QByteArray m_savedHome;
+    KeyTranslator m_translator;
+    QString m_template;
+    int m_folders = 0;
+
+    QString newFolder(const QString &copyOf = QString())
+    {
+        const QString folder = m_work.filePath(QStringLiteral("f%1").arg(++m_folders));
+        QDir().mkpath(folder);
+        if (!copyOf.isEmpty())
+            copyFolder(copyOf, folder);
+        return folder;
+    }
+
+    static AndroidDevice wifiDevice(int launcherPort, const QString &imei)
+    {
+        AndroidDevice device;
+        device.viaWifi = true;
+        device.host = QStringLiteral("127.0.0.1");
+        device.port = launcherPort;
+        device.imei = imei;
+        device.uid = imei;
+        device.mmc = Mmc;
+        return device;
+    }
+
+    struct Transfer
+    {
+        bool succeeded = false;
+        QString error;
+        QString result;
+        QStringList tips;
+        int delivered = 0;
+        int alreadySent = 0;
+        int skipped = 0;
+    };
+
+    static Transfer transfer(const AndroidDevice &target, const MsgMessageList &messages,
+                             const std::function<void(HeadlessProgress &)> &setUp = {})
+    {
+        HeadlessProgress progress;
+        if (setUp)
+            setUp(progress);
+        AndroidRestoreSMSThread worker(target, messages, &progress);
+        progress.runToEnd(worker);
+        return Transfer{progress.succeeded(),        progress.errorText(),         progress.resultText(),
+                        progress.tips(),             worker.deliveredCount(),      worker.alreadySentCount(),
+                        worker.skippedCount()};
+    }
+
+    static QString download(const AndroidDevice &device)
+    {
+        HeadlessProgress progress;
+        AndroidLoadSMSThread worker(&device, &progress);
+        progress.runToEnd(worker);
+        return progress.succeeded() ? device.cacheFolder() : QString();
+    }
+
+    // A local database: 250 texts in one conversation, a group event and a
+    // message without a handle (both skipped), and pictures to re-encode.
+    QString writeLocalDatabase()
+    {
+        const QString folder = newFolder();
+        const QString sources = newFolder();
+        localdbtest::SetBuilder builder;
+        _MsgHandle *ann = builder.handle("+15550100001");
+        _MsgChat *chat = builder.chat("SMS;-;+15550100001", {ann});
+        for (int i = 0; i < 250; ++i)
+            builder.message(chat, ann, 500000000 + i * 60, QStringLiteral("text %1").arg(i), i % 2 == 0);
+        builder.message(chat, ann, 499000000, "joined")->item_type = _MsgMessage::ItemParticipantAdded;
+        builder.message(chat, nullptr, 499000100, "no handle");
+        qint32 date = 510000000;
+        auto picture = [&](const QString &name, const QSize &size, const char *format, const QString &mime) {
+            _MsgMessage *message = builder.message(chat, ann, date += 10, QString());
+            _MsgAttachment *attachment =
+                builder.attachment(message, writePicture(sources + '/' + name, size, format), name);
+            attachment->mime_type = mime;
+        };
+        picture("large.jpg", QSize(3000, 2000), "JPEG", "image/jpeg");
+        picture("tall.jpg", QSize(1200, 2400), "JPEG", "image/jpeg");
+        picture("small.png", QSize(800, 600), "PNG", "image/png");
+        picture("moving.gif", QSize(200, 100), "PNG", "image/gif");
+        ExportMessagesDb writer(folder, QString());
+        writer.begin();
+        for (const _MsgMessage *message : builder.messages())
+            writer.write(*message);
+        writer.end();
+        return folder;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        QVERIFY(m_work.isValid());
+        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+        QCoreApplication::installTranslator(&m_translator);
+        m_savedHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(m_home.path()));
+        resetDataRootCacheForTests();
+        QVERIFY2(QFileInfo(standInTool("agent-sim")).isExecutable(), "build the agent-sim target");
+        useStandInAdb();
+
+        // Texts in many scripts, pictures, stickers, contact cards and groups,
+        // plus a large photo and a file of several chunks.
+        m_template = m_work.filePath("template");
+        QVERIFY(SimulatedPhone::generate(m_template, {"--messages", "150", "--contacts", "12", "--pictures", "4",
+                                                      "--picture-kb", "30", "--seed", "5", "--mmc", Mmc}));
+        writePicture(m_template + "/parts/big_photo.jpg", QSize(2400, 1600), "JPEG");
+        QByteArray video(700000, '\0');
+        for (int i = 0; i < video.size(); ++i)
+            video[i] = char((i * 7919) >> 3);
+        QFile videoFile(m_template + "/parts/clip.mp4");
+        QVERIFY(videoFile.open(QIODevice::WriteOnly));
+        videoFile.write(video);
+        videoFile.close();
+        QFile messages(m_template + "/messages.jsonl");
+        QVERIFY(messages.open(QIODevice::Append));
+        const QJsonObject extra{
+            {"date", qint64(1700000000000)}, {"sent", true}, {"addresses", QJsonArray{"+15550109999"}}, {"text", "look"},
+            {"parts", QJsonArray{QJsonObject{{"mime", "image/jpeg"}, {"name", "photo.jpg"}, {"file", "parts/big_photo.jpg"}},
+                                 QJsonObject{{"mime", "video/mp4"}, {"name", "clip.mp4"}, {"file", "parts/clip.mp4"}}}}};
+        messages.write(QJsonDocument(extra).toJson(QJsonDocument::Compact) + '\n');
+        messages.close();
+
+        simpleprotocol::setAgentPortSource([] { return freeLoopbackPort(); });
+        AgentTimings timings;
+        timings.connectTimeoutMs = 5000;
+        timings.attemptTimeoutMs = 1000;
+        timings.retryPauseMs = 20;
+        setAgentTimings(timings);
+    }
+
+    void cleanupTestCase()
+    {
+        simpleprotocol::setAgentPortSource({});
+        setAgentTimings(AgentTimings());
+        qputenv("HOME", m_savedHome);
+        resetDataRootCacheForTests();
+    }
+
+    void recordFields()
+    {
+        localdbtest::SetBuilder builder;
+        _MsgHandle *handle = builder.handle("+15550100");
+        _MsgMessage *message = builder.message(nullptr, handle, 410227200, QString::fromUtf8("Grüße"), true);
+        message->subject = "Hi";
+        _MsgAttachment *attachment = builder.attachment(message, "/data/x\ny.jpg", "x.jpg");
+        attachment->mime_type = "image/jpeg\r\n$bye:";
+        QCOMPARE(AndroidRestoreSMSThread::uploadRecord(*message),
+                 QString("1388534400000,1,%1,%2,%3,1")
+                     .arg(simpleprotocol::encodeText("+15550100"), simpleprotocol::encodeText(QString::fromUtf8("Grüße")),
+                          simpleprotocol::encodeText("Hi")));
+        // Stored names never break the line they travel in.
+        QCOMPARE(AndroidRestoreSMSThread::attachmentHeader(*attachment), QString("image/jpeg$bye:,xy.jpg"));
+
+        // The parts of one multimedia message travel as one record again.
+        _MsgMessage *secondPart = builder.message(nullptr, handle, 410227200, QString(), true);
+        builder.attachment(secondPart, "/data/b.jpg", "b.jpg");
+        _MsgMessage *thirdPart = builder.message(nullptr, handle, 410227200, QString(), true);
+        builder.attachment(thirdPart, "/data/c.jpg", "c.jpg");
+        _MsgMessage *later = builder.message(nullptr, handle, 410227260, QString(), true);
+        builder.attachment(later, "/data/d.jpg", "d.jpg");
+        const QList<MsgMessageList> records =
+            AndroidRestoreSMSThread::uploadRecords({message, secondPart, thirdPart, later});
+        QCOMPARE(records, (QList<MsgMessageList>{{message}, {secondPart, thirdPart}, {later}}));
+        QVERIFY(AndroidRestoreSMSThread::uploadRecord(*secondPart, 2).endsWith(",2"));
+    }
+
+    void phoneToPhone_data()
+    {
+        QTest::addColumn<bool>("usb");
+        QTest::newRow("wifi") << false;
+        QTest::newRow("usb") << true;
+    }
+
+    void phoneToPhone()
+    {
+        QFETCH(bool, usb);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag());
+        FakeAdbWorld world;
+        SimulatedPhone phoneA(newFolder(m_template));
+        const QString storeB = newFolder();
+        SimulatedPhone phoneB(storeB);
+        QVERIFY(phoneA.start());
+        QVERIFY(phoneB.start(usb ? QStringList{"--defsmsapp", "1", "--adb-state", world.statePath(), "--serial", "B"}
+                                 : QStringList()));
+        const AndroidDevice deviceA = wifiDevice(phoneA.launcherPort(), "A-" + tag);
+        AndroidDevice deviceB = wifiDevice(phoneB.launcherPort(), "B-" + tag);
+        if (usb) {
+            QVERIFY(QTest::qWaitFor([&world] { return world.adb({"devices"}).contains("B"); }, 10000));
+            deviceB.viaWifi = false;
+            deviceB.serial = "B";
+        }
+        const QString cacheA = download(deviceA);
+        QVERIFY(!cacheA.isEmpty());
+        const Loaded fromA(cacheA);
+
+        const Transfer first = transfer(deviceB, fromA.messages);
+        QVERIFY2(first.succeeded, qPrintable(first.error));
+        QCOMPARE(first.delivered, int(fromA.messages.size()));
+        QCOMPARE(first.skipped, 0);
+        QVERIFY(first.result.startsWith(
+            QStringLiteral("Successfully Transferred %1 Messages.").arg(fromA.messages.size())));
+        QCOMPARE(first.tips.size(), usb ? 1 : 0);
+        QCOMPARE(first.result.contains("resume your default Messaging app"), usb);
+        QVERIFY(phoneB.waitForExchangesEnded(1));
+        const qint64 recordsReceived = phoneB.counter("messagesReceived");
+
+        // What B now holds, seen by a fresh download.
+        AndroidDevice checkB = deviceB;
+        checkB.imei = "B-check-" + tag;
+        const QString cacheCheck = download(checkB);
+        QVERIFY(!cacheCheck.isEmpty());
+        const Loaded onB(cacheCheck);
+        QCOMPARE(onB.signatures(), fromA.signatures());
+        QVERIFY(onB.pictures().size() >= 5);
+        for (const _MsgAttachment *picture : onB.pictures()) {
+            QImageReader reader(picture->localPath);
+            const QSize size = reader.read().size();
+            QVERIFY2(!size.isEmpty(), qPrintable(picture->localPath));
+            QVERIFY(std::max(size.width(), size.height()) <= UploadPicture::MaxSide);
+        }
+
+        // Nothing travels twice; B's own cache has every message once.
+        const Transfer second = transfer(deviceB, fromA.messages);
+        QVERIFY2(second.succeeded, qPrintable(second.error));
+        QCOMPARE(second.delivered, 0);
+        QCOMPARE(second.alreadySent, int(fromA.messages.size()));
+        QVERIFY(phoneB.waitForExchangesEnded(3));
+        QCOMPARE(phoneB.counter("messagesReceived"), recordsReceived);
+        QVERIFY(!download(deviceB).isEmpty());
+        QCOMPARE(Loaded(deviceB.cacheFolder()).signatures(), fromA.signatures());
+    }
+
+    void localDatabaseToPhone()
+    {
+        const Loaded local(writeLocalDatabase());
+        const QString storeB = newFolder();
+        SimulatedPhone phoneB(storeB);
+        QVERIFY(phoneB.start());
+        const AndroidDevice deviceB = wifiDevice(phoneB.launcherPort(), "B-local");
+
+        const Transfer sent = transfer(deviceB, local.messages);
+        QVERIFY2(sent.succeeded, qPrintable(sent.error));
+        QCOMPARE(sent.skipped, 2);
+        QCOMPARE(sent.delivered, 254);
+        QCOMPARE(sent.result, QStringLiteral("Successfully Transferred 254 Messages.2 group messages or system "
+                                             "messages can't be transferred."));
+
+        AndroidDevice checkB = deviceB;
+        checkB.imei = "B-local-check";
+        const QString cacheCheck = download(checkB);
+        QVERIFY(!cacheCheck.isEmpty());
+        const Loaded onB(cacheCheck);
+        QCOMPARE(int(onB.messages.size()), 254);
+        QMap<QString, QPair<QSize, QByteArray>> pictures;
+        for (const _MsgAttachment *picture : onB.pictures()) {
+            QImageReader reader(picture->localPath);
+            const QByteArray format = reader.format();
+            pictures.insert(picture->transfer_name, {reader.read().size(), format});
+        }
+        QCOMPARE(pictures.value("large.jpg"), qMakePair(QSize(1080, 720), QByteArray("jpeg")));
+        QCOMPARE(pictures.value("tall.jpg"), qMakePair(QSize(540, 1080), QByteArray("jpeg")));
+        QCOMPARE(pictures.value("small.png"), qMakePair(QSize(800, 600), QByteArray("png")));
+        QCOMPARE(pictures.value("moving.gif"), qMakePair(QSize(200, 100), QByteArray("jpeg")));
+    }
+
+    void interruptedTransfer_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("dropped") << QStringList{"--drop-after-records", "150"} << false << QString();
+        QTest::newRow("agent error") << QStringList{"--error", "storage full", "--error-after-records", "150"}
+                                     << false << QString("storage full");
+        QTest::newRow("default app declined") << QStringList{"--refuse-defsmsapp"} << false
+                                              << QString("declined");
+        QTest::newRow("cancelled") << QStringList{"--slow", "300"} << true << QString();
+    }
+
+    void interruptedTransfer()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(bool, cancel);
+        QFETCH(QString, reason);
+        const Loaded local(writeLocalDatabase());
+        const QString storeB = newFolder();
+        const QString imei = QStringLiteral("B-cut-%1").arg(m_folders);
+        Transfer cut;
+        {
+            SimulatedPhone phoneB(storeB);
+            QVERIFY(phoneB.start(faults));
+            cut = transfer(wifiDevice(phoneB.launcherPort(), imei), local.messages, [cancel](HeadlessProgress &progress) {
+                if (!cancel)
+                    return;
+                QObject::connect(&progress, &HeadlessProgress::progressReported, &progress, [&progress] {
+                    if (progress.value() >= 30 && progress.result() == HeadlessProgress::Running)
+                        progress.cancel();
+                });
+            });
+            QVERIFY(phoneB.waitForExchangesEnded(1));
+        }
+        QVERIFY(!cut.succeeded);
+        QVERIFY(cut.delivered < 254);
+        QCOMPARE(int(storedMessages(storeB).size()), cut.delivered);
+        QCOMPARE(localdbtest::RawDb(localdbtest::smsDbPath(wifiDevice(0, imei).cacheFolder()))
+                     .scalar("select count(*) from message"),
+                 qint64(cut.delivered));
+        if (!cancel) {
+            QVERIFY2(cut.error.contains(reason), qPrintable(cut.error));
+            QVERIFY2(cut.error.endsWith(
+                         QStringLiteral("%1 messages reached the phone before the transfer stopped.").arg(cut.delivered)),
+                     qPrintable(cut.error));
+        }
+
+        SimulatedPhone phoneB(storeB);
+        QVERIFY(phoneB.start());
+        const Transfer retry = transfer(wifiDevice(phoneB.launcherPort(), imei), local.messages);
+        QVERIFY2(retry.succeeded, qPrintable(retry.error));
+        QCOMPARE(retry.alreadySent, cut.delivered);
+        QCOMPARE(retry.delivered, 254 - cut.delivered);
+        QCOMPARE(int(storedMessages(storeB).size()), 254);
+        QCOMPARE(int(storedTexts(storeB).size()), 251);  // 250 texts and the pictures' empty text
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransfer)
+#include "tst_transfer.moc"

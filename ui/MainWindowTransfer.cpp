@@ -1,0 +1,83 @@
+// The main window's transfer commands: messages of a phone or of a local
+// database sent to another phone.
+
+#include "ui/MainWindow.h"
+
+#include "android/AndroidRestoreSMSThread.h"
+#include "app/MessageBoxes.h"
+#include "ops/ProgressForm.h"
+#include "store/IOS6MessageDb.h"
+#include "ui/DataSourceSelForm.h"
+#include "views/AndroidDeviceItemNode.h"
+#include "views/ItemModelMain.h"
+
+#include <exception>
+
+using Node = AbsTreeItemModel::_ItemNode;
+
+void MainWindow::transferToPhone(const MsgMessageList &messages)
+{
+    // The records stay alive even if their node leaves the tree meanwhile
+    // (a phone unplugged while the transfer runs).
+    const MsgDataSetPtr shown = m_shownDataSet;
+    Node *sourceNode = currentSourceNode();
+    const MsgDataSetPtr sourceSet = sourceNode && (sourceNode->kind == AbsTreeItemModel::KindAndroidDevice
+                                                   || sourceNode->kind == AbsTreeItemModel::KindLocalDb)
+        ? static_cast<_AbsDBItemNode *>(sourceNode)->dataSet
+        : MsgDataSetPtr();
+    const QString sourceUid = sourceNode && sourceNode->kind == AbsTreeItemModel::KindAndroidDevice
+        ? static_cast<_AndroidDeviceItemNode *>(sourceNode)->device.uid
+        : QString();
+
+    const QString targetUid = chooseTargetPhone(sourceUid);
+    if (targetUid.isEmpty())
+        return;
+    // The chooser is modal, but phones come and go meanwhile.
+    _AndroidDeviceItemNode *target = deviceNodeByUid(targetUid);
+    if (!target) {
+        showWarning(tr("The selected Android device is no longer connected."));
+        return;
+    }
+    const AndroidDevice device = target->device;
+    if (target->db)
+        target->db->close();  // the worker writes the cache through its own connection
+
+    ProgressForm form(QString(), this);
+    AndroidRestoreSMSThread worker(device, messages, &form, this);
+    if (!form.runWorker(worker))
+        return;
+    _AndroidDeviceItemNode *refreshed = deviceNodeByUid(targetUid);
+    if (!refreshed)
+        return;
+    try {
+        reloadSourceNode(refreshed);
+    } catch (const std::exception &error) {
+        reportError(QString::fromUtf8(error.what()));
+    }
+}
+
+QString MainWindow::chooseTargetPhone(const QString &sourceUid)
+{
+    QList<DataSourceSelForm::Choice> choices;
+    QHash<const Node *, QString> uids;
+    for (_AndroidDeviceItemNode *node : deviceNodes()) {
+        if (!sourceUid.isEmpty() && node->device.uid == sourceUid)
+            continue;
+        choices.append({QStringLiteral(":res/android.png"), node->device.displayName(), node});
+        uids.insert(node, node->device.uid);
+    }
+    if (choices.isEmpty())
+        return QString();
+    DataSourceSelForm chooser(this);
+    // The returned node is only a key here: it may have left the tree.
+    return uids.value(chooser.choose(tr("IDS_SEL_ONE_ANDROID_DEVICE"), choices));
+}
+
+_AndroidDeviceItemNode *MainWindow::deviceNodeByUid(const QString &uid) const
+{
+    for (_AndroidDeviceItemNode *node : deviceNodes()) {
+        if (node->device.uid == uid)
+            return node;
+    }
+    return nullptr;
+}
