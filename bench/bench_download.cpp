@@ -30,6 +30,7 @@
 // Internal: bench_download --child download --port P --imei X
 //           bench_download --child merge --store DIR --folder DIR
 
+#include "BenchSimulator.h"
 #include "android/AgentConnection.h"
 #include "android/AndroidDevice.h"
 #include "android/AndroidLoadSMSThread.h"
@@ -63,6 +64,8 @@
 #include <time.h>
 #include <unistd.h>
 
+using namespace bench;
+
 namespace {
 
 constexpr double kFirstDownloadFactor = 1.5;   // times the straight merge, plus the bytes' time
@@ -71,45 +74,12 @@ constexpr double kPeakMemoryTargetMb = 150.0;
 constexpr double kBigAttachmentSlackMb = 16.0;
 const QString kMmc = QStringLiteral("310");
 
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-[[noreturn]] void fail(const QString &message)
-{
-    throw std::runtime_error(message.toStdString());
-}
-
-QString toolPath(const QString &name)
-{
-    return QDir(QStringLiteral(FERRY_BINARY_DIR "/tools/bin")).filePath(name);
-}
-
 // CPU time of this process (all threads), in milliseconds.
 qint64 processCpuMs()
 {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-qint64 procStatusKb(const char *key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key) + 1).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-QString fixed(double value, int decimals = 2)
-{
-    return QString::number(value, 'f', decimals);
 }
 
 // --- children ----------------------------------------------------------------
@@ -246,67 +216,6 @@ ChildResult runChild(const QStringList &arguments, const QString &home)
     }
     return result;
 }
-
-// The phone simulator serving one store, stopped with this object.
-class Simulator
-{
-public:
-    Simulator(const QString &store, const QString &status)
-        : m_status(status)
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(toolPath(QStringLiteral("agent-sim")),
-                        {"--store", store, "--launcher-port", "0", "--status", status, "--parent-pid",
-                         QString::number(QCoreApplication::applicationPid()), "--idle-timeout", "3600"});
-        const QByteArray marker = "launcher listening on 127.0.0.1:";
-        while (m_port == 0 && m_process.waitForReadyRead(30000)) {
-            while (m_process.canReadLine()) {
-                const QByteArray line = m_process.readLine();
-                if (line.contains(marker))
-                    m_port = line.mid(line.indexOf(marker) + marker.size()).trimmed().toInt();
-            }
-        }
-        if (m_port == 0)
-            fail(QStringLiteral("the simulator did not start"));
-    }
-
-    ~Simulator()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-    }
-
-    int port() const { return m_port; }
-
-    // CPU time the simulator has used so far (user and system), milliseconds.
-    qint64 cpuMs() const
-    {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(m_process.processId()));
-        if (!stat.open(QIODevice::ReadOnly))
-            return 0;
-        const QByteArray text = stat.readAll();
-        // Fields after the command name, which is in brackets and may hold blanks.
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        const qint64 ticks = fields.value(11).toLongLong() + fields.value(12).toLongLong();
-        return ticks * 1000 / sysconf(_SC_CLK_TCK);
-    }
-
-    qint64 counter(const char *name) const
-    {
-        // The status file is rewritten twice a second; give it time to settle.
-        QThread::msleep(1200);
-        QFile file(m_status);
-        if (!file.open(QIODevice::ReadOnly))
-            return -1;
-        return QJsonDocument::fromJson(file.readAll()).object().value(QLatin1String(name)).toInteger();
-    }
-
-private:
-    QString m_status;
-    QProcess m_process;
-    int m_port = 0;
-};
 
 qint64 folderBytes(const QString &folder)
 {

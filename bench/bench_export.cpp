@@ -22,6 +22,7 @@
 // Usage: bench_export [--messages N] [--rounds N] [--pdf-messages N]
 // Internal: bench_export --memory FORMAT N  (phase 4)
 
+#include "BenchSupport.h"
 #include "ops/ExportMessagesThread.h"
 #include "store/AppleTime.h"
 #include "store/MsgDataSet.h"
@@ -42,35 +43,13 @@
 #include <time.h>
 #include <stdexcept>
 
+using namespace bench;
+
 namespace {
 
 constexpr double kTextTargetPerSecond = 100000;
 constexpr double kHtmlTargetPerSecond = 20000;
 constexpr double kMemoryGrowthTarget = 1.2;
-
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-[[noreturn]] void fail(const QString &message)
-{
-    throw std::runtime_error(message.toStdString());
-}
-
-qint64 procStatusKb(const char *key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 // CPU time of this process: other programs on a shared machine do not
 // inflate it, so rates are given for it too.

@@ -34,6 +34,7 @@
 //   --keep  keep the work folder (with the databases of the last round)
 // Internal: bench_merge --load FOLDER  (phase 4)
 
+#include "BenchSupport.h"
 #include "ops/BackupSMSThread.h"
 #include "ops/DeleteMMSThread.h"
 #include "store/ExportMessagesDb.h"
@@ -58,6 +59,8 @@
 #include <random>
 #include <stdexcept>
 
+using namespace bench;
+
 namespace {
 
 constexpr double kFirstMergeTarget = 8.0;   // times the baseline
@@ -74,17 +77,6 @@ const QStringList kTables = {
     QStringLiteral("attachment"), QStringLiteral("chat_handle_join"),
     QStringLiteral("chat_message_join"), QStringLiteral("message_attachment_join"),
 };
-
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-[[noreturn]] void fail(const QString &message)
-{
-    throw std::runtime_error(message.toStdString());
-}
 
 struct Options
 {
@@ -130,19 +122,6 @@ Options parseOptions(const QStringList &args)
     if (options.messages < 1 || options.chats < 1 || options.rounds < 1)
         fail(QStringLiteral("--messages, --chats and --rounds must be positive"));
     return options;
-}
-
-qint64 procStatusKb(const char *key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
 }
 
 // ------------------------------------------------------------ synthetic set
@@ -547,11 +526,6 @@ QString verdict(bool ok)
 QString perSecond(qint64 count, double ms)
 {
     return QString::number(qRound64(count / (ms / 1000.0)));
-}
-
-QString fixed(double value, int decimals = 2)
-{
-    return QString::number(value, 'f', decimals);
 }
 
 void printCounts(const QString &title, const QMap<QString, qint64> &counts)

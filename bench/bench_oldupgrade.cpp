@@ -16,6 +16,7 @@
 //
 // Usage: bench_oldupgrade [--messages N] [--rounds N] [--seed N]
 
+#include "BenchSupport.h"
 #include "app/AppFolders.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
@@ -37,21 +38,12 @@
 #include <random>
 #include <stdexcept>
 
+using namespace bench;
+
 namespace {
 
 constexpr int kPictureBytes = 20 * 1024;
 constexpr int kNumbers = 1000;
-
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-[[noreturn]] void fail(const QString &message)
-{
-    throw std::runtime_error(message.toStdString());
-}
 
 struct Options
 {

@@ -20,6 +20,7 @@
 //
 // Usage: bench_transfer [--messages N] [--pictures K] [--rounds N]
 
+#include "BenchSimulator.h"
 #include "android/AgentConnection.h"
 #include "android/AndroidDevice.h"
 #include "android/AndroidRestoreSMSThread.h"
@@ -52,80 +53,13 @@
 
 #include <stdexcept>
 
+using namespace bench;
+
 namespace {
 
 constexpr double kTransferFactor = 1.5;  // times the replay
 const QString kMmc = QStringLiteral("310");
 const int kConversations = 50;
-
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-[[noreturn]] void fail(const QString &message)
-{
-    throw std::runtime_error(message.toStdString());
-}
-
-QString toolPath(const QString &name)
-{
-    return QDir(QStringLiteral(FERRY_BINARY_DIR "/tools/bin")).filePath(name);
-}
-
-QString fixed(double value, int decimals = 2)
-{
-    return QString::number(value, 'f', decimals);
-}
-
-// The phone simulator serving one store, stopped with this object.
-class Simulator
-{
-public:
-    Simulator(const QString &store, const QString &status)
-        : m_status(status)
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(toolPath(QStringLiteral("agent-sim")),
-                        {"--store", store, "--launcher-port", "0", "--status", status, "--parent-pid",
-                         QString::number(QCoreApplication::applicationPid()), "--idle-timeout", "3600"});
-        const QByteArray marker = "launcher listening on 127.0.0.1:";
-        while (m_port == 0 && m_process.waitForReadyRead(30000)) {
-            while (m_process.canReadLine()) {
-                const QByteArray line = m_process.readLine();
-                if (line.contains(marker))
-                    m_port = line.mid(line.indexOf(marker) + marker.size()).trimmed().toInt();
-            }
-        }
-        if (m_port == 0)
-            fail(QStringLiteral("the simulator did not start"));
-    }
-
-    ~Simulator()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-    }
-
-    int port() const { return m_port; }
-
-    qint64 messagesReceived() const
-    {
-        // The status file is rewritten twice a second; give it time to settle.
-        QThread::msleep(1200);
-        QFile file(m_status);
-        if (!file.open(QIODevice::ReadOnly))
-            return -1;
-        return QJsonDocument::fromJson(file.readAll()).object().value("messagesReceived").toInteger();
-    }
-
-private:
-    QString m_status;
-    QProcess m_process;
-    int m_port = 0;
-};
 
 // A photo-like picture: smooth gradients with noise, so it compresses as a
 // camera picture does.
@@ -370,13 +304,13 @@ int run(int texts, int pictures, int rounds)
         {
             Simulator phone(replayStore, replayStore + ".status.json");
             replayMs = replay(phone.port(), segments);
-            if (phone.messagesReceived() != count)
+            if (phone.counter("messagesReceived") != count)
                 fail(QStringLiteral("replay: the simulator did not store every message"));
         }
         {
             Simulator phone(transferStore, transferStore + ".status.json");
             transferMs = transfer(phone.port(), QStringLiteral("bench%1").arg(round), messages, delivered);
-            if (delivered != count || phone.messagesReceived() != count)
+            if (delivered != count || phone.counter("messagesReceived") != count)
                 fail(QStringLiteral("transfer: the simulator did not store every message"));
         }
         const qint64 mergeMs = mergeStraight(work.filePath(QStringLiteral("merge%1").arg(round)), messages);
