@@ -118,20 +118,10 @@ bool mimeIs(const _MsgAttachment &attachment, QLatin1String type)
     return attachment.mime_type.compare(type, Qt::CaseInsensitive) == 0;
 }
 
-QString senderName(const _MsgMessage &message)
-{
-    if (message.chat && message.chat->isGroup() && message.is_from_me == 0 && message.handle)
-        return handleDisplayName(*message.handle, false);
-    return QString();
-}
-
+// Paper shows no emoji pictures: each becomes a mark.
 QString bodyText(const _MsgMessage &message)
 {
-    QString body;
-    if (!message.subject.isEmpty())
-        body = QStringLiteral("<Subject:%1>\n").arg(message.subject);
-    body += hashText(message);
-    return replaceEmoji(body.trimmed(), [](const QString &) { return QStringLiteral("[EMOJI]"); });
+    return replaceEmoji(bubbleText(message), [](const QString &) { return QStringLiteral("[EMOJI]"); });
 }
 
 // The file's text up to its first NUL byte; nothing when it cannot be read.
@@ -235,7 +225,7 @@ void MessagePagePainter::drawMessage(const _MsgMessage &message)
     if (unixSeconds - m_lastDateShown > kDateLineGapSeconds)
         drawDateLine(unixSeconds);
 
-    const QString name = senderName(message);
+    const QString name = groupSenderName(message);
     const bool sent = message.is_from_me != 0;
     const QString body = bodyText(message);
     if (!body.isEmpty() || message.attachments.isEmpty()) {

@@ -126,3 +126,19 @@ QString messagePlainText(const _MsgMessage &message)
     return replaceEmoji(messageDisplayText(message),
                         [](const QString &) { return QStringLiteral("[EMOJI]"); });
 }
+
+QString groupSenderName(const _MsgMessage &message)
+{
+    if (message.chat && message.chat->isGroup() && message.is_from_me == 0 && message.handle)
+        return handleDisplayName(*message.handle, false);
+    return QString();
+}
+
+QString bubbleText(const _MsgMessage &message)
+{
+    QString body;
+    if (!message.subject.isEmpty())
+        body = QStringLiteral("<Subject:%1>\n").arg(message.subject);
+    body += hashText(message);
+    return body.trimmed();
+}

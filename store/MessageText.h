@@ -26,3 +26,10 @@ QString messageDisplayText(const _MsgMessage &message);
 
 // messageDisplayText with every emoji replaced by "[EMOJI]".
 QString messagePlainText(const _MsgMessage &message);
+
+// The name shown above a received message of a group chat (its sender's);
+// empty for every other message.
+QString groupSenderName(const _MsgMessage &message);
+// What a bubble says: "<Subject:...>" on a line of its own when there is a
+// subject, then the text without attachment marks, trimmed.
+QString bubbleText(const _MsgMessage &message);

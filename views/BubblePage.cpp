@@ -82,22 +82,6 @@ std::optional<QString> plainTextContent(const _MsgAttachment &attachment)
     return textToBubbleHtml(text);
 }
 
-// Received messages of a group chat carry their sender's name.
-QString senderName(const _MsgMessage &message)
-{
-    if (message.chat && message.chat->isGroup() && message.is_from_me == 0 && message.handle)
-        return handleDisplayName(*message.handle, false);
-    return QString();
-}
-
-QString bodyText(const _MsgMessage &message)
-{
-    QString body;
-    if (!message.subject.isEmpty())
-        body = QStringLiteral("<Subject:%1>\n").arg(message.subject);
-    body += hashText(message);
-    return body.trimmed();
-}
 
 QString dateLine(qint64 unixSeconds)
 {
@@ -150,14 +134,14 @@ QString messageBodyHtml(const _MsgMessage &message, qint64 &lastShownDate, const
         return QStringLiteral("<div class=\"sysif\">%1</div>").arg(textToBubbleHtml(messagePlainText(message)));
     QString html;
 
-    const QString name = senderName(message);
+    const QString name = groupSenderName(message);
     const bool sent = message.is_from_me != 0;
     const qint64 unixSeconds = qint64(message.date) + kAppleEpochUnixSeconds;
     if (unixSeconds - lastShownDate > kDateLineGapSeconds) {
         html += dateLine(unixSeconds);
         lastShownDate = unixSeconds;
     }
-    const QString body = bodyText(message);
+    const QString body = bubbleText(message);
     if (!body.isEmpty() || message.attachments.isEmpty())
         html += bubbleDiv(textToBubbleHtml(body), sent, name);
     for (const _MsgAttachment *attachment : sortedAttachments(message)) {

@@ -4,6 +4,7 @@
 // downloads leave the cache exactly as it was. Odd records come from a
 // scripted agent.
 
+#include "core/FileChecks.h"
 #include "android/AgentConnection.h"
 #include "android/AndroidDevice.h"
 #include "android/AndroidLoadSMSThread.h"
@@ -53,27 +54,6 @@ QByteArray record(qint64 timeMs, const QByteArray &direction, const QString &num
 QByteArray md5(const QByteArray &bytes)
 {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex();
-}
-
-QByteArray fileMd5(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("missing:") + QFile::encodeName(path);
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    hash.addData(&file);
-    return hash.result().toHex();
-}
-
-void copyFolder(const QString &from, const QString &to)
-{
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString source = it.next();
-        const QString target = to + source.mid(from.size());
-        QDir().mkpath(QFileInfo(target).absolutePath());
-        QFile::copy(source, target);
-    }
 }
 
 // One stored message as text: everything a download decides about it.

@@ -5,6 +5,7 @@
 // cancel leaves the counts reported, the phone and the cache in agreement, so
 // a retry completes the phone without duplicates.
 
+#include "core/FileChecks.h"
 #include "android/AgentConnection.h"
 #include "android/AndroidDevice.h"
 #include "android/AndroidLoadSMSThread.h"
@@ -34,27 +35,6 @@
 namespace {
 
 const QString Mmc = QStringLiteral("310");
-
-QByteArray fileMd5(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "missing";
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    hash.addData(&file);
-    return hash.result().toHex();
-}
-
-void copyFolder(const QString &from, const QString &to)
-{
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString source = it.next();
-        const QString target = to + source.mid(from.size());
-        QDir().mkpath(QFileInfo(target).absolutePath());
-        QFile::copy(source, target);
-    }
-}
 
 QString writePicture(const QString &path, const QSize &size, const char *format)
 {
