@@ -80,7 +80,8 @@ private slots:
         QVERIFY(dir.isValid());
         QVERIFY(writeFile(path("photo.png"), ConversationBuilder::imageBytes(300, 200, "PNG")));
         QVERIFY(writeFile(path("dora.vcf"), kVCard));
-        QVERIFY(writeFile(path("note.txt"), QByteArray("first line\r\nsecond <line>\0after the NUL", 41)));
+        static const char note[] = "first line\r\nsecond <line>\0after the NUL";
+        QVERIFY(writeFile(path("note.txt"), QByteArray(note, sizeof(note) - 1)));
     }
 
     // --- shared text functions ---

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the core library, the phone stand-ins and the core tests with
+# AddressSanitizer and UndefinedBehaviorSanitizer in ./build-sanitized (or
+# $FERRY_SANITIZED_BUILD_DIR) and runs those tests. Any report fails the run.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${FERRY_SANITIZED_BUILD_DIR:-$root/build-sanitized}
+bash "$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFERRY_SANITIZE=ON "$@" >/dev/null
+cmake --build "$build" --target ferry_core_tests -j"$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=abort_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cd "$build"
+ctest -L core --output-on-failure
