@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <exception>
 
 #include "store/MessageIds.h"
 #include "store/MessageOrder.h"
@@ -20,7 +21,14 @@ ExportMessagesDb::ExportMessagesDb(const QString &folder, const QString &country
 
 ExportMessagesDb::~ExportMessagesDb()
 {
-    abort();
+    // Often reached while an error unwinds the stack: a second exception here
+    // would end the program.
+    try {
+        abort();
+    } catch (const std::exception &error) {
+        qWarning().noquote() << "ExportMessagesDb: the unfinished run could not be rolled back cleanly:"
+                             << error.what();
+    }
 }
 
 void ExportMessagesDb::begin()

