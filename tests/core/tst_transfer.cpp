@@ -235,7 +235,7 @@ private slots:
         writePicture(m_template + "/parts/big_photo.jpg", QSize(2400, 1600), "JPEG");
         QByteArray video(700000, '\0');
         for (int i = 0; i < video.size(); ++i)
-            video[i] = char((i * 7919) >> 3);
+            video[i] = char((qint64(i) * 7919) >> 3);
         QFile videoFile(m_template + "/parts/clip.mp4");
         QVERIFY(videoFile.open(QIODevice::WriteOnly));
         videoFile.write(video);
