@@ -25,16 +25,6 @@ const QString kPlaceholderPicture = QStringLiteral("empty_photo.jpg");
 const QString kThumbnailAttributes = QStringLiteral("style=\"max-width:120px;max-height:120px\"");
 const QString kCardAttributes = QStringLiteral("style=\"max-width:200px;max-height:200px\"");
 
-bool mimeStartsWith(const _MsgAttachment &attachment, QLatin1String prefix)
-{
-    return attachment.mime_type.startsWith(prefix, Qt::CaseInsensitive);
-}
-
-bool mimeIs(const _MsgAttachment &attachment, QLatin1String type)
-{
-    return attachment.mime_type.compare(type, Qt::CaseInsensitive) == 0;
-}
-
 bool isExistingFile(const QString &path)
 {
     return !path.isEmpty() && QFileInfo(path).isFile();

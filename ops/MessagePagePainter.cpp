@@ -108,16 +108,6 @@ QTextOption bubbleTextOption()
     return option;
 }
 
-bool mimeStartsWith(const _MsgAttachment &attachment, QLatin1String prefix)
-{
-    return attachment.mime_type.startsWith(prefix, Qt::CaseInsensitive);
-}
-
-bool mimeIs(const _MsgAttachment &attachment, QLatin1String type)
-{
-    return attachment.mime_type.compare(type, Qt::CaseInsensitive) == 0;
-}
-
 // Paper shows no emoji pictures: each becomes a mark.
 QString bodyText(const _MsgMessage &message)
 {

@@ -23,3 +23,14 @@ public:
 
     QString localPath;           // absolute path of the file here, set when loaded
 };
+
+// The attachment's MIME type begins with `prefix` / is `type`, in any case.
+inline bool mimeStartsWith(const _MsgAttachment &attachment, QLatin1String prefix)
+{
+    return attachment.mime_type.startsWith(prefix, Qt::CaseInsensitive);
+}
+
+inline bool mimeIs(const _MsgAttachment &attachment, QLatin1String type)
+{
+    return attachment.mime_type.compare(type, Qt::CaseInsensitive) == 0;
+}

@@ -40,16 +40,6 @@ const QString kPageEnd = QStringLiteral("<a name=\"end\"></a></body></html>");
 const QString kThumbnailAttributes = QStringLiteral("stype=\"max-width:120px;max-height:120px\"");
 const QString kCardAttributes = QStringLiteral("stype=\"max-width:200px;max-height:200px\"");
 
-bool mimeStartsWith(const _MsgAttachment &attachment, QLatin1String prefix)
-{
-    return attachment.mime_type.startsWith(prefix, Qt::CaseInsensitive);
-}
-
-bool mimeIs(const _MsgAttachment &attachment, QLatin1String type)
-{
-    return attachment.mime_type.compare(type, Qt::CaseInsensitive) == 0;
-}
-
 QString fileLink(const _MsgAttachment &attachment, const QString &label)
 {
     return QStringLiteral("<a href=\"%1\">%2</a>").arg(xmlEscaped(fileUrlText(attachment.localPath)), label);
