@@ -1,4 +1,5 @@
 // The main window's side of the device link: phones reported by the monitor
+#include "app/RichText.h"
 // are connected, downloaded and shown; vanished phones leave the tree.
 
 #include "ui/MainWindow.h"
@@ -38,7 +39,7 @@ QString hintStep(const QString &step, const QString &pagePath)
     if (page.isEmpty())
         return step + QStringLiteral(".<br/><br/>");
     return QStringLiteral("%1. <a href=\"%2\">How to</a>?<br/><br/>")
-        .arg(step, page.toString(QUrl::FullyEncoded).toHtmlEscaped());
+        .arg(step, richTextFromPlain(page.toString(QUrl::FullyEncoded)));
 }
 
 bool isKnownCountry(const QString &mmc)
@@ -70,7 +71,7 @@ void MainWindow::androidUsbTips()
     const QString manager = Platform::deviceManagerPath();
     if (QFileInfo(manager).isExecutable()) {
         text += QStringLiteral("* Click <a href=\"%1\">HERE</a> to run Ferrywright Device Manager to try again.<br/><br/>")
-                    .arg(QUrl::fromLocalFile(manager).toString(QUrl::FullyEncoded).toHtmlEscaped());
+                    .arg(richTextFromPlain(QUrl::fromLocalFile(manager).toString(QUrl::FullyEncoded)));
     }
     showInformation(text);
 }
@@ -81,7 +82,7 @@ void MainWindow::androidDeviceConnected(const AdbDevice &device)
         showWarning(QStringLiteral("If you are presented with the pop up to allow debugging with the computer on your "
                                    "Android device screen. Please simply check \"Always allow from this computer\" "
                                    "and then click \"OK\" to finish.<br/>(%1)")
-                        .arg(device.line.toHtmlEscaped()));
+                        .arg(richTextFromPlain(device.line)));
     }
     ProgressForm form(QString(), this);
     AndroidConnectWithUSBThread worker(device.serial, &form, this);
@@ -94,7 +95,7 @@ void MainWindow::androidDeviceLoad(AndroidDevice device)
     try {
         ensureCountryCode(device);
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportException(error);
         return;
     }
     if (!downloadMessages(device))
@@ -111,7 +112,7 @@ void MainWindow::ensureCountryCode(AndroidDevice &device)
         // The English text has no place for the phone's name.
         QString text = tr("IDS_ANDROID_%1_CANT_READ_MMC_NUMBER");
         if (text.contains(QLatin1String("%1")))
-            text = text.arg(device.displayName().toHtmlEscaped());
+            text = text.arg(richTextFromPlain(device.displayName()));
         showInformation(text);
     }
     CountrySelForm chooser(this);
@@ -141,7 +142,7 @@ void MainWindow::addDeviceNode(const AndroidDevice &device)
         m_treeModel->rebuildConversations(node);
         selectNode(node);
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportException(error);
     }
 }
 
