@@ -13,4 +13,4 @@ export ASAN_OPTIONS=abort_on_error=1:detect_stack_use_after_return=1:strict_stri
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp
 cd "$build"
-ctest -L core --output-on-failure
+ctest -L core -j"$(nproc)" --output-on-failure
