@@ -455,5 +455,29 @@
         <source>Delete selected Messages</source>
         <translation>Delete selected Messages</translation>
     </message>
+    <message>
+        <source>Importing messages...</source>
+        <translation>Importing messages...</translation>
+    </message>
+    <message>
+        <source>Messages: %1</source>
+        <translation>Messages: %1</translation>
+    </message>
+    <message>
+        <source>%1 messages imported.</source>
+        <translation>%1 messages imported.</translation>
+    </message>
+    <message>
+        <source>Import SMS Backup &amp; Restore File...</source>
+        <translation>Import SMS Backup &amp; Restore File...</translation>
+    </message>
+    <message>
+        <source>Choose an SMS Backup &amp; Restore file</source>
+        <translation>Choose an SMS Backup &amp; Restore file</translation>
+    </message>
+    <message>
+        <source>SMS Backup &amp; Restore files (*.xml);;All files (*)</source>
+        <translation>SMS Backup &amp; Restore files (*.xml);;All files (*)</translation>
+    </message>
 </context>
 </TS>
