@@ -460,10 +460,6 @@
         <translation>Importing messages...</translation>
     </message>
     <message>
-        <source>Messages: %1</source>
-        <translation>Messages: %1</translation>
-    </message>
-    <message>
         <source>%1 messages imported.</source>
         <translation>%1 messages imported.</translation>
     </message>
