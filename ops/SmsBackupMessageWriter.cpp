@@ -94,7 +94,9 @@ int SmsBackupMessageWriter::writeMms(const SmsBackupRecord &record)
     // stand in for it in the content the message is named by.
     const bool withoutSender = record.fromMe || sender.isEmpty();
     const QString party = withoutSender ? group.chat.chat_identifier : sender;
-    const RecordMessages source(downloadRecord(record, party, QString()), party);
+    DownloadRecord fields = downloadRecord(record, party, QString());
+    fields.contactName.clear();  // the names of all members, not the sender's
+    const RecordMessages source(fields, party);
     return writeParts(record, source, &group.chat, withoutSender);
 }
 

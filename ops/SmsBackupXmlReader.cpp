@@ -24,6 +24,14 @@ QString partName(const QXmlStreamAttributes &attributes)
     return QString();
 }
 
+// The contact name; the app writes "(Unknown)" for numbers not in the
+// address book, which would otherwise stand for the number everywhere.
+QString contactName(const QXmlStreamAttributes &attributes)
+{
+    const QString name = optionalText(attributes, QLatin1String("contact_name"));
+    return name == QLatin1String("(Unknown)") ? QString() : name;
+}
+
 bool isSmil(QStringView mime)
 {
     return mime.compare(u"application/smil", Qt::CaseInsensitive) == 0;
@@ -83,7 +91,7 @@ void SmsBackupXmlReader::readSms(SmsBackupRecord &record)
     // their way out.
     record.fromMe = attributes.value(QLatin1String("type")).toInt() >= 2;
     record.address = attributes.value(QLatin1String("address")).toString();
-    record.contactName = optionalText(attributes, QLatin1String("contact_name"));
+    record.contactName = contactName(attributes);
     record.body = attributes.value(QLatin1String("body")).toString();
     record.subject = optionalText(attributes, QLatin1String("subject"));
     m_xml.skipCurrentElement();
@@ -98,7 +106,7 @@ void SmsBackupXmlReader::readMms(SmsBackupRecord &record)
     // 1 inbox; 2 sent, and the boxes after it (drafts, outbox) are outgoing.
     record.fromMe = attributes.value(QLatin1String("msg_box")).toInt() >= 2;
     record.address = optionalText(attributes, QLatin1String("address"));
-    record.contactName = optionalText(attributes, QLatin1String("contact_name"));
+    record.contactName = contactName(attributes);
     record.subject = optionalText(attributes, QLatin1String("sub"));
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"parts")

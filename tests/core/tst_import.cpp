@@ -59,12 +59,14 @@ public:
     };
 
     // `rawBody` is put in as it is, so tests can write character references.
-    void sms(qint64 dateMs, int type, const QString &address, const QByteArray &rawBody)
+    void sms(qint64 dateMs, int type, const QString &address, const QByteArray &rawBody,
+             const QString &contactName = QStringLiteral("(Unknown)"))
     {
         m_body += "  <sms protocol=\"0\" address=\"" + attribute(address) + "\" date=\"" + QByteArray::number(dateMs)
             + "\" type=\"" + QByteArray::number(type) + "\" subject=\"null\" body=\"" + rawBody
             + "\" toa=\"null\" sc_toa=\"null\" service_center=\"null\" read=\"1\" status=\"-1\" locked=\"0\""
-              " readable_date=\"Nov 14, 2023 10:13:20 PM\" contact_name=\"(Unknown)\" />\n";
+              " readable_date=\"Nov 14, 2023 10:13:20 PM\" contact_name=\""
+            + attribute(contactName) + "\" />\n";
         ++m_count;
     }
 
@@ -163,6 +165,18 @@ public:
         db.openThrow(databasePath(), Sqlite3DB::OpenReadOnly);
         Sqlite3Cursor cursor = db.queryThrow(sql);
         return cursor.moveNext() ? cursor.getInt64(0) : -1;
+    }
+
+    // "id|contact name" of every handle, in id order.
+    QStringList handleNames() const
+    {
+        Sqlite3DB db;
+        db.openThrow(databasePath(), Sqlite3DB::OpenReadOnly);
+        Sqlite3Cursor cursor = db.queryThrow(QStringLiteral("select id, _ct_name from handle order by id"));
+        QStringList names;
+        while (cursor.moveNext())
+            names.append(cursor.getText(0) + '|' + cursor.getText(1));
+        return names;
     }
 
     // The database bytes and every file below the folder with its size.
@@ -318,7 +332,7 @@ private slots:
         xml.sms(Base, 1, QStringLiteral("(212) 555-0101"), "Hi &#55357;&#56832; &amp; &lt;b&gt;");
         xml.sms(Base + 1000, 2, QStringLiteral("212-555-0101"), "Sent");
         xml.sms(Base + 2000, 5, QStringLiteral("+15550100009"), "Failed to go");
-        xml.sms(Base + 3000, 1, QStringLiteral("Bank"), "line one&#10;line two");
+        xml.sms(Base + 3000, 1, QStringLiteral("Bank"), "line one&#10;line two", QStringLiteral("My Bank"));
         const QString folder = newDatabaseFolder();
         const Run run = import(save(xml, "sms.xml"), folder);
         QVERIFY2(run.succeeded, qPrintable(run.error));
@@ -329,6 +343,9 @@ private slots:
                               row(number, 1, number, 0, 0, QString::fromUtf8("Hi \xF0\x9F\x98\x80 & <b>")),
                               row(number, 1, number, 1, 1, "Sent"),
                               row("bank", 1, "bank", 3, 0, "line one\nline two")}));
+        // "(Unknown)" is no name: the number stands for itself.
+        QCOMPARE(DatabaseContents(folder).handleNames(),
+                 QStringList({"+12125550101|", "+15550100009|", "bank|My Bank"}));
     }
 
     void mmsPartsAndGroups()
