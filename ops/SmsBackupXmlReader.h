@@ -2,6 +2,7 @@
 
 #include "ops/SmsBackupRecord.h"
 #include "ops/XmlCharRefFilter.h"
+#include "ops/XmlPartDataDiverter.h"
 
 #include <QXmlStreamReader>
 
@@ -11,8 +12,8 @@ class QIODevice;
 // time:
 //   <smses count=".."> <sms .../> <mms ...><parts><part .../></parts>
 //   <addrs><addr .../></addrs></mms> ... </smses>
-// Memory does not grow with the file: each MMS part's Base64 "data" is decoded
-// into a temporary file as soon as its element is read.
+// Memory does not grow with the file nor with its parts: each MMS part's
+// Base64 "data" is decoded into a temporary file on its way to the XML reader.
 //
 // A file that is not well formed, or not such a backup, raises
 // std::runtime_error "Line N: <what is wrong>".
@@ -28,7 +29,11 @@ public:
     // Bytes of the file consumed so far (for progress).
     qint64 bytesRead() const { return m_filter.sourceBytesRead(); }
     // Lets tests put the read chunk boundaries anywhere.
-    void setChunkSize(qint64 bytes) { m_filter.setChunkSize(bytes); }
+    void setChunkSize(qint64 bytes)
+    {
+        m_filter.setChunkSize(bytes);
+        m_diverter.setChunkSize(bytes);
+    }
 
 private:
     void readRoot();
@@ -37,12 +42,15 @@ private:
     void readParts(SmsBackupRecord &record);
     void readPart(SmsBackupRecord &record);
     void readAddresses(SmsBackupRecord &record);
+    // The file of a part's "data" attribute, with its size.
+    std::unique_ptr<TemporaryPartFile> partFile(QStringView data, qint64 *bytes);
     // "date" in milliseconds; a missing or unreadable one is an error.
     qint64 dateAttribute();
     [[noreturn]] void fail(const QString &what) const;
     void failOnReaderError() const;
 
     XmlCharRefFilter m_filter;
+    XmlPartDataDiverter m_diverter;
     QXmlStreamReader m_xml;
     bool m_rootSeen = false;
 };

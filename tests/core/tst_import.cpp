@@ -13,6 +13,7 @@
 #include "ops/HeadlessProgress.h"
 #include "ops/ImportSmsBackupThread.h"
 #include "ops/XmlCharRefFilter.h"
+#include "ops/XmlPartDataDiverter.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MsgDataSet.h"
 #include "store/Sqlite3DB.h"
@@ -324,6 +325,34 @@ private slots:
         const QByteArray expected = "a&#128512;b &#128512; &#65533;c&#65533;&amp;d&#65533;x"
                                     "&#x1F600;&#65533;&#9;&#1234567890;&#65533;";
         QCOMPARE(filtered(input, chunkSize), expected);
+    }
+
+    void partDataIsDivertedWhereverChunksEnd_data() { surrogateReferencesAreMendedWhereverChunksEnd_data(); }
+
+    void partDataIsDivertedWhereverChunksEnd()
+    {
+        QFETCH(qint64, chunkSize);
+        QBuffer source;
+        source.setData("<?xml version='1.0'?>\n<!-- <part data=\"QQ==\"> isn't one -->\n<smses>"
+                       "<part ct=\"image/png\" data=\"QUJD\nREVG\" /><part text='data=\"x\"' data = 'R0hJ'/>"
+                       "<sms body=\"data=&quot;no&quot;\" data=\"TUFO\"/><partx data=\"TUFO\"/></smses>");
+        source.open(QIODevice::ReadOnly);
+        XmlPartDataDiverter diverter(&source);
+        diverter.setChunkSize(chunkSize);
+        QCOMPARE(diverter.readAll(),
+                 QByteArray("<?xml version='1.0'?>\n<!-- <part data=\"QQ==\"> isn't one -->\n<smses>"
+                            "<part ct=\"image/png\" data=\"@part:0\n\" /><part text='data=\"x\"' data = '@part:1'/>"
+                            "<sms body=\"data=&quot;no&quot;\" data=\"TUFO\"/><partx data=\"TUFO\"/></smses>"));
+        QVERIFY(diverter.atEnd());
+        qint64 bytes = 0;
+        const std::unique_ptr<TemporaryPartFile> first = diverter.takePart(u"@part:0 ", &bytes);
+        QVERIFY(first);
+        QCOMPARE(bytes, 6);
+        QCOMPARE(first->text(), QStringLiteral("ABCDEF"));
+        const std::unique_ptr<TemporaryPartFile> second = diverter.takePart(u"@part:1", &bytes);
+        QVERIFY(second);
+        QCOMPARE(second->text(), QStringLiteral("GHI"));
+        QVERIFY(!diverter.takePart(u"@part:0", &bytes));
     }
 
     void smsOfBothDirections()
