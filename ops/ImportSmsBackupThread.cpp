@@ -1,11 +1,23 @@
 #include "ops/ImportSmsBackupThread.h"
 
+#include "app/AppFolders.h"
 #include "ops/SmsBackupMessageWriter.h"
 #include "ops/SmsBackupXmlReader.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <stdexcept>
+
+namespace {
+
+qint64 messageCount(IOS6MessageDb &db)
+{
+    Sqlite3Cursor cursor = db.queryThrow(QStringLiteral("select count(*) from message"));
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+}
+
+} // namespace
 
 ImportSmsBackupThread::ImportSmsBackupThread(const QString &xmlPath, const QString &dbFolder,
                                              const QString &countryCode, ProgressReporter *form, QObject *parent)
@@ -13,6 +25,8 @@ ImportSmsBackupThread::ImportSmsBackupThread(const QString &xmlPath, const QStri
     , m_xmlPath(xmlPath)
     , m_countryCode(countryCode)
     , m_writer(dbFolder, countryCode)
+    , m_dbFolder(dbFolder)
+    , m_newDatabase(!QFileInfo::exists(dbFolder))
 {
 }
 
@@ -31,6 +45,7 @@ void ImportSmsBackupThread::work()
 
     SmsBackupXmlReader reader(&file);
     m_writer.begin();
+    const qint64 before = messageCount(m_writer.database());
     SmsBackupMessageWriter messages(m_writer, m_countryCode);
     SmsBackupRecord record;
     m_recordsRead = 0;
@@ -41,12 +56,17 @@ void ImportSmsBackupThread::work()
     }
     record = SmsBackupRecord();  // its part files go before the commit waits for copies
     throwIfCancelled(form());    // a cancel during the last message still counts
+    m_messagesAdded = messageCount(m_writer.database()) - before;
     m_writer.end();
     notifyProgress(form(), status, 100, QString());
-    notifySuccess(form(), tr("%1 messages imported.").arg(m_recordsRead));
+    // A second import of a file adds nothing, and says so.
+    notifySuccess(form(), tr("%1 messages read, %2 of them new.").arg(m_recordsRead).arg(m_messagesAdded));
 }
 
 void ImportSmsBackupThread::abandon()
 {
     m_writer.abort();  // rollback, copied files removed, closed
+    // A database this run was to make does not come about at all.
+    if (m_newDatabase)
+        removeFolderRecursively(m_dbFolder);
 }

@@ -12,7 +12,8 @@
 //
 // The whole import is one transaction: a cancel, a malformed file (reported
 // as "Line N: ...") or any other failure leaves the database and its
-// attachment folder as they were. Progress follows the bytes read.
+// attachment folder as they were, and a database the import was to create
+// is not left behind. Progress follows the bytes read.
 class ImportSmsBackupThread : public OperationThread
 {
     Q_OBJECT
@@ -24,6 +25,9 @@ public:
 
     // After a successful run: the messages read from the file.
     qint64 recordsRead() const { return m_recordsRead; }
+    // After a successful run: the messages the database did not hold yet (an
+    // MMS may become several).
+    qint64 messagesAdded() const { return m_messagesAdded; }
 
 protected:
     void work() override;
@@ -33,5 +37,8 @@ private:
     QString m_xmlPath;
     QString m_countryCode;
     ExportMessagesDb m_writer;
+    QString m_dbFolder;
+    bool m_newDatabase;  // the folder did not exist before the run
     qint64 m_recordsRead = 0;
+    qint64 m_messagesAdded = 0;
 };

@@ -460,8 +460,8 @@
         <translation>Importing messages...</translation>
     </message>
     <message>
-        <source>%1 messages imported.</source>
-        <translation>%1 messages imported.</translation>
+        <source>%1 messages read, %2 of them new.</source>
+        <translation>%1 messages read, %2 of them new.</translation>
     </message>
     <message>
         <source>Import SMS Backup &amp; Restore File...</source>

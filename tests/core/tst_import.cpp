@@ -262,6 +262,7 @@ private:
         bool succeeded = false;
         QString error;
         qint64 records = 0;
+        qint64 added = 0;
     };
 
     static Run import(const QString &xmlPath, const QString &folder,
@@ -272,7 +273,7 @@ private:
             setUp(progress);
         ImportSmsBackupThread worker(xmlPath, folder, Mmc, &progress);
         progress.runToEnd(worker);
-        return Run{progress.succeeded(), progress.errorText(), worker.recordsRead()};
+        return Run{progress.succeeded(), progress.errorText(), worker.recordsRead(), worker.messagesAdded()};
     }
 
     // A picture MMS with text, a contact card and its layout.
@@ -411,14 +412,17 @@ private slots:
         addPictureMms(xml, Base + 1000, samplePicture(30000, 2));
         const QString path = save(xml, "twice.xml");
         const QString folder = newDatabaseFolder();
-        QVERIFY(import(path, folder).succeeded);
+        QCOMPARE(import(path, folder).added, 4);
         const DatabaseContents contents(folder);
         const QStringList rows = contents.rows();
         const QStringList files = contents.snapshot().mid(1);
         const qint64 lastRowid = contents.count("select max(rowid) from message");
         QCOMPARE(rows.size(), 4);
 
-        QVERIFY(import(path, folder).succeeded);
+        const Run second = import(path, folder);
+        QVERIFY(second.succeeded);
+        QCOMPARE(second.records, 3);
+        QCOMPARE(second.added, 0);
         QCOMPARE(contents.rows(), rows);
         QCOMPARE(contents.snapshot().mid(1), files);
         QCOMPARE(contents.count("select max(rowid) from message"), lastRowid);
@@ -528,6 +532,10 @@ private slots:
         QVERIFY(!run.succeeded);
         QVERIFY2(run.error.startsWith(error), qPrintable(run.error));
         QCOMPARE(DatabaseContents(folder).snapshot(), before);
+        // Into a new database: none is made.
+        const QString fresh = newDatabaseFolder();
+        QVERIFY(!import(path, fresh).succeeded);
+        QVERIFY(!QFileInfo::exists(fresh));
     }
 
     void cancelLeavesNothing()

@@ -70,7 +70,7 @@ private slots:
 
         QVERIFY(fileFilter.startsWith(QStringLiteral("SMS Backup & Restore files (*.xml)")));
         QCOMPARE(offered, QStringLiteral("sms-20231114"));
-        QCOMPARE(boxes.lastText(), QStringLiteral("3 messages imported."));
+        QCOMPARE(boxes.lastText(), QStringLiteral("3 messages read, 3 of them new."));
         Node *target = childNamed(window.treeModel()->localDbRoot(), QStringLiteral("sms-20231114"));
         QVERIFY(target);
         // National and international forms of one number: one conversation.
