@@ -19,10 +19,24 @@ namespace {
 TemporaryPartFile::TemporaryPartFile(QAbstractSocket &agent)
     : m_file(QDir(QDir::tempPath()).filePath(newGuid()))
 {
-    if (!m_file.open(QIODevice::WriteOnly)) {
-        throw simpleprotocol::LocalException(
-            agent, QStringLiteral("Create %1 error. %2").arg(m_file.fileName(), m_file.errorString()));
-    }
+    const QString problem = openProblem();
+    if (!problem.isEmpty())
+        throw simpleprotocol::LocalException(agent, problem);
+}
+
+TemporaryPartFile::TemporaryPartFile()
+    : m_file(QDir(QDir::tempPath()).filePath(newGuid()))
+{
+    const QString problem = openProblem();
+    if (!problem.isEmpty())
+        fail(problem);
+}
+
+QString TemporaryPartFile::openProblem()
+{
+    if (m_file.open(QIODevice::WriteOnly))
+        return QString();
+    return QStringLiteral("Create %1 error. %2").arg(m_file.fileName(), m_file.errorString());
 }
 
 TemporaryPartFile::~TemporaryPartFile()

@@ -15,6 +15,9 @@ public:
     // Opens the file for writing. When that fails the agent is told and
     // LocalException "Create <path> error. <reason>" is thrown.
     explicit TemporaryPartFile(QAbstractSocket &agent);
+    // The same without an agent to tell (parts read from a file): the failure
+    // is std::runtime_error "Create <path> error. <reason>".
+    TemporaryPartFile();
     ~TemporaryPartFile();
     TemporaryPartFile(const TemporaryPartFile &) = delete;
     TemporaryPartFile &operator=(const TemporaryPartFile &) = delete;
@@ -30,6 +33,8 @@ public:
 
 private:
     [[noreturn]] void failWrite() const;
+    // Opens the file; the text of the failure, empty when it opened.
+    QString openProblem();
 
     QFile m_file;
 };

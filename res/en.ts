@@ -459,5 +459,25 @@
         <source>Delete selected Messages</source>
         <translation>Delete selected Messages</translation>
     </message>
+    <message>
+        <source>Importing messages...</source>
+        <translation>Importing messages...</translation>
+    </message>
+    <message>
+        <source>%1 messages read, %2 of them new.</source>
+        <translation>%1 messages read, %2 of them new.</translation>
+    </message>
+    <message>
+        <source>Import SMS Backup &amp; Restore File...</source>
+        <translation>Import SMS Backup &amp; Restore File...</translation>
+    </message>
+    <message>
+        <source>Choose an SMS Backup &amp; Restore file</source>
+        <translation>Choose an SMS Backup &amp; Restore file</translation>
+    </message>
+    <message>
+        <source>SMS Backup &amp; Restore files (*.xml);;All files (*)</source>
+        <translation>SMS Backup &amp; Restore files (*.xml);;All files (*)</translation>
+    </message>
 </context>
 </TS>

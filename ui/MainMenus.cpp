@@ -142,6 +142,8 @@ QList<Menu> menuBar()
              toolItem(Command::Print, QT_TRANSLATE_NOOP("QObject", "Print Messages"), kPrintIcon),
              toolItem(Command::Del, QT_TRANSLATE_NOOP("QObject", "Delete Messages"), kDeleteIcon),
              separator(),
+             item(Command::ImportSmsBackup, QT_TRANSLATE_NOOP("QObject", "Import SMS Backup & Restore File..."),
+                  ":res/database.png"),
              item(Command::OpenDbFolder, QT_TRANSLATE_NOOP("QObject", "Open Database Folder"),
                   ":res/open_db_folder.png"),
              item(Command::Exit, QT_TRANSLATE_NOOP("QObject", "Exit"), ":res/exit.png"),

@@ -31,6 +31,7 @@ enum class Command {
     CheckUpdate, ClearCache, ConnectWifi,
     Help, Feedback, About, Home,
     ViewCache, UnmountDevice,
+    ImportSmsBackup,
 };
 
 // One line of a menu. Texts are source texts of the translation context

@@ -20,6 +20,7 @@ class AndroidMonitor;
 class ItemModelMain;
 class ItemModelSms;
 class MyTreeView;
+class ProgressForm;
 class QAction;
 class QLabel;
 class QMenu;
@@ -104,6 +105,11 @@ public:
     };
     using ExportPathChooser = std::function<ExportChoice(const QString &proposedPath, const QStringList &filters)>;
     void setExportPathChooser(ExportPathChooser chooser) { m_chooseExportPath = std::move(chooser); }
+
+    // Asks for an existing file to open (title, filter); empty: cancelled.
+    // A file dialog unless set (tests).
+    using OpenFileChooser = std::function<QString(const QString &title, const QString &filter)>;
+    void setOpenFileChooser(OpenFileChooser chooser) { m_chooseOpenFile = std::move(chooser); }
 
 public slots:
     // --- phones ------------------------------------------------------------------
@@ -199,6 +205,18 @@ private:
     bool deleteMessages(_AbsDBItemNode *owner, const MsgMessageList &messages, QSet<_MsgChat *> *emptied);
     // Re-reads a database node after a worker wrote it, and selects it.
     void reloadSourceNode(_AbsDBItemNode *node);
+    // The local database the user picks (an existing one or a new name);
+    // empty when cancelled.
+    QString chooseLocalDatabase(const QString &proposedName);
+    // Runs the worker `makeWorker` builds for the folder of the local database
+    // `name` (a new one when no such database exists) under a progress
+    // dialog, then shows the database; a new database that did not come
+    // about leaves no folder behind.
+    using LocalDbWorkerFactory = std::function<std::unique_ptr<QThread>(const QString &folder, ProgressForm &form)>;
+    void writeLocalDatabase(const QString &name, const LocalDbWorkerFactory &makeWorker);
+
+    // Import of SMS Backup & Restore files (MainWindowImport.cpp).
+    void importSmsBackup();
 
     // Menus.
     void registerCommand(MainMenus::Command command, Handler handler);
@@ -238,4 +256,5 @@ private:
     UrlOpener m_openUrl;
     ExportPathChooser m_chooseExportPath;
     FolderChooser m_chooseFolder;
+    OpenFileChooser m_chooseOpenFile;
 };

@@ -38,6 +38,7 @@ void MainWindow::registerCommands()
     registerCommand(Command::DelChat, [this] { miDelChat(); });
     registerCommand(Command::DelAll, [this] { miDelAll(); });
     registerCommand(Command::OpenDbFolder, [this] { miOpenDbFolder(); });
+    registerCommand(Command::ImportSmsBackup, [this] { importSmsBackup(); });
     registerCommand(Command::Exit, [this] { close(); });
     registerCommand(Command::CheckUpdate, [this] { miCheckUpdate(); });
     registerCommand(Command::ClearCache, [this] { miClearCache(); });

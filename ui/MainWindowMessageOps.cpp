@@ -61,11 +61,22 @@ void MainWindow::backupMessages(const MsgMessageList &messages)
     const Node *owner = currentSourceNode();
     if (!isSourceKind(owner))
         return;
-    LocalDbSelForm chooser(localDatabaseNames(*m_treeModel), owner->text + QStringLiteral("_Backup"), this);
-    const QString name = chooser.choose();
+    const QString name = chooseLocalDatabase(owner->text + QStringLiteral("_Backup"));
     if (name.isEmpty())
         return;
+    writeLocalDatabase(name, [&messages](const QString &folder, ProgressForm &form) {
+        return std::make_unique<BackupSMSThread>(messages, folder, QString(), &form);
+    });
+}
 
+QString MainWindow::chooseLocalDatabase(const QString &proposedName)
+{
+    LocalDbSelForm chooser(localDatabaseNames(*m_treeModel), proposedName, this);
+    return chooser.choose();
+}
+
+void MainWindow::writeLocalDatabase(const QString &name, const LocalDbWorkerFactory &makeWorker)
+{
     _AbsDBItemNode *target = localDatabaseNamed(*m_treeModel, name);
     const QString folder =
         target ? target->db->folder() : localDatabasesDir().absoluteFilePath(name);
@@ -74,8 +85,8 @@ void MainWindow::backupMessages(const MsgMessageList &messages)
         target->db->close();
 
     ProgressForm form(QString(), this);
-    BackupSMSThread worker(messages, folder, QString(), &form, this);
-    if (!form.runWorker(worker)) {
+    const std::unique_ptr<QThread> worker = makeWorker(folder, form);
+    if (!form.runWorker(*worker)) {
         // A new database that did not come about leaves no folder behind.
         if (newDatabase)
             removeFolderRecursively(folder);

@@ -143,7 +143,7 @@ private slots:
                  (QStringList{"Backup Messages to Local Database", "Transfer Android Messages to other Android",
                               "Transfer Messages from Database to Android", "|", "Extract MMS attachment",
                               "Export Messages to File", "Print Messages", "Delete Messages", "|",
-                              "Open Database Folder", "Exit"}));
+                              "Import SMS Backup & Restore File...", "Open Database Folder", "Exit"}));
         QCOMPARE(actionTexts(menus.at(1)->menu()->actions()),
                  (QStringList{"Check for Update", "Clear Cache files", "Connect Android Phone via WiFi"}));
         QCOMPARE(actionTexts(menus.at(2)->menu()->actions()), (QStringList{"Help", "Feedback and Support", "About"}));

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class CountryLibDb;
+class ExportMessagesDb;
+class RecordMessages;
+class _MsgChat;
+class _MsgMessage;
+struct SmsBackupRecord;
+
+// Turns the messages of a backup file into the records a phone download
+// makes of the same messages, and merges them through the writer. Identical
+// fields (date, direction, normalised number, text, attachment names) give
+// identical content hashes, so a message imported here and downloaded from
+// the phone later is stored once:
+//  - an SMS is one message;
+//  - an MMS is one message per non-empty text part and one per media part
+//    (with U+FFFC as text and that one attachment), as a download splits it;
+//  - an MMS with several other parties goes to a group conversation of them
+//    all; a received one is attributed to its sender (address type 137).
+class SmsBackupMessageWriter
+{
+public:
+    // `writer` has begun its run and outlives this object; `countryCode` is
+    // the mobile country code that completes national numbers.
+    SmsBackupMessageWriter(ExportMessagesDb &writer, const QString &countryCode);
+    ~SmsBackupMessageWriter();
+    SmsBackupMessageWriter(const SmsBackupMessageWriter &) = delete;
+    SmsBackupMessageWriter &operator=(const SmsBackupMessageWriter &) = delete;
+
+    // Hands the record's messages to the writer; returns how many.
+    int write(const SmsBackupRecord &record);
+
+private:
+    int writeSms(const SmsBackupRecord &record);
+    int writeMms(const SmsBackupRecord &record);
+    // The parts as messages of `source`; in a group, moved to `groupChat`.
+    int writeParts(const SmsBackupRecord &record, const RecordMessages &source, _MsgChat *groupChat,
+                   bool withoutHandle);
+    void writeMessage(_MsgMessage message, _MsgChat *groupChat, bool withoutHandle);
+    // The other parties as written: the "~"-separated address, else the
+    // addresses of the other side.
+    static QStringList otherParties(const SmsBackupRecord &record);
+    static QString senderAddress(const SmsBackupRecord &record);
+    QString normalised(const QString &number);
+
+    ExportMessagesDb &m_writer;
+    std::unique_ptr<CountryLibDb> m_countries;
+    QHash<QString, QString> m_normalised;  // as written -> normalised
+};
