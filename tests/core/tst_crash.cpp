@@ -1,11 +1,12 @@
-// The merge writer under SIGKILL (it serves download, backup, upgrade and
-// transfer alike): a child process merges and dies at many points, without
+// Every writing operation under SIGKILL: the merge writer (it serves
+// download, backup, upgrade and transfer alike), the backup, the deletion,
+// the old-format upgrade and the transfer's record of what the phone holds.
+// A child process runs the operation and dies at many points, without
 // destructors, rollback or clean-up. Afterwards the database must be intact
-// and hold all of the run or none of it, no attachment file may stand
-// truncated under its real name, and the next run must finish the work
-// byte-exact.
+// and hold all of the run or none of it, every file its rows name must be
+// there, no attachment file may stand truncated under its real name, and the
+// next run must finish the work byte-exact.
 
-#include "android/AgentConnection.h"
 #include "android/AndroidDevice.h"
 #include "android/AndroidRestoreSMSThread.h"
 #include "android/SimpleProtocol.h"
