@@ -160,21 +160,26 @@ private slots:
 
     void backupIntoReadOnlyFolder_data()
     {
-        QTest::addColumn<bool>("onlyAttachments");
-        QTest::newRow("database folder") << false;
-        QTest::newRow("attachments folder") << true;
+        QTest::addColumn<QString>("readOnlyPart");
+        QTest::newRow("database folder") << QStringLiteral("database");
+        QTest::newRow("attachments folder") << QStringLiteral("attachments");
+        QTest::newRow("folder of a new database") << QStringLiteral("parent");
     }
 
     void backupIntoReadOnlyFolder()
     {
-        QFETCH(bool, onlyAttachments);
+        QFETCH(QString, readOnlyPart);
         const QString folder = database(QStringLiteral("db"));
         const QStringList rowsBefore = RawDb(smsDbPath(folder)).dump();
-        const QString readOnly = onlyAttachments ? attachmentsOf(folder) : folder;
+        const bool newDatabase = readOnlyPart == QLatin1String("parent");
+        const QString readOnly = readOnlyPart == QLatin1String("attachments") ? attachmentsOf(folder) : folder;
         failsClearlyThenWorks(
-            readOnly, folder, [this](const QString &target) { return backup(m_second, target); },
+            readOnly, newDatabase ? folder + QStringLiteral("/new") : folder,
+            [this](const QString &target) { return backup(m_second, target); },
             database(QStringLiteral("writable")));
         QCOMPARE(RawDb(smsDbPath(folder)).dump(), rowsBefore);
+        if (newDatabase)
+            return;
         // Writable again, the same folder takes the backup.
         QCOMPARE(backup(m_second, folder), QString());
         QCOMPARE(RawDb(smsDbPath(folder)).scalar(QStringLiteral("select count(*) from message")), qint64(8));
