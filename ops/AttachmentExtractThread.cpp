@@ -43,8 +43,8 @@ void AttachmentExtractThread::makeOutputFolder()
 {
     m_madeFolder = !QFileInfo::exists(m_outputFolder);
     if (!QDir().mkpath(m_outputFolder) || !QFileInfo(m_outputFolder).isDir()) {
-        throw std::runtime_error(QStringLiteral("Cannot create folder %1.")
-                                     .arg(QDir::toNativeSeparators(m_outputFolder))
+        throw std::runtime_error(QStringLiteral("Cannot create folder %1: %2")
+                                     .arg(QDir::toNativeSeparators(m_outputFolder), qt_error_string())
                                      .toStdString());
     }
 }

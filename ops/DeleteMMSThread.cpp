@@ -23,7 +23,7 @@ void DeleteMMSThread::work()
 {
     notifyProgress(form(), tr("IDS_DELETING_MMS"), 0, QString());
     m_db = std::make_unique<IOS6MessageDb>(m_folder, QString());
-    m_db->ensureOpen();
+    m_db->ensureWritable();
     const qint64 total = m_messages.size();
     m_db->beginTransaction();
     m_db->prepareForDeletion();

@@ -1,5 +1,6 @@
 #include "ops/ExportFile.h"
 
+#include <QDir>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -9,7 +10,10 @@ namespace {
 
 [[noreturn]] void throwFileError(const QFileDevice &file)
 {
-    throw std::runtime_error(file.errorString().toUtf8().toStdString());
+    // The error text alone ("Read-only file system") does not say where.
+    throw std::runtime_error(QStringLiteral("Cannot write %1: %2")
+                                 .arg(QDir::toNativeSeparators(file.fileName()), file.errorString())
+                                 .toStdString());
 }
 
 } // namespace

@@ -33,7 +33,9 @@ void ExportOutput::makeFolder(const QString &folder)
     }
     for (const QString &level : std::as_const(missing)) {
         if (!QDir().mkdir(level))
-            throw std::runtime_error(QStringLiteral("Cannot create the folder %1.").arg(level).toStdString());
+            throw std::runtime_error(QStringLiteral("Cannot create the folder %1: %2")
+                                         .arg(QDir::toNativeSeparators(level), qt_error_string())
+                                         .toStdString());
         m_folders.append(level);
     }
     if (!QFileInfo(absolute).isDir())

@@ -169,13 +169,13 @@ bool AttachmentCopier::prepareTarget(const QString &target)
     for (QString path = folder; !QFileInfo::exists(path); path = QFileInfo(path).absolutePath())
         missing.append(path);
     const bool made = QDir().mkpath(folder);
+    const QString reason = made ? QString() : qt_error_string();  // before other calls change errno
     for (const QString &path : std::as_const(missing)) {
         if (QFileInfo::exists(path))
             m_createdFolders.append(path);
     }
     if (!made)
-        recordFailure(failureText(QStringLiteral("Cannot create folder"), folder,
-                                  QStringLiteral("permission denied or disk full")));
+        recordFailure(failureText(QStringLiteral("Cannot create folder"), folder, reason));
     return made;
 }
 

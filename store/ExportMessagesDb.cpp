@@ -34,6 +34,7 @@ ExportMessagesDb::~ExportMessagesDb()
 void ExportMessagesDb::begin()
 {
     forgetRun();
+    m_db.ensureWritable();
     m_db.beginTransaction();
     m_running = true;
 }

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 
 #include <sqlite3.h>
 
@@ -72,6 +73,12 @@ QString readSchemaScript()
     return QString::fromLocal8Bit(bytes);
 }
 
+bool holdsNoTables(Sqlite3DB &db)
+{
+    Sqlite3Cursor cursor = db.queryThrow(QStringLiteral("select count(*) from sqlite_master where type='table'"));
+    return cursor.moveNext() && cursor.getInt64(0) == 0;
+}
+
 } // namespace
 
 IOS6MessageDb::IOS6MessageDb(const QString &folder, const QString &countryCode)
@@ -100,7 +107,11 @@ void IOS6MessageDb::ensureOpen()
     try {
         if (QFileInfo::exists(m_databasePath)) {
             openThrow(m_databasePath, OpenReadWrite);
-            upgradeSchema();
+            // A creation that was killed leaves a file without tables.
+            if (holdsNoTables(*this))
+                createSchema();
+            else
+                upgradeSchema();
         } else {
             createSchema();
         }
@@ -118,10 +129,14 @@ void IOS6MessageDb::ensureOpen()
 void IOS6MessageDb::createSchema()
 {
     const QString script = readSchemaScript();
-    QDir().mkpath(QFileInfo(m_databasePath).absolutePath());
+    const QString folder = QFileInfo(m_databasePath).absolutePath();
+    if (!QDir().mkpath(folder))
+        fail(QStringLiteral("Cannot create folder %1: %2").arg(QDir::toNativeSeparators(folder), qt_error_string()));
     openThrow(m_databasePath, OpenReadWriteCreate);
     QString error;
-    if (exec(script, error) != SQLITE_OK) {
+    // One transaction: a crash part-way must not leave some of the tables,
+    // which the next opening would take for an older file.
+    if (exec(QStringLiteral("BEGIN;\n%1\nCOMMIT;").arg(script), error) != SQLITE_OK) {
         // The file is ours alone and half made: remove it so the next
         // opening creates it afresh rather than taking it for an older file.
         close();
@@ -139,6 +154,19 @@ QSet<QString> IOS6MessageDb::columnNames(const QString &table)
     for (auto it = columns.cbegin(); it != columns.cend(); ++it)
         names.insert(it.key().toLower());
     return names;
+}
+
+void IOS6MessageDb::ensureWritable()
+{
+    ensureOpen();
+    if (sqlite3_db_readonly(handle(), "main") != 1)
+        return;
+    // SQLite's own "attempt to write a readonly database" names neither the
+    // folder nor why.
+    const QString reason = QStorageInfo(m_databasePath).isReadOnly() ? QStringLiteral("Read-only file system")
+                                                                      : QStringLiteral("Permission denied");
+    fail(QStringLiteral("Cannot write the local database in %1: %2")
+             .arg(QDir::toNativeSeparators(m_folder), reason));
 }
 
 void IOS6MessageDb::upgradeSchema()

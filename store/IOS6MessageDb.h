@@ -43,6 +43,10 @@ public:
     void messages(MsgDataSet &set, qint64 chatRowid) override;
     int schemaVersion() const override { return 6; }
 
+    // Opens, and raises std::runtime_error naming the folder and the reason
+    // when the database can only be read (read-only medium, no permission).
+    void ensureWritable();
+
     const QString &folder() const { return m_folder; }
     const QString &fileRelayDir() const { return m_fileRelayDir; }
     const QString &databasePath() const { return m_databasePath; }
