@@ -8,9 +8,11 @@
 namespace {
 
 // A folder name from text the phone sent, or empty when nothing usable is left.
+// Control characters go too: a zero byte cuts the name the system sees, so the
+// folder could not be made at all.
 QString safeFolderName(const QString &text)
 {
-    const QString name = sanitizeFileName(text);
+    const QString name = sanitizeFileName(withoutControlCharacters(text));
     static const QRegularExpression onlyDots(QStringLiteral("^\\.*$"));
     return onlyDots.match(name).hasMatch() ? QString() : name;
 }

@@ -69,14 +69,9 @@ bool AttachmentHeader::parse(const QString &argument, AttachmentHeader &header)
 
 QString attachmentFileName(const QString &sentName)
 {
-    QString name;
-    for (const QChar c : sentName) {
-        if (c.category() != QChar::Other_Control)
-            name.append(c);
-    }
     // Windows drops trailing dots and blanks, so "x.exe." would be x.exe there.
     static const QRegularExpression trailingDotsAndBlanks(QStringLiteral("[. ]+$"));
-    name = sanitizeFileName(name).remove(trailingDotsAndBlanks);
+    const QString name = sanitizeFileName(withoutControlCharacters(sentName)).remove(trailingDotsAndBlanks);
     static const QRegularExpression onlyDots(QStringLiteral("^\\.*$"));
     return onlyDots.match(name).hasMatch() ? QStringLiteral("Unknown2") : name;
 }

@@ -111,6 +111,17 @@ QString sanitizeFileName(const QString &name)
     return cleaned.trimmed();
 }
 
+QString withoutControlCharacters(const QString &text)
+{
+    QString printable;
+    printable.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.category() != QChar::Other_Control)
+            printable.append(c);
+    }
+    return printable;
+}
+
 QString md5Hex(const QString &text)
 {
     return QString::fromLatin1(

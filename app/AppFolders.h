@@ -25,6 +25,9 @@ QString uniqueFilePath(const QString &path);
 // Drops \ / : * ? " < > | and trims the result.
 QString sanitizeFileName(const QString &name);
 
+// `text` without control characters (a zero byte would cut a file name short).
+QString withoutControlCharacters(const QString &text);
+
 // MD5 of the UTF-8 bytes, 32 lower-case hex digits.
 QString md5Hex(const QString &text);
 

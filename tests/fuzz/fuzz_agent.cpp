@@ -6,7 +6,7 @@
 //  - a record's announced attachment count agrees with its full reading;
 //  - a stored attachment name is usable and stays in its own folder;
 //  - the fast Base64 reader decodes exactly as Qt's general one;
-//  - the device's cache folder stays inside android_cache.
+//  - the device's cache folder is made, inside android_cache.
 #include "FuzzHome.h"
 
 #include "android/AndroidDevice.h"
@@ -100,6 +100,7 @@ private:
         const QString folder = device.cacheFolder();
         const QString cacheRoot = dataRootDir().absoluteFilePath(QStringLiteral("android_cache"));
         require(QFileInfo(folder).absolutePath() == cacheRoot, "cache folder inside android_cache", folder);
+        require(QFileInfo(folder).isDir(), "cache folder created", folder);
         QDir(cacheRoot).rmdir(QFileInfo(folder).fileName());
     }
 

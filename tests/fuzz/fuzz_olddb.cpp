@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QTemporaryDir scratchDir;
+    const QTemporaryDir scratchDir(fuzzhome::scratchPattern());
     const QDir scratch(scratchDir.path());
     const QString source =
         makeSource(scratch, QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
