@@ -2,7 +2,7 @@
 """Writes the seed files of the old-format fuzz target into corpus/olddb:
 tiny "mms.db" files (512-byte pages) laid out like the older single-file
 format. The parts name the files the fuzz target places in its attachments
-folder (a.jpg, t.txt, sub/b.png)."""
+folder (a.jpg, t.txt, sub/b.png). Files named regress-* once showed a fault."""
 import os
 import sqlite3
 import sys
@@ -65,6 +65,14 @@ def main():
         INSERT INTO message VALUES('old', 1200000000, 1);
         INSERT INTO attachment VALUES('a.jpg', 'IMAGE/JPEG');
         INSERT INTO message_attachment VALUES(1, 1);
+    """)
+    # Dates at both ends of the 64-bit range once overflowed the conversion.
+    write(os.path.join(folder, "regress-date-range-ends.db"), SCHEMA, """
+        INSERT INTO handle(address, person) VALUES('0612345678', 'Ann');
+        INSERT INTO message(body, subject, date, is_send, handle_id)
+            VALUES('first', '', -9223372036854775808, 0, 1);
+        INSERT INTO message(body, subject, date, is_send, handle_id)
+            VALUES('last', '', 9223372036854775807, 1, 1);
     """)
     return 0
 
