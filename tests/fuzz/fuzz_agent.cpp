@@ -56,6 +56,9 @@ bool isStorableName(const QString &name)
         return false;
     if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
         return false;
+    // Room for "(N)" and a temporary suffix within the systems' 255 bytes.
+    if (name.toUtf8().size() > MaxSentFileNameBytes + 8)
+        return false;
     for (const QChar c : name) {
         if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
             return false;
@@ -127,13 +130,14 @@ private:
         AttachmentHeader header;
         if (!AttachmentHeader::parse(argument, header))
             return;
-        const QString cleaned = attachmentFileName(header.name);
-        require(isStorableName(cleaned), "stored name usable", cleaned);
-        const QString name = uniqueAttachmentName(cleaned, m_usedNames);
-        require(isStorableName(name), "unique name usable", name);
+        const QString name = header.storedName(m_usedNames);
+        require(isStorableName(name), "stored name usable", name);
         if (!m_record)
             return;
-        (void)m_record->plainTextPart(header.name);
+        if (header.use() == AttachmentHeader::Use::Text) {
+            (void)m_record->plainTextPart(header.name);
+            return;
+        }
         _MsgAttachment attachment = m_record->mediaAttachment(header.mime, name, QString(), 0);
         (void)m_record->mediaPart(attachment);
         checkStoredPath(attachment);
