@@ -8,9 +8,11 @@
 namespace {
 
 // A folder name from text the phone sent, or empty when nothing usable is left.
+// Control characters go too, and the name is kept short: otherwise the folder
+// could not be made at all.
 QString safeFolderName(const QString &text)
 {
-    const QString name = sanitizeFileName(text);
+    const QString name = fileNameWithin(sanitizeFileName(withoutControlCharacters(text))).trimmed();
     static const QRegularExpression onlyDots(QStringLiteral("^\\.*$"));
     return onlyDots.match(name).hasMatch() ? QString() : name;
 }

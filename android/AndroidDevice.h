@@ -30,9 +30,10 @@ struct AndroidDevice
     // uid over WiFi, the serial over USB.
     QString deviceKey() const;
     // R/android_cache/<imei>, created with its parents when missing. The
-    // phone's text never leads outside android_cache: separators and other
-    // characters not allowed in file names are dropped, and a name that is
-    // empty or only dots falls back to the uid, then to "unknown".
+    // phone's text never leads outside android_cache: separators, control
+    // characters and others not allowed in file names are dropped, a long
+    // name is shortened, and a name that is empty or only dots falls back to
+    // the uid, then to "unknown".
     QString cacheFolder() const;
 
     // Reads the agent's "key=value;key=value" text into the identity fields

@@ -38,11 +38,6 @@ const QLatin1String SmsWord("$sms:");
 const QLatin1String EndWord("$end:");
 const QLatin1String AttaWord("$atta:");
 
-bool hasMimePrefix(const QString &mime, const char *prefix)
-{
-    return mime.startsWith(QLatin1String(prefix), Qt::CaseInsensitive);
-}
-
 } // namespace
 
 AndroidLoadSMSThread::AndroidLoadSMSThread(const AndroidDevice *device, ProgressReporter *form, QObject *parent)
@@ -340,16 +335,16 @@ bool AndroidLoadSMSThread::receiveAttachment(const RecordMessages &record, const
     AttachmentHeader header;
     if (!AttachmentHeader::parse(headerLine.mid(AttaWord.size()), header))
         throw simpleprotocol::LocalException(*m_socket, QStringLiteral("$atta: command invalid param."));
-    const QString name = uniqueAttachmentName(attachmentFileName(header.name), usedNames);
+    const QString name = header.storedName(usedNames);
 
-    if (hasMimePrefix(header.mime, "application/")) {
-        // Discarded (layouts, documents): its data is read, no file is needed.
+    if (header.use() == AttachmentHeader::Use::Discarded) {
+        // Its data is read, no file is needed.
         receivePartData(nullptr, name);
         return false;
     }
     TemporaryPartFile part(*m_socket);
     const qint64 bytes = receivePartData(&part, name);
-    if (header.mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0) {
+    if (header.use() == AttachmentHeader::Use::Text) {
         const QString text = part.text().trimmed();
         if (text.isEmpty())
             return false;

@@ -67,16 +67,26 @@ bool AttachmentHeader::parse(const QString &argument, AttachmentHeader &header)
     return true;
 }
 
+AttachmentHeader::Use AttachmentHeader::use() const
+{
+    if (mime.startsWith(QLatin1String("application/"), Qt::CaseInsensitive))
+        return Use::Discarded;
+    if (mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0)
+        return Use::Text;
+    return Use::Media;
+}
+
+QString AttachmentHeader::storedName(QSet<QString> &used) const
+{
+    return uniqueAttachmentName(attachmentFileName(name), used);
+}
+
 QString attachmentFileName(const QString &sentName)
 {
-    QString name;
-    for (const QChar c : sentName) {
-        if (c.category() != QChar::Other_Control)
-            name.append(c);
-    }
     // Windows drops trailing dots and blanks, so "x.exe." would be x.exe there.
     static const QRegularExpression trailingDotsAndBlanks(QStringLiteral("[. ]+$"));
-    name = sanitizeFileName(name).remove(trailingDotsAndBlanks);
+    const QString name =
+        fileNameWithin(sanitizeFileName(withoutControlCharacters(sentName))).remove(trailingDotsAndBlanks);
     static const QRegularExpression onlyDots(QStringLiteral("^\\.*$"));
     return onlyDots.match(name).hasMatch() ? QStringLiteral("Unknown2") : name;
 }

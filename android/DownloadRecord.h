@@ -36,17 +36,27 @@ struct DownloadRecord
 // The header of an attachment, "$atta:" + "mime,name".
 struct AttachmentHeader
 {
+    // What becomes of a part: application/ parts (layouts, documents) are
+    // read and dropped, text/plain parts become text messages.
+    enum class Use { Discarded, Text, Media };
+
     QString mime;
     QString name;  // as sent, not yet cleaned
 
     // False when the header has no comma. The name is everything after the
     // first comma, so a name holding commas stays whole; it is read as UTF-8.
     static bool parse(const QString &argument, AttachmentHeader &header);
+
+    Use use() const;
+    // The cleaned name, made unique among the record's parts in `used`
+    // (attachmentFileName, then uniqueAttachmentName).
+    QString storedName(QSet<QString> &used) const;
 };
 
 // The name an attachment is stored under: characters not allowed in file
-// names and control characters dropped, trimmed; "Unknown2" when nothing (or
-// only dots) is left.
+// names and control characters dropped, trimmed, shortened to what a file
+// name may hold (fileNameWithin); "Unknown2" when nothing (or only dots) is
+// left.
 QString attachmentFileName(const QString &sentName);
 // `name`, or "stem(N).ext" with the first N that is not in `used`, so two parts
 // of one record never share a stored name. Adds the result to `used`.

@@ -111,6 +111,52 @@ QString sanitizeFileName(const QString &name)
     return cleaned.trimmed();
 }
 
+QString withoutControlCharacters(const QString &text)
+{
+    QString printable;
+    printable.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.category() != QChar::Other_Control)
+            printable.append(c);
+    }
+    return printable;
+}
+
+namespace {
+
+// Longest suffix kept whole when a name is shortened.
+const qsizetype KeptSuffixLength = 16;
+
+// How many UTF-16 units of `text`, from its start, fit `maxBytes` of UTF-8.
+qsizetype unitsWithin(QStringView text, qsizetype maxBytes)
+{
+    qsizetype bytes = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const char16_t c = text[i].unicode();
+        const bool pair = QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode());
+        const int width = c < 0x80 ? 1 : c < 0x800 ? 2 : pair ? 4 : 3;
+        if (bytes + width > maxBytes)
+            break;
+        bytes += width;
+        i += pair ? 2 : 1;
+    }
+    return i;
+}
+
+} // namespace
+
+QString fileNameWithin(const QString &name, int maxBytes)
+{
+    if (unitsWithin(name, maxBytes) == name.size())
+        return name;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const bool keepSuffix = dot > 0 && name.size() - dot <= KeptSuffixLength;
+    const QString suffix = keepSuffix ? name.mid(dot) : QString();
+    const QStringView stem = QStringView(name).left(name.size() - suffix.size());
+    return stem.left(unitsWithin(stem, maxBytes - suffix.toUtf8().size())).toString() + suffix;
+}
+
 QString md5Hex(const QString &text)
 {
     return QString::fromLatin1(

@@ -25,6 +25,18 @@ QString uniqueFilePath(const QString &path);
 // Drops \ / : * ? " < > | and trims the result.
 QString sanitizeFileName(const QString &name);
 
+// `text` without control characters (a zero byte would cut a file name short).
+QString withoutControlCharacters(const QString &text);
+
+// Longest file name, in bytes of UTF-8, made from text that strangers send:
+// systems allow 255, and a file is written under its name plus a temporary
+// suffix before it is renamed.
+constexpr int MaxSentFileNameBytes = 120;
+
+// `name` when its UTF-8 fits `maxBytes`; else its stem cut at a character
+// boundary so that stem and a short suffix (".jpeg") fit together.
+QString fileNameWithin(const QString &name, int maxBytes = MaxSentFileNameBytes);
+
 // MD5 of the UTF-8 bytes, 32 lower-case hex digits.
 QString md5Hex(const QString &text);
 

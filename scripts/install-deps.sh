@@ -13,6 +13,7 @@ default_packages=(
     xvfb xauth libgl1-mesa-dri poppler-utils
     libxml2-utils python3 chromium
     dpkg-dev file
+    clang libclang-rt-dev
 )
 if [ $# -gt 0 ]; then packages=("$@"); else packages=("${default_packages[@]}"); fi
 

@@ -9,10 +9,11 @@ QDateTime appleTimeToDateTime(qint32 seconds)
 
 qint32 unixTimeToAppleTime(qint64 unixSeconds)
 {
-    const qint64 seconds = unixSeconds - kAppleEpochUnixSeconds;
-    constexpr qint64 lowest = std::numeric_limits<qint32>::min();
-    constexpr qint64 highest = std::numeric_limits<qint32>::max();
-    return qint32(qBound(lowest, seconds, highest));
+    // Bounded before the subtraction, which would overflow near the ends of
+    // the 64-bit range (dates read from files are anything).
+    constexpr qint64 lowest = std::numeric_limits<qint32>::min() + kAppleEpochUnixSeconds;
+    constexpr qint64 highest = std::numeric_limits<qint32>::max() + kAppleEpochUnixSeconds;
+    return qint32(qBound(lowest, unixSeconds, highest) - kAppleEpochUnixSeconds);
 }
 
 qint32 dateTimeToAppleTime(const QDateTime &dateTime)

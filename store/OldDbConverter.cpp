@@ -2,6 +2,7 @@
 
 #include "app/AppFolders.h"
 #include "country/CountryLibDb.h"
+#include "store/AppleTime.h"
 #include "store/AttachmentBody.h"
 #include "store/AttachmentPaths.h"
 #include "store/ExportMessagesDb.h"
@@ -22,9 +23,6 @@ const QLatin1String kOldFileName("mms.db");
 const QLatin1String kRetiredFileName("mms.db-bak");
 const QLatin1String kStagingName("mms-upgrade.partial");
 const QLatin1String kFileRelayName("file-relay");
-
-// Seconds between 1970-01-01 and 2001-01-01.
-constexpr qint64 kAppleEpochOffset = 978307200;
 
 // The old row id is asked for by name: "m.*" holds it only when the old
 // table declared it as a column.
@@ -171,7 +169,7 @@ _MsgMessage OldDbConverter::baseMessage(const Sqlite3Cursor &row)
     message.service = QStringLiteral("SMS");
     message.account = QStringLiteral("e:");
     message.error = 0;
-    message.date = static_cast<qint32>(row.getInt64(QStringLiteral("date")) - kAppleEpochOffset);
+    message.date = unixTimeToAppleTime(row.getInt64(QStringLiteral("date")));
     message.date_read = message.date;
     message.date_delivered = message.date;
     message.is_from_me = row.getInt64(QStringLiteral("is_send")) != 0 ? 1 : 0;

@@ -185,6 +185,8 @@ private slots:
         QTest::newRow("dots only: the uid") << ".." << "u1" << "u1";
         QTest::newRow("empty: the uid") << "" << "u2" << "u2";
         QTest::newRow("nothing usable") << "" << "/" << "unknown";
+        QTest::newRow("long: shortened") << QString(300, 'j') << "u" << QString(MaxSentFileNameBytes, 'j');
+        QTest::newRow("control characters dropped") << QString::fromLatin1("ab\0c\x06\nd", 7) << "u" << "abcd";
     }
 
     void cacheFolderStaysInsideTheCache()

@@ -512,6 +512,9 @@ private slots:
         QTest::newRow("separators") << "../../x/y.png" << "....xy.png";
         QTest::newRow("empty") << "" << "Unknown2";
         QTest::newRow("only forbidden") << ":*?" << "Unknown2";
+        QTest::newRow("long: suffix kept") << QString(300, 'x') + ".jpg" << QString(MaxSentFileNameBytes - 4, 'x') + ".jpg";
+        QTest::newRow("long: cut between characters")
+            << QString(100, QChar(0xE9)) + ".png" << QString((MaxSentFileNameBytes - 4) / 2, QChar(0xE9)) + ".png";
         QTest::newRow("only dots") << ".." << "Unknown2";
         QTest::newRow("control characters") << QString("a\tb\x01.txt") << "ab.txt";
         QTest::newRow("blanks trimmed") << "  photo.jpg " << "photo.jpg";

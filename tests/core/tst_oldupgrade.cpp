@@ -82,6 +82,7 @@ private slots:
     void killHalfWayThenNextStartCompletes();
     void repeatedConversionAddsNothing();
     void partNamesCannotLeaveTheFolder();
+    void datesBeyondTheStoredRangeAreBounded();
 };
 
 void TestOldUpgrade::convertsEveryKindOfPart()
@@ -344,6 +345,25 @@ void TestOldUpgrade::partNamesCannotLeaveTheFolder()
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from message where text like '%private%'")), 0);
     IOS6MessageDb stored(folder, QString());
     QVERIFY(!QFileInfo::exists(stored.localPath(db.text(QStringLiteral("select filename from attachment")))));
+}
+
+void TestOldUpgrade::datesBeyondTheStoredRangeAreBounded()
+{
+    Environment env;
+    const QString folder = localFolder(QStringLiteral("old"));
+    {
+        OldDatabase old(folder);
+        const qint64 asha = old.handle(QStringLiteral("9876543210"), QString());
+        old.message(asha, QStringLiteral("first"), std::numeric_limits<qint64>::min());
+        old.message(asha, QStringLiteral("last"), std::numeric_limits<qint64>::max());
+    }
+    QObject owner;
+    QVERIFY(runUpgrade(&owner)->succeeded());
+
+    RawDb db(smsDbPath(folder));
+    QCOMPARE(db.column(QStringLiteral("select text || '|' || date from message order by date")),
+             QStringList({QStringLiteral("first|%1").arg(std::numeric_limits<qint32>::min()),
+                          QStringLiteral("last|%1").arg(std::numeric_limits<qint32>::max())}));
 }
 
 QTEST_GUILESS_MAIN(TestOldUpgrade)

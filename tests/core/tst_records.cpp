@@ -524,6 +524,7 @@ void TestRecords::appleTimeConversion()
     QCOMPARE(dateTimeToAppleTime(QDateTime()), 0);
     QCOMPARE(unixTimeToAppleTime(Q_INT64_C(978307200) + Q_INT64_C(5000000000)),
              std::numeric_limits<qint32>::max());
+    QCOMPARE(unixTimeToAppleTime(std::numeric_limits<qint64>::min()), std::numeric_limits<qint32>::min());
 }
 
 void TestRecords::initialValues()
