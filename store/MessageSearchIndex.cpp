@@ -1,0 +1,399 @@
+#include "store/MessageSearchIndex.h"
+
+#include "store/AppleTime.h"
+#include "store/IOS6MessageDb.h"
+#include "store/MessageText.h"
+#include "store/MsgChat.h"
+#include "store/MsgDataSet.h"
+#include "store/SearchQuery.h"
+#include "store/SearchTokenizer.h"
+
+#include <sqlite3.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QUrl>
+#include <QtEndian>
+
+#include <stdexcept>
+
+namespace {
+
+// Bumped when the index layout changes: older files are then rebuilt.
+const QString kFormat = QStringLiteral("1");
+// Rows added per statement between two progress reports.
+constexpr qint64 kChunkRows = 20000;
+// Words of context a snippet shows around what was found.
+constexpr int kSnippetTokens = 12;
+
+// What the index keeps of a message: its subject and text without the
+// attachment marks.
+const QString kBodyOfMessage = QStringLiteral(
+    "trim(coalesce(subject, '') || ' ' || replace(coalesce(text, ''), char(65532), ' '))");
+
+} // namespace
+
+MessageSearchIndex::MessageSearchIndex(const QString &folder)
+    : m_folder(folder)
+    , m_databasePath(IOS6MessageDb(folder, QString()).databasePath())
+    , m_indexPath(indexPathFor(m_databasePath))
+{
+}
+
+MessageSearchIndex::~MessageSearchIndex() = default;
+
+QString MessageSearchIndex::indexPathFor(const QString &databasePath)
+{
+    const QFileInfo info(databasePath);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".search.db"));
+}
+
+qint64 MessageSearchIndex::pendingRows()
+{
+    ensureOpen();
+    const Meta meta = readMeta();
+    const QString stamp = databaseStamp();
+    if ((!stamp.isEmpty() && stamp == meta.stamp) || !databaseHasMessageTable())
+        return 0;
+    return singleInt(Sqlite3Sql(QStringLiteral("SELECT count(*) FROM src.message WHERE ROWID > ?"))
+                         .addInt64Param(meta.maxRowid));
+}
+
+void MessageSearchIndex::update(const Progress &progress)
+{
+    // The stamp is taken before anything is read, so it never claims more
+    // than the rows read after it.
+    const QString stamp = databaseStamp();
+    try {
+        ensureOpen();
+        catchUp(stamp, progress);
+    } catch (const SqliteException &error) {
+        if (!isDamage(error))
+            throw;
+        discardIndexFile();
+        ensureOpen();
+        catchUp(stamp, progress);
+    }
+}
+
+QList<SearchHit> MessageSearchIndex::search(const QString &words, int limit, const Progress &progress)
+{
+    const QString expression = searchMatchExpression(words);
+    if (expression.isEmpty() || limit <= 0)
+        return {};
+    update(progress);
+    QList<SearchHit> hits;
+    try {
+        hits = matches(expression, limit);
+    } catch (const SqliteException &error) {
+        // Damage the catch-up did not touch shows only now: index anew.
+        if (!isDamage(error))
+            throw;
+        discardIndexFile();
+        update(progress);
+        hits = matches(expression, limit);
+    }
+    completeHits(hits);
+    return hits;
+}
+
+void MessageSearchIndex::ensureOpen()
+{
+    if (m_db.isOpen())
+        return;
+    // Attaching a missing file would create an empty database there.
+    if (!QFileInfo(m_databasePath).isFile())
+        throw std::runtime_error(QStringLiteral("No message database at %1").arg(m_databasePath).toStdString());
+    openIndexFile();
+    if (!hasOurSchema()) {
+        discardIndexFile();
+        openIndexFile();
+        createSchema();
+    }
+    // Read-only, so a search can never change the messages it looks at.
+    const QString readOnly = QUrl::fromLocalFile(m_databasePath).toString(QUrl::FullyEncoded)
+                             + QStringLiteral("?mode=ro");
+    m_db.executeThrow(Sqlite3Sql(QStringLiteral("ATTACH DATABASE ? AS src")).addTextParam(readOnly));
+}
+
+void MessageSearchIndex::openIndexFile()
+{
+    m_db.openThrow(m_indexPath, Sqlite3DB::OpenReadWriteCreate | SQLITE_OPEN_URI);
+    registerSearchTokenizer(m_db.handle());
+    // The index can always be made again from the database: it does not wait
+    // for the disk. A crash still rolls back through the journal, and damage
+    // it leaves is found and rebuilt.
+    m_db.executeThrow(QStringLiteral("PRAGMA synchronous = OFF"));
+}
+
+bool MessageSearchIndex::hasOurSchema()
+{
+    try {
+        const qint64 tables = singleInt(Sqlite3Sql(QStringLiteral(
+            "SELECT count(*) FROM sqlite_master WHERE name IN ('meta', 'message_text', 'message_text_docsize')")));
+        if (tables != 3)
+            return false;
+        Sqlite3Cursor format = m_db.queryThrow(QStringLiteral("SELECT value FROM meta WHERE key = 'format'"));
+        return format.moveNext() && format.getText(0) == kFormat;
+    } catch (const SqliteException &error) {
+        if (!isDamage(error))
+            throw;
+        return false;
+    }
+}
+
+void MessageSearchIndex::createSchema()
+{
+    m_db.executeThrow(QStringLiteral(
+        "BEGIN;"
+        "CREATE TABLE meta (key TEXT PRIMARY KEY, value);"
+        "CREATE VIRTUAL TABLE message_text USING fts5(body, tokenize = '%1');"
+        "INSERT INTO meta (key, value) VALUES ('format', '%2');"
+        "COMMIT;").arg(QLatin1String(kSearchTokenizerName), kFormat));
+}
+
+void MessageSearchIndex::discardIndexFile()
+{
+    m_db.close();
+    for (const QString &path : {m_indexPath, m_indexPath + QStringLiteral("-journal")}) {
+        if (QFileInfo::exists(path) && !QFile::remove(path))
+            throw std::runtime_error(QStringLiteral("Cannot remove the damaged search index %1").arg(path).toStdString());
+    }
+}
+
+MessageSearchIndex::Meta MessageSearchIndex::readMeta()
+{
+    QHash<QString, QString> values;
+    Sqlite3Cursor rows = m_db.queryThrow(QStringLiteral("SELECT key, value FROM meta"));
+    while (rows.moveNext())
+        values.insert(rows.getText(0), rows.getText(1));
+    Meta meta;
+    meta.maxRowid = values.value(QStringLiteral("max_rowid")).toLongLong();
+    meta.count = values.value(QStringLiteral("row_count")).toLongLong();
+    meta.maxGuid = values.value(QStringLiteral("max_guid"));
+    meta.stamp = values.value(QStringLiteral("database_stamp"));
+    return meta;
+}
+
+void MessageSearchIndex::writeMeta(const Meta &meta)
+{
+    const QList<std::pair<QString, QString>> values{
+        {QStringLiteral("max_rowid"), QString::number(meta.maxRowid)},
+        {QStringLiteral("row_count"), QString::number(meta.count)},
+        {QStringLiteral("max_guid"), meta.maxGuid},
+        {QStringLiteral("database_stamp"), meta.stamp},
+    };
+    for (const auto &[key, value] : values) {
+        m_db.executeThrow(Sqlite3Sql(QStringLiteral("INSERT OR REPLACE INTO meta (key, value) VALUES (?, ?)"))
+                              .addTextParam(key)
+                              .addTextParam(value));
+    }
+}
+
+QString MessageSearchIndex::databaseStamp() const
+{
+    // SQLite raises the change counter in the header with every commit of a
+    // file in rollback-journal mode; in WAL mode it does not.
+    constexpr int kHeaderSize = 100;
+    constexpr int kWriteVersionOffset = 18;
+    constexpr int kChangeCounterOffset = 24;
+    if (QFileInfo::exists(m_databasePath + QStringLiteral("-journal"))
+        || QFileInfo::exists(m_databasePath + QStringLiteral("-wal")))
+        return QString();
+    QFile file(m_databasePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray header = file.read(kHeaderSize);
+    if (header.size() < kHeaderSize || !header.startsWith(QByteArrayLiteral("SQLite format 3\0"))
+        || header.at(kWriteVersionOffset) != 1)
+        return QString();
+    const quint32 counter = qFromBigEndian<quint32>(header.constData() + kChangeCounterOffset);
+    const QFileInfo info(file);
+    return QStringLiteral("%1:%2:%3")
+        .arg(counter)
+        .arg(info.size())
+        .arg(info.lastModified().toMSecsSinceEpoch());
+}
+
+bool MessageSearchIndex::databaseHasMessageTable()
+{
+    return singleInt(Sqlite3Sql(QStringLiteral(
+               "SELECT count(*) FROM src.sqlite_master WHERE type = 'table' AND name = 'message'")))
+           > 0;
+}
+
+bool MessageSearchIndex::databaseWasReplaced(const Meta &meta)
+{
+    if (meta.maxRowid <= 0)
+        return false;
+    // AUTOINCREMENT never lowers its sequence within one file.
+    const bool hasSequence = singleInt(Sqlite3Sql(QStringLiteral(
+                                 "SELECT count(*) FROM src.sqlite_master WHERE name = 'sqlite_sequence'")))
+                             > 0;
+    if (hasSequence) {
+        const qint64 sequence = singleInt(Sqlite3Sql(QStringLiteral(
+            "SELECT coalesce(max(seq), 0) FROM src.sqlite_sequence WHERE name = 'message'")));
+        if (sequence < meta.maxRowid)
+            return true;
+    }
+    Sqlite3Cursor newest = m_db.queryThrow(
+        Sqlite3Sql(QStringLiteral("SELECT guid FROM src.message WHERE ROWID = ?")).addInt64Param(meta.maxRowid));
+    return newest.moveNext() && newest.getText(0) != meta.maxGuid;
+}
+
+void MessageSearchIndex::clearIndex(Meta &meta)
+{
+    // Dropping the table is far quicker than deleting its rows one by one.
+    m_db.executeThrow(QStringLiteral("DROP TABLE message_text;"
+                                     "CREATE VIRTUAL TABLE message_text USING fts5(body, tokenize = '%1');")
+                          .arg(QLatin1String(kSearchTokenizerName)));
+    meta = Meta();
+}
+
+void MessageSearchIndex::dropDeletedRows(Meta &meta)
+{
+    if (meta.count == 0)
+        return;
+    // Counting the whole table walks its smallest index; the newer rows are
+    // a short range of ROWIDs.
+    const qint64 total = singleInt(Sqlite3Sql(QStringLiteral("SELECT count(*) FROM src.message")));
+    const qint64 newer = singleInt(
+        Sqlite3Sql(QStringLiteral("SELECT count(*) FROM src.message WHERE ROWID > ?")).addInt64Param(meta.maxRowid));
+    const qint64 present = total - newer;
+    if (present == meta.count)
+        return;
+    if (present > meta.count) {
+        // Rows appeared inside the covered range: not the growth this index
+        // follows, so it starts again.
+        clearIndex(meta);
+        return;
+    }
+    m_db.executeThrow(Sqlite3Sql(QStringLiteral(
+                                     "DELETE FROM message_text WHERE rowid IN ("
+                                     " SELECT id FROM message_text_docsize"
+                                     " EXCEPT SELECT ROWID FROM src.message WHERE ROWID <= ?)"))
+                          .addInt64Param(meta.maxRowid));
+    meta.count = present;
+}
+
+void MessageSearchIndex::addNewRows(Meta &meta, const Progress &progress)
+{
+    const qint64 total = singleInt(
+        Sqlite3Sql(QStringLiteral("SELECT count(*) FROM src.message WHERE ROWID > ?")).addInt64Param(meta.maxRowid));
+    if (total == 0)
+        return;
+    if (progress)
+        progress(0, total);
+    qint64 done = 0;
+    while (done < total) {
+        Sqlite3Cursor chunkEnd = m_db.queryThrow(
+            Sqlite3Sql(QStringLiteral("SELECT ROWID FROM src.message WHERE ROWID > ? ORDER BY ROWID LIMIT 1 OFFSET ?"))
+                .addInt64Param(meta.maxRowid)
+                .addInt64Param(kChunkRows - 1));
+        const qint64 last = chunkEnd.moveNext()
+                                ? chunkEnd.getInt64(0)
+                                : singleInt(Sqlite3Sql(QStringLiteral("SELECT max(ROWID) FROM src.message")));
+        m_db.executeThrow(Sqlite3Sql(QStringLiteral("INSERT INTO message_text (rowid, body)"
+                                                    " SELECT ROWID, %1 FROM src.message WHERE ROWID > ? AND ROWID <= ?")
+                                         .arg(kBodyOfMessage))
+                              .addInt64Param(meta.maxRowid)
+                              .addInt64Param(last));
+        done += m_db.changes();
+        meta.maxRowid = last;
+        if (progress)
+            progress(std::min(done, total), total);
+    }
+    meta.count += done;
+    Sqlite3Cursor newest = m_db.queryThrow(
+        Sqlite3Sql(QStringLiteral("SELECT guid FROM src.message WHERE ROWID = ?")).addInt64Param(meta.maxRowid));
+    meta.maxGuid = newest.moveNext() ? newest.getText(0) : QString();
+}
+
+void MessageSearchIndex::catchUp(const QString &stamp, const Progress &progress)
+{
+    Meta meta = readMeta();
+    if (!stamp.isEmpty() && stamp == meta.stamp)
+        return;
+    // One transaction: its read lock keeps the database still while the
+    // index compares, and a cancel or failure leaves the index as it was.
+    m_db.executeThrow(QStringLiteral("BEGIN"));
+    try {
+        const bool hasMessages = databaseHasMessageTable();
+        if ((!hasMessages || databaseWasReplaced(meta)) && meta.maxRowid > 0)
+            clearIndex(meta);
+        if (hasMessages) {
+            dropDeletedRows(meta);
+            addNewRows(meta, progress);
+        }
+        meta.stamp = stamp;
+        writeMeta(meta);
+        m_db.executeThrow(QStringLiteral("COMMIT"));
+    } catch (...) {
+        m_db.rollbackTran();
+        throw;
+    }
+}
+
+QList<SearchHit> MessageSearchIndex::matches(const QString &expression, int limit)
+{
+    Sqlite3Cursor rows = m_db.queryThrow(
+        Sqlite3Sql(QStringLiteral("SELECT rowid, snippet(message_text, 0, '', '', '…', %1) FROM message_text"
+                                  " WHERE message_text MATCH ? ORDER BY rowid DESC LIMIT ?")
+                       .arg(kSnippetTokens))
+            .addTextParam(expression)
+            .addIntParam(limit));
+    QList<SearchHit> hits;
+    while (rows.moveNext()) {
+        SearchHit hit;
+        hit.messageRowid = rows.getInt64(0);
+        hit.snippet = rows.getText(1);
+        hits.append(hit);
+    }
+    return hits;
+}
+
+void MessageSearchIndex::completeHits(QList<SearchHit> &hits)
+{
+    if (hits.isEmpty())
+        return;
+    QList<SearchHit> complete;
+    for (SearchHit hit : std::as_const(hits)) {
+        Sqlite3Cursor row = m_db.queryThrow(
+            Sqlite3Sql(QStringLiteral("SELECT date, is_from_me,"
+                                      " (SELECT chat_id FROM src.chat_message_join WHERE message_id = ?"
+                                      "  ORDER BY chat_id LIMIT 1)"
+                                      " FROM src.message WHERE ROWID = ?"))
+                .addInt64Param(hit.messageRowid)
+                .addInt64Param(hit.messageRowid));
+        if (!row.moveNext())
+            continue;
+        hit.date = appleTimeToDateTime(row.getInt(0));
+        hit.fromMe = row.getInt(1) != 0;
+        hit.chatRowid = row.getInt64(2);
+        complete.append(hit);
+    }
+    // A message deleted since the catch-up is left out.
+    hits = complete;
+    // Conversation names as the tree makes them: contact names, group names.
+    IOS6MessageDb database(m_folder, QString());
+    MsgDataSet chats;
+    database.chats(chats);
+    for (SearchHit &hit : hits) {
+        if (const _MsgChat *chat = chats.chat(hit.chatRowid))
+            hit.chatTitle = chatDisplayName(*chat, false);
+    }
+}
+
+qint64 MessageSearchIndex::singleInt(const Sqlite3Sql &sql)
+{
+    Sqlite3Cursor cursor = m_db.queryThrow(sql);
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+}
+
+bool MessageSearchIndex::isDamage(const SqliteException &error)
+{
+    const int primary = error.code() & 0xFF;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
