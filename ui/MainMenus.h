@@ -31,6 +31,7 @@ enum class Command {
     CheckUpdate, ClearCache, ConnectWifi,
     Help, Feedback, About, Home,
     ViewCache, UnmountDevice,
+    Search,
 };
 
 // One line of a menu. Texts are source texts of the translation context
