@@ -8,6 +8,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 #include <stdexcept>
 
 namespace {
@@ -48,6 +50,23 @@ MessageSearchIndex::Progress partOfRun(const MessageSearchIndex::Progress &progr
     if (!progress)
         return {};
     return [progress, before, total](qint64 done, qint64) { progress(std::min(before + done, total), total); };
+}
+
+// Fills in the snippets of the hits that came from `source`.
+void addSnippetsFrom(MessageSearchIndex &index, const SearchSource &source, const QString &words,
+                     QList<SearchHit> &hits)
+{
+    QList<SearchHit> ofSource;
+    QList<qsizetype> positions;
+    for (qsizetype i = 0; i < hits.size(); ++i) {
+        if (hits.at(i).sourceFolder == source.folder) {
+            ofSource.append(hits.at(i));
+            positions.append(i);
+        }
+    }
+    index.addSnippets(words, ofSource);
+    for (qsizetype k = 0; k < positions.size(); ++k)
+        hits[positions.at(k)].snippet = ofSource.at(k).snippet;
 }
 
 } // namespace
@@ -127,10 +146,12 @@ QList<SearchHit> searchAll(const QString &words, const SearchScope &scope, int l
     if (searchMatchExpression(words).isEmpty() || limit <= 0)
         return {};
     updateIndexes(scope, progress);
+    std::vector<std::unique_ptr<MessageSearchIndex>> indexes;
     QList<SearchHit> hits;
     for (const SearchSource &source : scope) {
         try {
-            for (SearchHit hit : MessageSearchIndex(source.folder).search(words, limit)) {
+            indexes.push_back(std::make_unique<MessageSearchIndex>(source.folder));
+            for (SearchHit hit : indexes.back()->findHits(words, limit)) {
                 hit.sourceKind = source.kind;
                 hit.sourceName = source.name;
                 hit.sourceFolder = source.folder;
@@ -142,7 +163,16 @@ QList<SearchHit> searchAll(const QString &words, const SearchScope &scope, int l
     }
     std::stable_sort(hits.begin(), hits.end(), [](const SearchHit &a, const SearchHit &b) { return a.date > b.date; });
     if (hits.size() > limit)
-        hits.resize(std::max(limit, 0));
+        hits.resize(limit);
+    // Snippets only for the hits kept.
+    for (size_t i = 0; i < indexes.size(); ++i) {
+        const SearchSource &source = scope.at(qsizetype(i));
+        try {
+            addSnippetsFrom(*indexes.at(i), source, words, hits);
+        } catch (const std::exception &error) {
+            throw sourceError(source, error);
+        }
+    }
     return hits;
 }
 

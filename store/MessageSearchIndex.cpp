@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QStringList>
 #include <QUrl>
 #include <QtEndian>
 
@@ -25,6 +26,8 @@ namespace {
 const QString kFormat = QStringLiteral("1");
 // Rows added per statement between two progress reports.
 constexpr qint64 kChunkRows = 20000;
+// An addition of at least 1/kOptimizeShare of the rows merges the index.
+constexpr qint64 kOptimizeShare = 4;
 // Words of context a snippet shows around what was found.
 constexpr int kSnippetTokens = 12;
 
@@ -80,23 +83,49 @@ void MessageSearchIndex::update(const Progress &progress)
 
 QList<SearchHit> MessageSearchIndex::search(const QString &words, int limit, const Progress &progress)
 {
+    QList<SearchHit> hits = findHits(words, limit, progress);
+    addSnippets(words, hits);
+    return hits;
+}
+
+QList<SearchHit> MessageSearchIndex::findHits(const QString &words, int limit, const Progress &progress)
+{
     const QString expression = searchMatchExpression(words);
     if (expression.isEmpty() || limit <= 0)
         return {};
     update(progress);
     QList<SearchHit> hits;
     try {
-        hits = matches(expression, limit);
+        hits = matchingRowids(expression, limit);
     } catch (const SqliteException &error) {
         // Damage the catch-up did not touch shows only now: index anew.
         if (!isDamage(error))
             throw;
         discardIndexFile();
         update(progress);
-        hits = matches(expression, limit);
+        hits = matchingRowids(expression, limit);
     }
     completeHits(hits);
     return hits;
+}
+
+void MessageSearchIndex::addSnippets(const QString &words, QList<SearchHit> &hits)
+{
+    const QString expression = searchMatchExpression(words);
+    if (expression.isEmpty() || hits.isEmpty())
+        return;
+    ensureOpen();
+    QHash<qint64, QString> snippets;
+    Sqlite3Cursor rows = m_db.queryThrow(
+        Sqlite3Sql(QStringLiteral("SELECT rowid, snippet(message_text, 0, '', '', '…', %1) FROM message_text"
+                                  " WHERE message_text MATCH ? AND rowid IN (%2)")
+                       .arg(kSnippetTokens)
+                       .arg(rowidList(hits, true)))
+            .addTextParam(expression));
+    while (rows.moveNext())
+        snippets.insert(-rows.getInt64(0), rows.getText(1));
+    for (SearchHit &hit : hits)
+        hit.snippet = snippets.value(hit.messageRowid);
 }
 
 void MessageSearchIndex::ensureOpen()
@@ -132,8 +161,9 @@ bool MessageSearchIndex::hasOurSchema()
 {
     try {
         const qint64 tables = singleInt(Sqlite3Sql(QStringLiteral(
-            "SELECT count(*) FROM sqlite_master WHERE name IN ('meta', 'message_text', 'message_text_docsize')")));
-        if (tables != 3)
+            "SELECT count(*) FROM sqlite_master"
+            " WHERE name IN ('meta', 'chat_title', 'message_text', 'message_text_docsize')")));
+        if (tables != 4)
             return false;
         Sqlite3Cursor format = m_db.queryThrow(QStringLiteral("SELECT value FROM meta WHERE key = 'format'"));
         return format.moveNext() && format.getText(0) == kFormat;
@@ -149,6 +179,7 @@ void MessageSearchIndex::createSchema()
     m_db.executeThrow(QStringLiteral(
         "BEGIN;"
         "CREATE TABLE meta (key TEXT PRIMARY KEY, value);"
+        "CREATE TABLE chat_title (chat_rowid INTEGER PRIMARY KEY, title TEXT);"
         "CREATE VIRTUAL TABLE message_text USING fts5(body, tokenize = '%1');"
         "INSERT INTO meta (key, value) VALUES ('format', '%2');"
         "COMMIT;").arg(QLatin1String(kSearchTokenizerName), kFormat));
@@ -273,7 +304,7 @@ void MessageSearchIndex::dropDeletedRows(Meta &meta)
     m_db.executeThrow(Sqlite3Sql(QStringLiteral(
                                      "DELETE FROM message_text WHERE rowid IN ("
                                      " SELECT id FROM message_text_docsize"
-                                     " EXCEPT SELECT ROWID FROM src.message WHERE ROWID <= ?)"))
+                                     " EXCEPT SELECT -ROWID FROM src.message WHERE ROWID <= ?)"))
                           .addInt64Param(meta.maxRowid));
     meta.count = present;
 }
@@ -296,7 +327,7 @@ void MessageSearchIndex::addNewRows(Meta &meta, const Progress &progress)
                                 ? chunkEnd.getInt64(0)
                                 : singleInt(Sqlite3Sql(QStringLiteral("SELECT max(ROWID) FROM src.message")));
         m_db.executeThrow(Sqlite3Sql(QStringLiteral("INSERT INTO message_text (rowid, body)"
-                                                    " SELECT ROWID, %1 FROM src.message WHERE ROWID > ? AND ROWID <= ?")
+                                                    " SELECT -ROWID, %1 FROM src.message WHERE ROWID > ? AND ROWID <= ?")
                                          .arg(kBodyOfMessage))
                               .addInt64Param(meta.maxRowid)
                               .addInt64Param(last));
@@ -306,6 +337,10 @@ void MessageSearchIndex::addNewRows(Meta &meta, const Progress &progress)
             progress(std::min(done, total), total);
     }
     meta.count += done;
+    // Each chunk leaves index segments behind; after a large addition one
+    // merge into a single segment keeps the lookups of every later search short.
+    if (done * kOptimizeShare >= meta.count)
+        m_db.executeThrow(QStringLiteral("INSERT INTO message_text (message_text) VALUES ('optimize')"));
     Sqlite3Cursor newest = m_db.queryThrow(
         Sqlite3Sql(QStringLiteral("SELECT guid FROM src.message WHERE ROWID = ?")).addInt64Param(meta.maxRowid));
     meta.maxGuid = newest.moveNext() ? newest.getText(0) : QString();
@@ -316,17 +351,22 @@ void MessageSearchIndex::catchUp(const QString &stamp, const Progress &progress)
     Meta meta = readMeta();
     if (!stamp.isEmpty() && stamp == meta.stamp)
         return;
+    // Loaded before the transaction: the database's own connection may need
+    // to write (an older file gains columns), which a read lock held here
+    // would block.
+    const bool hasMessages = databaseHasMessageTable();
+    const QHash<qint64, QString> titles = hasMessages ? loadChatTitles() : QHash<qint64, QString>();
     // One transaction: its read lock keeps the database still while the
     // index compares, and a cancel or failure leaves the index as it was.
     m_db.executeThrow(QStringLiteral("BEGIN"));
     try {
-        const bool hasMessages = databaseHasMessageTable();
         if ((!hasMessages || databaseWasReplaced(meta)) && meta.maxRowid > 0)
             clearIndex(meta);
         if (hasMessages) {
             dropDeletedRows(meta);
             addNewRows(meta, progress);
         }
+        storeChatTitles(titles);
         meta.stamp = stamp;
         writeMeta(meta);
         m_db.executeThrow(QStringLiteral("COMMIT"));
@@ -336,19 +376,16 @@ void MessageSearchIndex::catchUp(const QString &stamp, const Progress &progress)
     }
 }
 
-QList<SearchHit> MessageSearchIndex::matches(const QString &expression, int limit)
+QList<SearchHit> MessageSearchIndex::matchingRowids(const QString &expression, int limit)
 {
     Sqlite3Cursor rows = m_db.queryThrow(
-        Sqlite3Sql(QStringLiteral("SELECT rowid, snippet(message_text, 0, '', '', '…', %1) FROM message_text"
-                                  " WHERE message_text MATCH ? ORDER BY rowid DESC LIMIT ?")
-                       .arg(kSnippetTokens))
+        Sqlite3Sql(QStringLiteral("SELECT -rowid FROM message_text WHERE message_text MATCH ? ORDER BY rowid LIMIT ?"))
             .addTextParam(expression)
             .addIntParam(limit));
     QList<SearchHit> hits;
     while (rows.moveNext()) {
         SearchHit hit;
         hit.messageRowid = rows.getInt64(0);
-        hit.snippet = rows.getText(1);
         hits.append(hit);
     }
     return hits;
@@ -358,32 +395,67 @@ void MessageSearchIndex::completeHits(QList<SearchHit> &hits)
 {
     if (hits.isEmpty())
         return;
+    const QString rowids = rowidList(hits, false);
+    QHash<qint64, SearchHit> found;
+    Sqlite3Cursor rows = m_db.queryThrow(QStringLiteral(
+        "SELECT m.ROWID, m.date, m.is_from_me,"
+        " (SELECT chat_id FROM src.chat_message_join WHERE message_id = m.ROWID ORDER BY chat_id LIMIT 1)"
+        " FROM src.message AS m WHERE m.ROWID IN (%1)").arg(rowids));
+    while (rows.moveNext()) {
+        SearchHit hit;
+        hit.messageRowid = rows.getInt64(0);
+        hit.date = appleTimeToDateTime(rows.getInt(1));
+        hit.fromMe = rows.getInt(2) != 0;
+        hit.chatRowid = rows.getInt64(3);
+        found.insert(hit.messageRowid, hit);
+    }
+    QHash<qint64, QString> titles;
+    Sqlite3Cursor names = m_db.queryThrow(QStringLiteral(
+        "SELECT chat_rowid, title FROM chat_title WHERE chat_rowid IN"
+        " (SELECT chat_id FROM src.chat_message_join WHERE message_id IN (%1))").arg(rowids));
+    while (names.moveNext())
+        titles.insert(names.getInt64(0), names.getText(1));
     QList<SearchHit> complete;
-    for (SearchHit hit : std::as_const(hits)) {
-        Sqlite3Cursor row = m_db.queryThrow(
-            Sqlite3Sql(QStringLiteral("SELECT date, is_from_me,"
-                                      " (SELECT chat_id FROM src.chat_message_join WHERE message_id = ?"
-                                      "  ORDER BY chat_id LIMIT 1)"
-                                      " FROM src.message WHERE ROWID = ?"))
-                .addInt64Param(hit.messageRowid)
-                .addInt64Param(hit.messageRowid));
-        if (!row.moveNext())
+    for (const SearchHit &match : std::as_const(hits)) {
+        // A message deleted since the catch-up is left out.
+        if (!found.contains(match.messageRowid))
             continue;
-        hit.date = appleTimeToDateTime(row.getInt(0));
-        hit.fromMe = row.getInt(1) != 0;
-        hit.chatRowid = row.getInt64(2);
+        SearchHit hit = found.value(match.messageRowid);
+        hit.chatTitle = titles.value(hit.chatRowid);
         complete.append(hit);
     }
-    // A message deleted since the catch-up is left out.
     hits = complete;
+}
+
+QHash<qint64, QString> MessageSearchIndex::loadChatTitles()
+{
     // Conversation names as the tree makes them: contact names, group names.
     IOS6MessageDb database(m_folder, QString());
     MsgDataSet chats;
     database.chats(chats);
-    for (SearchHit &hit : hits) {
-        if (const _MsgChat *chat = chats.chat(hit.chatRowid))
-            hit.chatTitle = chatDisplayName(*chat, false);
+    QHash<qint64, QString> titles;
+    for (const _MsgChat *chat : std::as_const(chats.chats))
+        titles.insert(chat->rowid, chatDisplayName(*chat, false));
+    return titles;
+}
+
+void MessageSearchIndex::storeChatTitles(const QHash<qint64, QString> &titles)
+{
+    m_db.executeThrow(QStringLiteral("DELETE FROM chat_title"));
+    for (auto it = titles.cbegin(); it != titles.cend(); ++it) {
+        m_db.executeThrow(Sqlite3Sql(QStringLiteral("INSERT INTO chat_title (chat_rowid, title) VALUES (?, ?)"))
+                              .addInt64Param(it.key())
+                              .addTextParam(it.value()));
     }
+}
+
+QString MessageSearchIndex::rowidList(const QList<SearchHit> &hits, bool negated)
+{
+    // Integers only, so they go into the statement text as they are.
+    QStringList rowids;
+    for (const SearchHit &hit : hits)
+        rowids.append(QString::number(negated ? -hit.messageRowid : hit.messageRowid));
+    return rowids.join(QLatin1Char(','));
 }
 
 qint64 MessageSearchIndex::singleInt(const Sqlite3Sql &sql)

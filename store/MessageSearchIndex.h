@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -13,7 +14,10 @@
 // it is and older versions of the program read it unchanged.
 //
 // The index holds the subject and text of every message under the message's
-// ROWID, and remembers the highest ROWID it covers, how many rows it holds,
+// ROWID negated, and the name of every conversation. (FTS5 reads a word's
+// list of rows as a stream only in ascending order: negated, newest first
+// stops after the rows a search asks for, where descending order would
+// decode the whole list of a common word.) It also remembers the highest ROWID it covers, how many rows it holds,
 // the guid of its newest row and a stamp of the database file (SQLite's
 // change counter, size and time). Before every search it catches up: an
 // unchanged stamp costs nothing; otherwise rows above the highest ROWID are
@@ -55,6 +59,11 @@ public:
     // The hits' source fields are left empty. See searchMatchExpression for
     // how `words` match.
     QList<SearchHit> search(const QString &words, int limit, const Progress &progress = Progress());
+    // search() in two steps, so that a search over many sources makes
+    // snippets only for the hits it keeps: the hits without snippet, then
+    // the snippets of hits that findHits() gave for the same words.
+    QList<SearchHit> findHits(const QString &words, int limit, const Progress &progress = Progress());
+    void addSnippets(const QString &words, QList<SearchHit> &hits);
 
 private:
     struct Meta
@@ -81,8 +90,14 @@ private:
     void dropDeletedRows(Meta &meta);
     void addNewRows(Meta &meta, const Progress &progress);
     void catchUp(const QString &stamp, const Progress &progress);
-    QList<SearchHit> matches(const QString &expression, int limit);
+    QList<SearchHit> matchingRowids(const QString &expression, int limit);
     void completeHits(QList<SearchHit> &hits);
+    // Conversation names by chat ROWID, kept in the index so a search need
+    // not load every chat with its contacts.
+    QHash<qint64, QString> loadChatTitles();
+    void storeChatTitles(const QHash<qint64, QString> &titles);
+    // "1,2,3" of the hits' message ROWIDs, or of their negations.
+    static QString rowidList(const QList<SearchHit> &hits, bool negated);
     qint64 singleInt(const Sqlite3Sql &sql);
     // Whether the error is a damaged or foreign index file.
     static bool isDamage(const SqliteException &error);

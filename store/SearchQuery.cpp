@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int kShortestPrefixWord = 3;
-
 bool hasLetterOrDigit(const QString &word)
 {
     return std::any_of(word.cbegin(), word.cend(), [](QChar c) { return c.isLetterOrNumber(); });
@@ -16,9 +14,8 @@ bool hasLetterOrDigit(const QString &word)
 
 QString quotedPhrase(QString word)
 {
-    const bool prefix = word.size() >= kShortestPrefixWord;
     word.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + word + QLatin1Char('"') + (prefix ? QLatin1String(" *") : QLatin1String());
+    return QLatin1Char('"') + word + QLatin1Char('"');
 }
 
 } // namespace

@@ -180,8 +180,7 @@ private slots:
         QTest::newRow("decomposed accents") << QString::fromUtf8("cafe\xcc\x81 noir") << "café" << true;
         QTest::newRow("German") << QString::fromUtf8("Grüße aus München") << "munchen" << true;
         QTest::newRow("Cyrillic") << QString::fromUtf8("Привет, как дела?") << QString::fromUtf8("ПРИВЕТ") << true;
-        QTest::newRow("word start") << "the meeting moved" << "meet" << true;
-        QTest::newRow("short words whole") << "abcdef" << "ab" << false;
+        QTest::newRow("whole words") << "the meeting moved" << "meet" << false;
         QTest::newRow("every word needed") << "train at nine" << "train ten" << false;
         QTest::newRow("Chinese inside a run") << QString::fromUtf8("我们明天下午开会") << QString::fromUtf8("明天") << true;
         QTest::newRow("Chinese order") << QString::fromUtf8("我们明天下午开会") << QString::fromUtf8("天明") << false;
