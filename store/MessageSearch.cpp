@@ -145,13 +145,18 @@ QList<SearchHit> searchAll(const QString &words, const SearchScope &scope, int l
 {
     if (searchMatchExpression(words).isEmpty() || limit <= 0)
         return {};
-    updateIndexes(scope, progress);
+    // Each index catches up as it is asked; the progress sees all of them.
+    const qint64 total = progress ? pendingRows(scope) : 0;
+    qint64 before = 0;
     std::vector<std::unique_ptr<MessageSearchIndex>> indexes;
     QList<SearchHit> hits;
     for (const SearchSource &source : scope) {
         try {
             indexes.push_back(std::make_unique<MessageSearchIndex>(source.folder));
-            for (SearchHit hit : indexes.back()->findHits(words, limit)) {
+            const qint64 rows = progress ? indexes.back()->pendingRows() : 0;
+            const QList<SearchHit> found = indexes.back()->findHits(words, limit, partOfRun(progress, before, total));
+            before += rows;
+            for (SearchHit hit : found) {
                 hit.sourceKind = source.kind;
                 hit.sourceName = source.name;
                 hit.sourceFolder = source.folder;

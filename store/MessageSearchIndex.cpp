@@ -26,8 +26,6 @@ namespace {
 const QString kFormat = QStringLiteral("1");
 // Rows added per statement between two progress reports.
 constexpr qint64 kChunkRows = 20000;
-// An addition of at least 1/kOptimizeShare of the rows merges the index.
-constexpr qint64 kOptimizeShare = 4;
 // Words of context a snippet shows around what was found.
 constexpr int kSnippetTokens = 12;
 
@@ -135,6 +133,7 @@ void MessageSearchIndex::ensureOpen()
     // Attaching a missing file would create an empty database there.
     if (!QFileInfo(m_databasePath).isFile())
         throw std::runtime_error(QStringLiteral("No message database at %1").arg(m_databasePath).toStdString());
+    rollBackInterruptedWrite();
     openIndexFile();
     if (!hasOurSchema()) {
         discardIndexFile();
@@ -145,6 +144,18 @@ void MessageSearchIndex::ensureOpen()
     const QString readOnly = QUrl::fromLocalFile(m_databasePath).toString(QUrl::FullyEncoded)
                              + QStringLiteral("?mode=ro");
     m_db.executeThrow(Sqlite3Sql(QStringLiteral("ATTACH DATABASE ? AS src")).addTextParam(readOnly));
+}
+
+void MessageSearchIndex::rollBackInterruptedWrite()
+{
+    // A read-only connection refuses a file whose last write was cut short
+    // (a hot journal); a read through an ordinary one rolls it back, as the
+    // program's own next use of the database would.
+    if (!QFileInfo::exists(m_databasePath + QStringLiteral("-journal")))
+        return;
+    Sqlite3DB database;
+    database.openThrow(m_databasePath, Sqlite3DB::OpenReadWrite);
+    database.queryThrow(QStringLiteral("SELECT count(*) FROM sqlite_master")).moveNext();
 }
 
 void MessageSearchIndex::openIndexFile()
@@ -337,10 +348,6 @@ void MessageSearchIndex::addNewRows(Meta &meta, const Progress &progress)
             progress(std::min(done, total), total);
     }
     meta.count += done;
-    // Each chunk leaves index segments behind; after a large addition one
-    // merge into a single segment keeps the lookups of every later search short.
-    if (done * kOptimizeShare >= meta.count)
-        m_db.executeThrow(QStringLiteral("INSERT INTO message_text (message_text) VALUES ('optimize')"));
     Sqlite3Cursor newest = m_db.queryThrow(
         Sqlite3Sql(QStringLiteral("SELECT guid FROM src.message WHERE ROWID = ?")).addInt64Param(meta.maxRowid));
     meta.maxGuid = newest.moveNext() ? newest.getText(0) : QString();

@@ -27,7 +27,8 @@
 // are never edited in place, so their text need not be compared. A missing,
 // foreign or damaged index file is rebuilt.
 //
-// The database is attached read-only in spirit: nothing here writes to it,
+// The database is attached read-only: nothing here writes to it (only a
+// write cut short by a crash is rolled back, as any use of the file does),
 // and a missing database is an error (it is never created). Errors are
 // SqliteException for SQL failures, std::runtime_error otherwise. Used by one
 // thread at a time.
@@ -75,6 +76,7 @@ private:
     };
 
     void ensureOpen();
+    void rollBackInterruptedWrite();
     void openIndexFile();
     bool hasOurSchema();
     void createSchema();

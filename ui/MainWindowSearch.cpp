@@ -32,7 +32,7 @@ using Node = AbsTreeItemModel::_ItemNode;
 namespace {
 
 // Results one search shows at most.
-constexpr int kSearchLimit = 500;
+constexpr int kSearchLimit = 200;
 // Below this many messages to index, the search just runs; above, the
 // progress dialog shows and can cancel.
 constexpr qint64 kRowsWorthProgress = 20000;
