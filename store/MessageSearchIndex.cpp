@@ -337,8 +337,12 @@ void MessageSearchIndex::addNewRows(Meta &meta, const Progress &progress)
         const qint64 last = chunkEnd.moveNext()
                                 ? chunkEnd.getInt64(0)
                                 : singleInt(Sqlite3Sql(QStringLiteral("SELECT max(ROWID) FROM src.message")));
+        // FTS5 takes rows in ascending rowid order in one go and starts a new
+        // index segment whenever a rowid is lower than the last: each chunk
+        // goes in as one run of ascending negated ROWIDs.
         m_db.executeThrow(Sqlite3Sql(QStringLiteral("INSERT INTO message_text (rowid, body)"
-                                                    " SELECT -ROWID, %1 FROM src.message WHERE ROWID > ? AND ROWID <= ?")
+                                                    " SELECT -ROWID, %1 FROM src.message WHERE ROWID > ? AND ROWID <= ?"
+                                                    " ORDER BY ROWID DESC")
                                          .arg(kBodyOfMessage))
                               .addInt64Param(meta.maxRowid)
                               .addInt64Param(last));
