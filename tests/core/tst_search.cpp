@@ -5,6 +5,7 @@
 #include "store/MsgChat.h"
 #include "store/MsgHandle.h"
 #include "store/MsgMessage.h"
+#include "ops/WorkerNotify.h"
 #include "tst_localdb_fixtures.h"
 
 #include <QtTest>
@@ -168,6 +169,26 @@ private slots:
         writeFile(index, savedIndex);
         QVERIFY(searchOne(folder, QStringLiteral("harbour")).isEmpty());
         QCOMPARE(searchOne(folder, QStringLiteral("mountain")).size(), 3);
+    }
+
+    // A cancel in the middle of indexing rolls the index back whole: the
+    // next search adds the rows once, without stumbling over half a run.
+    void cancelledUpdateLeavesNothingHalfDone()
+    {
+        Environment env;
+        const QString folder = localFolder(QStringLiteral("Cancel"));
+        SetBuilder set;
+        _MsgHandle *anna = set.handle(QStringLiteral("+14155550101"));
+        _MsgChat *chat = set.chat(QStringLiteral("SMS;-;+14155550101"), {anna});
+        for (int i = 0; i < 3; ++i)
+            set.message(chat, anna, 10 + i, QStringLiteral("tide table %1").arg(i));
+        merge(folder, set.messages());
+        MessageSearchIndex index(folder);
+        QVERIFY_THROWS_EXCEPTION(OperationCancelled, index.update([](qint64 done, qint64) {
+            if (done > 0)
+                throw OperationCancelled();
+        }));
+        QCOMPARE(index.search(QStringLiteral("tide"), 10).size(), 3);
     }
 
     void matchesIgnoringCaseAccentsAndSpacing_data()
