@@ -18,7 +18,11 @@
 #include <QUrl>
 #include <QtEndian>
 
+#include <algorithm>
+#include <iterator>
+#include <memory>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -33,6 +37,23 @@ constexpr int kSnippetTokens = 12;
 // attachment marks.
 const QString kBodyOfMessage = QStringLiteral(
     "trim(coalesce(subject, '') || ' ' || replace(coalesce(text, ''), char(65532), ' '))");
+
+// Every value of a one-column integer query, through the raw interface: the
+// deletion check reads one per message.
+std::vector<qint64> integerColumn(sqlite3 *db, const char *sql)
+{
+    sqlite3_stmt *raw = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
+    std::vector<qint64> values;
+    if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW)
+            values.push_back(sqlite3_column_int64(statement.get(), 0));
+    }
+    if (rc != SQLITE_DONE)
+        throw SqliteException(rc, QString::fromUtf8(sqlite3_errmsg(db)), QString::fromUtf8(sql));
+    return values;
+}
 
 } // namespace
 
@@ -312,11 +333,18 @@ void MessageSearchIndex::dropDeletedRows(Meta &meta)
         clearIndex(meta);
         return;
     }
-    m_db.executeThrow(Sqlite3Sql(QStringLiteral(
-                                     "DELETE FROM message_text WHERE rowid IN ("
-                                     " SELECT id FROM message_text_docsize"
-                                     " EXCEPT SELECT -ROWID FROM src.message WHERE ROWID <= ?)"))
-                          .addInt64Param(meta.maxRowid));
+    // Both lists of ROWIDs side by side: a scan of the database's smallest
+    // index and of the index's own row table, far cheaper than a join.
+    std::vector<qint64> stored = integerColumn(m_db.handle(), "SELECT ROWID FROM src.message");
+    std::vector<qint64> indexed = integerColumn(m_db.handle(), "SELECT -id FROM message_text_docsize");
+    std::sort(stored.begin(), stored.end());
+    std::sort(indexed.begin(), indexed.end());
+    std::vector<qint64> gone;
+    std::set_difference(indexed.begin(), indexed.end(), stored.begin(), stored.end(), std::back_inserter(gone));
+    for (const qint64 rowid : gone) {
+        m_db.executeThrow(
+            Sqlite3Sql(QStringLiteral("DELETE FROM message_text WHERE rowid = ?")).addInt64Param(-rowid));
+    }
     meta.count = present;
 }
 
