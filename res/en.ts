@@ -479,5 +479,65 @@
         <source>SMS Backup &amp; Restore files (*.xml);;All files (*)</source>
         <translation>SMS Backup &amp; Restore files (*.xml);;All files (*)</translation>
     </message>
+    <message>
+        <source>Search Messages...</source>
+        <translation>Search Messages...</translation>
+    </message>
+    <message>
+        <source>Preparing the search of your messages...</source>
+        <translation>Preparing the search of your messages...</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>Search Messages</source>
+        <translation>Search Messages</translation>
+    </message>
+    <message>
+        <source>Words to find in every phone and local database</source>
+        <translation>Words to find in every phone and local database</translation>
+    </message>
+    <message>
+        <source>Source</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>Conversation</source>
+        <translation>Conversation</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>Message</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>No message found.</source>
+        <translation>No message found.</translation>
+    </message>
+    <message>
+        <source>The newest %1 messages found:</source>
+        <translation>The newest %1 messages found:</translation>
+    </message>
+    <message>
+        <source>Messages found: %1</source>
+        <translation>Messages found: %1</translation>
+    </message>
+    <message>
+        <source>Phone %1</source>
+        <translation>Phone %1</translation>
+    </message>
+    <message>
+        <source>Database %1</source>
+        <translation>Database %1</translation>
+    </message>
+    <message>
+        <source>Connect the phone to open this conversation.</source>
+        <translation>Connect the phone to open this conversation.</translation>
+    </message>
 </context>
 </TS>

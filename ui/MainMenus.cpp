@@ -150,6 +150,7 @@ QList<Menu> menuBar()
          }},
         {QT_TRANSLATE_NOOP("QObject", "Tools"),
          {
+             item(Command::Search, QT_TRANSLATE_NOOP("QObject", "Search Messages...")),
              item(Command::CheckUpdate, QT_TRANSLATE_NOOP("QObject", "Check for Update")),
              item(Command::ClearCache, QT_TRANSLATE_NOOP("QObject", "Clear Cache files")),
              item(Command::ConnectWifi, QT_TRANSLATE_NOOP("QObject", "Connect Android Phone via WiFi")),

@@ -32,6 +32,7 @@ enum class Command {
     Help, Feedback, About, Home,
     ViewCache, UnmountDevice,
     ImportSmsBackup,
+    Search,
 };
 
 // One line of a menu. Texts are source texts of the translation context

@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QItemSelection>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -24,6 +25,8 @@ class ProgressForm;
 class QAction;
 class QLabel;
 class QMenu;
+class SearchResultsDialog;
+struct SearchHit;
 class UpdateCheck;
 class _AbsDBItemNode;
 class _AndroidDeviceItemNode;
@@ -239,6 +242,14 @@ private:
     void printMessages(const MsgMessageList &messages);
     ExportChoice askExportPath(const QString &proposedPath, const QStringList &filters);
 
+    // Search across every source (MainWindowSearch.cpp).
+    void miSearch();
+    void setupSearchShortcut();
+    void runSearch(const QString &words);
+    void openSearchHit(const SearchHit &hit);
+    // The phone or local database node showing the database folder, or null.
+    _AbsDBItemNode *sourceNodeOfFolder(const QString &folder) const;
+
     std::unique_ptr<MainWindowUi> ui;
     ItemModelMain *m_treeModel = nullptr;
     ItemModelSms *m_listModel = nullptr;
@@ -257,4 +268,5 @@ private:
     ExportPathChooser m_chooseExportPath;
     FolderChooser m_chooseFolder;
     OpenFileChooser m_chooseOpenFile;
+    QPointer<SearchResultsDialog> m_searchDialog;
 };

@@ -53,6 +53,7 @@ void MainWindow::registerCommands()
     registerMessageCommands(Command::Print, [this](const MsgMessageList &m) { printMessages(m); });
     registerMessageCommands(Command::A2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
     registerMessageCommands(Command::Db2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
+    registerCommand(Command::Search, [this] { miSearch(); });
 }
 
 void MainWindow::registerCommand(Command command, Handler handler)

@@ -145,7 +145,8 @@ private slots:
                               "Export Messages to File", "Print Messages", "Delete Messages", "|",
                               "Import SMS Backup & Restore File...", "Open Database Folder", "Exit"}));
         QCOMPARE(actionTexts(menus.at(1)->menu()->actions()),
-                 (QStringList{"Check for Update", "Clear Cache files", "Connect Android Phone via WiFi"}));
+                 (QStringList{"Search Messages...", "Check for Update", "Clear Cache files",
+                              "Connect Android Phone via WiFi"}));
         QCOMPARE(actionTexts(menus.at(2)->menu()->actions()), (QStringList{"Help", "Feedback and Support", "About"}));
         const QList<QAction *> tools = window->findChild<QToolBar *>(QStringLiteral("mainToolBar"))->actions();
         QCOMPARE(actionTexts(tools),
