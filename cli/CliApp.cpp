@@ -121,7 +121,14 @@ int CliApp::run(const QStringList &arguments, CliContext &context) const
         CliCommand *chosen = command(arguments.constFirst());
         if (!chosen)
             throw CliUsageError(QObject::tr("unknown command '%1'").arg(arguments.constFirst()));
-        return runCommand(*chosen, arguments.mid(1), context);
+        try {
+            return runCommand(*chosen, arguments.mid(1), context);
+        } catch (const CliUsageError &error) {
+            // A bad value found by shared code: the usage line of the command it was given to.
+            if (error.command().isEmpty())
+                throw CliUsageError(QString::fromUtf8(error.what()), chosen->name());
+            throw;
+        }
     } catch (const CliUsageError &error) {
         printError(QString::fromUtf8(error.what()));
         const CliCommand *named = command(error.command());

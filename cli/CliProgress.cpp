@@ -1,6 +1,7 @@
 #include "cli/CliProgress.h"
 
 #include <QRegularExpression>
+#include <QTextDocument>
 
 #include <cstdio>
 #include <unistd.h>
@@ -10,9 +11,19 @@ namespace {
 constexpr int kBarWidth = 30;
 constexpr int kLineWidth = 79;
 
-// Workers write their texts for a dialog label, which renders simple markup.
-QString plainText(const QString &text)
+void writeToStderr(const QString &text)
 {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+QString CliProgress::plainText(const QString &text)
+{
+    if (!Qt::mightBeRichText(text))
+        return text.simplified();
     static const QRegularExpression lineBreak(QStringLiteral("<br\\s*/?>"), QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
     QString plain = text;
@@ -23,15 +34,6 @@ QString plainText(const QString &text)
         .replace(QLatin1String("&amp;"), QLatin1String("&"));
     return plain.simplified();
 }
-
-void writeToStderr(const QString &text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
-} // namespace
 
 CliProgress::CliProgress(QObject *parent)
     : QObject(parent)

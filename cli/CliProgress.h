@@ -22,6 +22,10 @@ public:
     // Ends a bar left on the terminal's last line.
     void finishLine();
 
+    // Workers write their texts for a dialog label, which renders simple
+    // markup; a terminal shows the text alone, on one line.
+    static QString plainText(const QString &text);
+
 private:
     void showProgress();
     void showTip(const QString &tip);

@@ -22,9 +22,9 @@ QString CliWorkerRunner::run(QThread &worker, CliProgress &progress) const
     if (CliInterrupt::happened())
         throw OperationCancelled();
     if (reporter.succeeded())
-        return reporter.resultText();
+        return CliProgress::plainText(reporter.resultText());
     if (!reporter.errorText().isEmpty())
-        throw std::runtime_error(reporter.errorText().toStdString());
+        throw std::runtime_error(CliProgress::plainText(reporter.errorText()).toStdString());
     // A worker that ends without telling how is no success either.
     throw std::runtime_error(QObject::tr("The operation ended without completing.").toStdString());
 }
