@@ -122,7 +122,11 @@ int CliApp::run(const QStringList &arguments, CliContext &context) const
         if (!chosen)
             throw CliUsageError(QObject::tr("unknown command '%1'").arg(arguments.constFirst()));
         try {
-            return runCommand(*chosen, arguments.mid(1), context);
+            const int code = runCommand(*chosen, arguments.mid(1), context);
+            // Ctrl-C while no worker ran (reading a database) still means: stopped.
+            if (CliInterrupt::happened())
+                throw OperationCancelled();
+            return code;
         } catch (const CliUsageError &error) {
             // A bad value found by shared code: the usage line of the command it was given to.
             if (error.command().isEmpty())

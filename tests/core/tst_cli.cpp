@@ -221,12 +221,21 @@ private slots:
                                        .arg(entry.value("conversations").toInteger())));
     }
 
+    void downloadOverWifi()
+    {
+        const QString host = QStringLiteral("127.0.0.1:%1").arg(m_phoneA->launcherPort());
+        const CliRun run = cli({"download", "--wifi", host, "--country", Mmc});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY2(run.out.startsWith("cache:IMEI-SIMA\t"), qPrintable(run.out));
+    }
+
     void backupTwiceAddsNothing()
     {
         QVERIFY(!m_cacheA.isEmpty());
         const qint64 messages = databaseEntry(m_cacheA).value("messages").toInteger();
-        for (int round = 0; round < 2; ++round) {
-            const CliRun run = cli({"backup", "--from", m_cacheA, "--to", "Mine"});
+        // The second time straight from the phone, which is downloaded again first.
+        for (const QString &source : {m_cacheA, QStringLiteral("phone:SIMA")}) {
+            const CliRun run = cli({"backup", "--from", source, "--to", "Mine", "--country", Mmc});
             QVERIFY2(run.exitCode == 0, qPrintable(run.err));
             QCOMPARE(databaseEntry("db:Mine").value("messages").toInteger(), messages);
         }
@@ -320,6 +329,7 @@ private slots:
         QTest::newRow("no database") << QStringList{"backup", "--from", "db:Nothing", "--to", "X"}
                                      << "No local database 'Nothing'";
         QTest::newRow("no phone") << QStringList{"download", "--serial", "GHOST"} << "error: device 'GHOST' not found";
+        QTest::newRow("which phone") << QStringList{"download"} << "Several Android phones are attached (SIMA, SIMB)";
         QTest::newRow("unknown country") << QStringList{"download", "--serial", "SIMA", "--country", "999"}
                                          << "Unknown country code '999'";
         QTest::newRow("import") << QStringList{"import", "backup.xml", "--to", "X"} << "No file";
