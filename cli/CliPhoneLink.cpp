@@ -22,8 +22,16 @@ namespace {
 
 } // namespace
 
+QList<AdbDevice> CliPhoneLink::attachedDevices()
+{
+    const AdbClient adb;
+    adb.startServer();
+    return adb.devices();
+}
+
 AndroidDevice CliPhoneLink::connectUsb(const QString &serial) const
 {
+    AdbClient().startServer();
     CliProgress progress;
     AndroidConnectWithUSBThread worker(serial, &progress.reporter());
     m_context.runner.run(worker, progress);
@@ -49,7 +57,7 @@ AndroidDevice CliPhoneLink::connectWifi(const QString &host) const
 QString CliPhoneLink::onlyAttachedSerial() const
 {
     QStringList ready;
-    for (const AdbDevice &device : AdbClient().devices()) {
+    for (const AdbDevice &device : attachedDevices()) {
         if (device.isOnline())
             ready.append(device.serial);
     }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "android/AdbDevice.h"
 #include "android/AndroidDevice.h"
+
+#include <QList>
 
 #include <QString>
 
@@ -13,6 +16,11 @@ class CliPhoneLink
 {
 public:
     explicit CliPhoneLink(CliContext &context) : m_context(context) {}
+
+    // The phones adb lists, after starting its server as the window's device
+    // monitor does: a list asked of a stopped server comes with the server's
+    // start-up lines on standard error, which would count as a failure.
+    static QList<AdbDevice> attachedDevices();
 
     AndroidDevice connectUsb(const QString &serial) const;
     // `host` may carry ":PORT" for a launcher on another port than the agent's.

@@ -60,10 +60,13 @@ QString CliProgress::barLine() const
     const int value = qBound(0, m_reporter.value(), 100);
     const int filled = value * kBarWidth / 100;
     const QString bar = QString(filled, QLatin1Char('#')) + QString(kBarWidth - filled, QLatin1Char('.'));
+    // Without a text of its own the dialog shows the percentage, which the bar shows already.
+    const QString ownPercentage = QStringLiteral("Progress:%1%").arg(m_reporter.value());
+    const QString text = m_reporter.progressText() == ownPercentage ? QString() : m_reporter.progressText();
     QString line = QStringLiteral("[%1] %2% %3 %4")
                        .arg(bar)
                        .arg(value, 3)
-                       .arg(plainText(m_reporter.status()), plainText(m_reporter.progressText()));
+                       .arg(plainText(m_reporter.status()), plainText(text));
     line.truncate(kLineWidth);
     return line.leftJustified(kLineWidth);
 }

@@ -1,7 +1,7 @@
 #include "cli/DevicesCommand.h"
 
-#include "android/AdbClient.h"
 #include "cli/CliContext.h"
+#include "cli/CliPhoneLink.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>
@@ -34,7 +34,7 @@ void DevicesCommand::addArguments(QCommandLineParser &parser) const
 int DevicesCommand::run(const QCommandLineParser &parser, CliContext &)
 {
     positionals(parser, 0);
-    const QList<AdbDevice> devices = AdbClient().devices();
+    const QList<AdbDevice> devices = CliPhoneLink::attachedDevices();
     if (parser.isSet(QStringLiteral("json"))) {
         QJsonArray list;
         for (const AdbDevice &device : devices)

@@ -192,6 +192,7 @@ private slots:
     void devicesListsPhonesWithState()
     {
         m_world->adb({"fake", "plug", "SIMX", "unauthorized"});
+        m_world->adb({"fake", "server", "off"});  // the first command of the day starts it
         const CliRun run = cli({"devices"});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains("SIMA\tdevice\n") && run.out.contains("SIMX\tunauthorized\n"), qPrintable(run.out));
