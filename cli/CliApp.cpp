@@ -112,31 +112,11 @@ QString CliApp::globalHelp() const
 int CliApp::run(const QStringList &arguments, CliContext &context) const
 {
     try {
-        if (arguments.isEmpty())
-            throw CliUsageError(QObject::tr("no command given"));
-        if (isHelp(arguments.constFirst())) {
-            CliContext::printLine(globalHelp());
-            return ExitSuccess;
-        }
-        CliCommand *chosen = command(arguments.constFirst());
-        if (!chosen)
-            throw CliUsageError(QObject::tr("unknown command '%1'").arg(arguments.constFirst()));
-        try {
-            const int code = runCommand(*chosen, arguments.mid(1), context);
-            // Ctrl-C while no worker ran (reading a database) still means: stopped.
-            if (CliInterrupt::happened())
-                throw OperationCancelled();
-            return code;
-        } catch (const CliUsageError &error) {
-            // A bad value found by shared code: the usage line of the command it was given to.
-            if (error.command().isEmpty())
-                throw CliUsageError(QString::fromUtf8(error.what()), chosen->name());
-            throw;
-        }
+        return dispatch(arguments, context);
     } catch (const CliUsageError &error) {
         printError(QString::fromUtf8(error.what()));
         const CliCommand *named = command(error.command());
-        printError(QObject::tr("usage: %1").arg(named ? named->usageLine() : kProgram + QStringLiteral(" COMMAND [options]; see --help")));
+        printError(QObject::tr("usage: %1").arg(named ? named->usageLine() : QObject::tr("%1 COMMAND [options]; see --help").arg(kProgram)));
         return ExitUsage;
     } catch (const OperationCancelled &) {
         printError(QObject::tr("interrupted"));
@@ -145,6 +125,24 @@ int CliApp::run(const QStringList &arguments, CliContext &context) const
         printError(QString::fromUtf8(error.what()));
         return ExitFailure;
     }
+}
+
+int CliApp::dispatch(const QStringList &arguments, CliContext &context) const
+{
+    if (arguments.isEmpty())
+        throw CliUsageError(QObject::tr("no command given"));
+    if (isHelp(arguments.constFirst())) {
+        CliContext::printLine(globalHelp());
+        return ExitSuccess;
+    }
+    CliCommand *chosen = command(arguments.constFirst());
+    if (!chosen)
+        throw CliUsageError(QObject::tr("unknown command '%1'").arg(arguments.constFirst()));
+    const int code = runCommand(*chosen, arguments.mid(1), context);
+    // Ctrl-C while no worker ran (reading a database) still means: stopped.
+    if (CliInterrupt::happened())
+        throw OperationCancelled();
+    return code;
 }
 
 int CliApp::runCommand(CliCommand &command, const QStringList &arguments, CliContext &context) const
@@ -163,5 +161,12 @@ int CliApp::runCommand(CliCommand &command, const QStringList &arguments, CliCon
                               + parser.helpText().section(QLatin1Char('\n'), 1));
         return ExitSuccess;
     }
-    return command.run(parser, context);
+    try {
+        return command.run(parser, context);
+    } catch (const CliUsageError &error) {
+        if (!error.command().isEmpty())
+            throw;
+        // A bad value found by shared code (a SOURCE, a name): this command's usage line.
+        throw CliUsageError(QString::fromUtf8(error.what()), command.name());
+    }
 }

@@ -35,6 +35,7 @@ public:
 
 private:
     CliCommand *command(const QString &name) const;
+    int dispatch(const QStringList &arguments, CliContext &context) const;
     int runCommand(CliCommand &command, const QStringList &arguments, CliContext &context) const;
 
     std::vector<std::unique_ptr<CliCommand>> m_commands;

@@ -4,6 +4,10 @@
 <context>
     <name>Ferrywright</name>
     <message>
+        <source>%1 COMMAND [options]; see --help</source>
+        <translation>%1 COMMAND [options]; see --help</translation>
+    </message>
+    <message>
         <source>back a source's messages up into a local database</source>
         <translation>back a source's messages up into a local database</translation>
     </message>
