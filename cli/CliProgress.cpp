@@ -1,7 +1,6 @@
 #include "cli/CliProgress.h"
 
 #include <QRegularExpression>
-#include <QTextDocument>
 
 #include <cstdio>
 #include <unistd.h>
@@ -22,15 +21,14 @@ void writeToStderr(const QString &text)
 
 QString CliProgress::plainText(const QString &text)
 {
-    if (!Qt::mightBeRichText(text))
-        return text.simplified();
     static const QRegularExpression lineBreak(QStringLiteral("<br\\s*/?>"), QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    static const QRegularExpression tag(QStringLiteral("</?[A-Za-z][A-Za-z0-9]*(\\s[^<>]*)?/?>"));
     QString plain = text;
     plain.replace(lineBreak, QStringLiteral(" ")).remove(tag);
     plain.replace(QLatin1String("&lt;"), QLatin1String("<"))
         .replace(QLatin1String("&gt;"), QLatin1String(">"))
         .replace(QLatin1String("&quot;"), QLatin1String("\""))
+        .replace(QLatin1String("&nbsp;"), QLatin1String(" "))
         .replace(QLatin1String("&amp;"), QLatin1String("&"));
     return plain.simplified();
 }

@@ -22,8 +22,8 @@ public:
     // Ends a bar left on the terminal's last line.
     void finishLine();
 
-    // Workers write their texts for a dialog label, which renders simple
-    // markup; a terminal shows the text alone, on one line.
+    // Workers write rich text for a dialog label (outside words escaped,
+    // line breaks as <br/>); a terminal shows the words alone, on one line.
     static QString plainText(const QString &text);
 
 private:
