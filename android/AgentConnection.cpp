@@ -139,11 +139,12 @@ AgentSocket connectAgent(const AndroidDevice &device, const QString &url, int ti
     return device.viaWifi ? connectOverWifi(device, url, timeoutMs) : connectOverUsb(device, url, timeoutMs);
 }
 
-void exchangeDeviceInformation(AndroidDevice &device)
+void exchangeDeviceInformation(AndroidDevice &device, const ProgressReporter *form)
 {
     static const int HelloWordLength = 7;  // "$hello:"
     const QString url = simpleprotocol::deviceInfoUrl(simpleprotocol::nextAgentPort());
     AgentSocket socket = connectAgent(device, url, agentTimings().connectTimeoutMs);
+    waitForLineUnlessCancelled(*socket, form);
     const QString line = simpleprotocol::readCommand(*socket, -1);
     simpleprotocol::sendCommand(*socket, QStringLiteral("$bye:"), QString(), true, -1);
     socket.reset();

@@ -46,8 +46,9 @@ AgentSocket connectAgent(const AndroidDevice &device, const QString &url, int ti
 int agentUrlPort(const QString &url);
 
 // The device-information exchange: "$hello:" read into the record, "$bye:"
-// answered, the connection released.
-void exchangeDeviceInformation(AndroidDevice &device);
+// answered, the connection released. A cancel through `form` (may be null)
+// ends the wait for "$hello:" with OperationCancelled.
+void exchangeDeviceInformation(AndroidDevice &device, const ProgressReporter *form);
 
 // Waits without limit until a whole line (or a full read buffer) is waiting,
 // looking at the cancel flag of `form` every fraction of a second: throws

@@ -17,7 +17,9 @@ void AndroidConnectThread::identifyDevice()
 {
     notifyProgress(m_form, tr("IDS_GET_ANDROID_DEVICE_INFO"), 99, QString());
     try {
-        exchangeDeviceInformation(m_device);
+        exchangeDeviceInformation(m_device, m_form);
+    } catch (const OperationCancelled &) {
+        return;
     } catch (const std::exception &error) {
         notifyError(m_form, describeExchangeError(QString::fromUtf8(error.what())));
         return;

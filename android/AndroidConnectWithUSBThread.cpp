@@ -2,8 +2,9 @@
 
 #include "android/AdbClient.h"
 #include "android/AgentConnection.h"
-#include "app/Platform.h"
 #include "app/AppFolders.h"
+#include "app/Platform.h"
+#include "app/RichText.h"
 #include "ops/WorkerNotify.h"
 
 #include <QCoreApplication>
@@ -26,12 +27,6 @@ AndroidDevice usbDevice(const QString &serial)
     device.serial = serial;
     device.viaWifi = false;
     return device;
-}
-
-// adb's and the agent's texts go into rich-text boxes: keep them literal.
-QString asRichText(const QString &message)
-{
-    return message.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br/>"));
 }
 
 // R/com.ferrywright.smssync.apk, replaced by a fresh copy of the package.
@@ -95,10 +90,18 @@ void AndroidConnectWithUSBThread::run()
     identifyDevice();
 }
 
+AdbClient AndroidConnectWithUSBThread::cancellableAdb() const
+{
+    AdbClient adb;
+    if (m_form)
+        adb.setAbortFlag(m_form->cancelFlag());
+    return adb;
+}
+
 bool AndroidConnectWithUSBThread::agentMissing() const
 {
     // An empty list means the query failed: try the agent as it is.
-    const QSet<QString> packages = AdbClient().listPackages(m_device.serial);
+    const QSet<QString> packages = cancellableAdb().listPackages(m_device.serial);
     return !packages.isEmpty() && !packages.contains(QLatin1String(AgentPackage));
 }
 
@@ -107,11 +110,11 @@ bool AndroidConnectWithUSBThread::installAgent()
     try {
         const QString package = copyPackageToDataRoot(agentPackageSource());
         requireAndroidPackage(package);
-        AdbClient().install(m_device.serial, package);
+        cancellableAdb().install(m_device.serial, package);
     } catch (const std::exception &error) {
         notifyError(m_form, QStringLiteral("Please go to Google Play on your Android Phone to download and install "
                                            "Ferrywright SMS Sync first and then try again. <br/><br/>Error:")
-                                + asRichText(QString::fromUtf8(error.what())));
+                                + richTextFromPlain(QString::fromUtf8(error.what())));
         return false;
     }
     QThread::msleep(ulong(agentTimings().postInstallSleepMs));
@@ -125,6 +128,6 @@ QString AndroidConnectWithUSBThread::describeExchangeError(const QString &messag
                          "Ferrywright SMS Sync.<br/><br/>")
         + QStringLiteral("2 click <a href=\"%1\"><b>HERE</b></a> to run Ferrywright Device Manager and then "
                          "restart your phone to try again.<br/><br/>")
-              .arg(QUrl::fromLocalFile(Platform::deviceManagerPath()).toString())
-        + asRichText(message);
+              .arg(richTextFromPlain(QUrl::fromLocalFile(Platform::deviceManagerPath()).toString(QUrl::FullyEncoded)))
+        + richTextFromPlain(message);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "android/AdbClient.h"
 #include "android/AndroidConnectThread.h"
 
 // Connects a phone attached by USB: installs the agent from the program's
@@ -24,6 +25,8 @@ protected:
     QString describeExchangeError(const QString &message) const override;
 
 private:
+    // adb stops as soon as the user cancels.
+    AdbClient cancellableAdb() const;
     bool agentMissing() const;
     // Copies the package to the data root and installs it; false (reported)
     // when that fails.

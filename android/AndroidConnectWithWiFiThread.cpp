@@ -1,6 +1,7 @@
 #include "android/AndroidConnectWithWiFiThread.h"
 
 #include "android/SimpleProtocol.h"
+#include "app/RichText.h"
 #include "ops/WorkerNotify.h"
 
 namespace {
@@ -29,5 +30,5 @@ void AndroidConnectWithWiFiThread::run()
 
 QString AndroidConnectWithWiFiThread::describeExchangeError(const QString &message) const
 {
-    return message;
+    return richTextFromPlain(message);
 }

@@ -69,7 +69,7 @@ void AndroidLoadSMSThread::run()
         abandon();  // the dialog has closed already: nothing to report
     } catch (const std::exception &error) {
         abandon();
-        notifyError(m_form, QString::fromUtf8(error.what()));
+        notifyException(m_form, error);
     }
 }
 
@@ -335,6 +335,7 @@ bool AndroidLoadSMSThread::receiveAttachments(const RecordMessages &record, cons
 bool AndroidLoadSMSThread::receiveAttachment(const RecordMessages &record, const HashKey &key,
                                              QSet<QString> &usedNames)
 {
+    waitForLineUnlessCancelled(*m_socket, m_form);
     const QString headerLine = simpleprotocol::expectCommand(*m_socket, AttaWord, -1);
     AttachmentHeader header;
     if (!AttachmentHeader::parse(headerLine.mid(AttaWord.size()), header))
@@ -451,5 +452,6 @@ QString AndroidLoadSMSThread::nextCommand()
 
 void AndroidLoadSMSThread::sendBare(const QString &line)
 {
-    simpleprotocol::sendCommand(*m_socket, line, QString(), true, -1);
+    simpleprotocol::sendCommand(*m_socket, line, QString(), false, -1);
+    waitUntilSentUnlessCancelled(*m_socket, m_form);
 }

@@ -3,6 +3,7 @@
 #include "android/SimpleProtocol.h"
 #include "android/UploadPicture.h"
 #include "android/UploadedRecord.h"
+#include "app/RichText.h"
 #include "country/CountryLibDb.h"
 #include "store/ExportMessagesDb.h"
 #include "store/MessageIds.h"
@@ -400,8 +401,8 @@ QString AndroidRestoreSMSThread::successText() const
 
 QString AndroidRestoreSMSThread::failureText(const QString &error) const
 {
-    // The error may quote the agent: it is shown as rich text.
-    return error.toHtmlEscaped() + QStringLiteral("<br/><br/>")
+    // The error may quote the agent.
+    return richTextFromPlain(error) + QStringLiteral("<br/><br/>")
         + tr("%1 messages reached the phone before the transfer stopped.").arg(m_delivered);
 }
 

@@ -89,11 +89,7 @@ void AndroidWIFIForm::onBtnConnect()
     AndroidConnectWithWiFiThread worker(host, &progress, this);
     if (m_launcherPort > 0)
         worker.setLauncherPort(m_launcherPort);
-    worker.start(QThread::InheritPriority);
-    const bool ok = progress.exec() == QDialog::Accepted && !progress.isFailed();
-    worker.wait();
-
-    if (!ok)
+    if (!progress.runWorker(worker))
         return;  // the progress dialog has shown what went wrong
     m_device = worker.device();
     accept();

@@ -59,6 +59,8 @@ QString cleanReportText(const QString &text)
     cleaned.replace(lineBreakTag, QStringLiteral("\r\n"));
     cleaned.replace(QLatin1String("&lt;"), QLatin1String("<"));
     cleaned.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    cleaned.replace(QLatin1String("&quot;"), QLatin1String("\""));
+    cleaned.replace(QLatin1String("&amp;"), QLatin1String("&"));  // last: "&amp;lt;" means "&lt;"
     return cleaned;
 }
 

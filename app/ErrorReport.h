@@ -10,7 +10,8 @@
 // value never holds a character that is special in a form body.
 QString toReportBase64(const QString &text);
 
-// The report text as sent: line-break tags become CRLF, "&lt;"/"&gt;" become "<"/">".
+// The report text as sent: line-break tags become CRLF and the entities
+// richTextFromPlain() writes become their characters again.
 QString cleanReportText(const QString &text);
 
 // "prod=...&ver=...&err=..." for `text`, UTF-8 encoded.

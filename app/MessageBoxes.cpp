@@ -2,6 +2,7 @@
 
 #include "app/AppInfo.h"
 #include "app/ErrorReport.h"
+#include "app/RichText.h"
 #include "app/StyleSheet.h"
 #include "app/WinMovable.h"
 
@@ -27,6 +28,8 @@ QMessageBox::StandardButton runMessageBox(QMessageBox::Icon icon, const QString 
         return testAnswerer()(icon, text);
 
     QMessageBox box(icon, AppInfo::productTitle(), text);
+    // Guessing would show a text without tags literally, entities and all.
+    box.setTextFormat(Qt::RichText);
     box.setStyleSheet(appStyleSheet());
     box.setWindowModality(Qt::ApplicationModal);
     const WinMovable mover(&box);
@@ -76,6 +79,11 @@ void reportError(const QString &text)
 {
     runMessageBox(QMessageBox::Critical, errorBoxText(text), QMessageBox::Ok);
     sendErrorReport(text);
+}
+
+void reportException(const std::exception &error)
+{
+    reportError(richTextFromPlain(QString::fromUtf8(error.what())));
 }
 
 namespace MessageBoxes {

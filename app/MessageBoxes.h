@@ -4,12 +4,13 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <exception>
 #include <functional>
 
 // The message boxes every window uses: modal, frameless, titled with the product
 // title, carrying the application style sheet and draggable by their body.
-// Texts are shown as Qt rich text when they contain markup ("<br/>" is common);
-// escape untrusted parts with QString::toHtmlEscaped() before passing them in.
+// Every text is rich text, always shown as such (never guessed from its
+// content): anything from outside enters it through richTextFromPlain().
 
 void showInformation(const QString &text);
 void showWarning(const QString &text);
@@ -20,6 +21,8 @@ bool askQuestion(const QString &text);
 // The error box: the text framed by the standard error wording and the support
 // address; after the box is closed the plain text is posted as an error report.
 void reportError(const QString &text);
+// reportError() with the exception's text, kept literal.
+void reportException(const std::exception &error);
 
 namespace MessageBoxes {
 

@@ -2,6 +2,7 @@
 
 #include "app/AppFolders.h"
 #include "app/Platform.h"
+#include "app/RichText.h"
 #include "store/AppleTime.h"
 #include "store/MessageOrder.h"
 #include "store/MsgAttachment.h"
@@ -35,7 +36,7 @@ void AttachmentExtractThread::work()
     throwIfCancelled(form());
     notifySuccess(form(), tr("IDS_SUC_EXTRACT_%1_MEDIA_FILES_TO_%2")
                               .arg(m_created.size())
-                              .arg(QDir::toNativeSeparators(m_outputFolder)));
+                              .arg(richTextFromPlain(QDir::toNativeSeparators(m_outputFolder))));
 }
 
 void AttachmentExtractThread::makeOutputFolder()

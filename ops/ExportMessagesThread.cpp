@@ -164,7 +164,7 @@ void ExportMessagesThread::run()
         abandon();  // the dialog has closed already: nothing to report
     } catch (const std::exception &error) {
         abandon();
-        notifyError(m_form, QString::fromUtf8(error.what()));
+        notifyException(m_form, error);
     }
 }
 

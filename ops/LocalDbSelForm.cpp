@@ -1,7 +1,8 @@
 #include "ops/LocalDbSelForm.h"
 
-#include "app/MessageBoxes.h"
 #include "app/DialogLayout.h"
+#include "app/MessageBoxes.h"
+#include "app/RichText.h"
 #include "app/StyleSheet.h"
 #include "app/WinMovable.h"
 
@@ -69,7 +70,7 @@ void LocalDbSelForm::onBtnOkPress()
     m_chosenName = cbLocalDbNames->currentText();
     const QString problem = nameProblem(m_chosenName);
     if (!problem.isEmpty()) {
-        showWarning(problem.toHtmlEscaped());
+        showWarning(richTextFromPlain(problem));
         return;
     }
     QDialog::accept();

@@ -16,7 +16,7 @@ void OperationThread::run()
         abandon();  // the dialog has closed already: nothing to report
     } catch (const std::exception &error) {
         abandon();
-        notifyError(m_form, QString::fromUtf8(error.what()));
+        notifyException(m_form, error);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "app/StyleSheet.h"
 #include "app/WinMovable.h"
 
+#include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -63,8 +64,27 @@ bool ProgressForm::runWorker(QThread &worker)
 {
     worker.start(QThread::InheritPriority);
     const bool accepted = exec() == QDialog::Accepted;
-    worker.wait();
+    waitForWorker(worker);
     return accepted && !isFailed();
+}
+
+void ProgressForm::waitForWorker(QThread &worker)
+{
+    // A worker that ended the dialog is normally gone at once. One still
+    // winding down (a cancel that reached it mid-wait) keeps the dialog up,
+    // modal and painted, so the window never freezes and nothing else starts.
+    const int quickEndMs = 100;
+    if (worker.wait(quickEndMs))
+        return;
+    ui->lbStatus->setText(tr("Finishing, please wait..."));
+    ui->btnCancel->setEnabled(false);
+    QEventLoop loop;
+    connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    if (!worker.isFinished())
+        loop.exec();
+    hide();
 }
 
 void ProgressForm::accept()

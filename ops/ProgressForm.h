@@ -31,7 +31,7 @@ public:
     void setCancelEnabled(bool enabled);
 
     // Starts `worker`, shows the dialog modally until the worker ends it, then
-    // waits for the thread. True when the dialog ended accepted and the
+    // waits for the thread, keeping the window responsive meanwhile. True when the dialog ended accepted and the
     // worker did not fail.
     bool runWorker(QThread &worker);
 
@@ -65,6 +65,7 @@ private:
     };
 
     void setupUi(const QString &title);
+    void waitForWorker(QThread &worker);
 
     std::unique_ptr<Ui> ui;
     std::unique_ptr<WinMovable> mover;

@@ -1,5 +1,7 @@
 #include "ops/WorkerNotify.h"
 
+#include "app/RichText.h"
+
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
@@ -36,6 +38,11 @@ void notifyProgress(ProgressReporter *target, const QString &status, int value, 
 void notifyError(ProgressReporter *target, const QString &text)
 {
     invokeWithText(target, "errorOccurred", text);
+}
+
+void notifyException(ProgressReporter *target, const std::exception &error)
+{
+    notifyError(target, richTextFromPlain(QString::fromUtf8(error.what())));
 }
 
 void notifySuccess(ProgressReporter *target, const QString &text)

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <atomic>
+#include <exception>
 
 class QObject;
 
@@ -30,6 +31,8 @@ public:
     // True once the dialog has ended rejected (cancel or error): the worker's
     // cancel flag. Written by the GUI side.
     bool isFailed() const { return m_failed.load(); }
+    // The same flag, for code that polls it without knowing the dialog (adb).
+    const std::atomic_bool *cancelFlag() const { return &m_failed; }
     // True while a worker waits for the user to close a message box. Set by
     // the worker (notifyAndWait), cleared by the GUI side.
     bool isWaiting() const { return m_waiting.load(); }
@@ -57,7 +60,10 @@ struct OperationCancelled
 // Worker-side calls. A null target is allowed and ignored, so a worker can run
 // without any dialog (tools, benchmarks).
 void notifyProgress(ProgressReporter *target, const QString &status, int value, const QString &text);
+// `text` is rich text; see richTextFromPlain() for anything from outside.
 void notifyError(ProgressReporter *target, const QString &text);
+// The exception's text, kept literal.
+void notifyException(ProgressReporter *target, const std::exception &error);
 void notifySuccess(ProgressReporter *target, const QString &text);
 // Shows `text` in a message box and blocks the worker until the user has
 // closed it (or the dialog has ended), polling every 200 ms.

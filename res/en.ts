@@ -496,6 +496,10 @@
         <translation>Cancel</translation>
     </message>
     <message>
+        <source>Finishing, please wait...</source>
+        <translation>Finishing, please wait...</translation>
+    </message>
+    <message>
         <source>Confirm</source>
         <translation>Confirm</translation>
     </message>

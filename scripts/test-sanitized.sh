@@ -11,5 +11,6 @@ cmake --build "$build" --target ferry_core_tests -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=abort_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp
 cd "$build"
 ctest -L core --output-on-failure

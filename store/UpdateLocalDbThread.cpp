@@ -53,7 +53,7 @@ void UpdateLocalDbThread::run()
     } catch (const OperationCancelled &) {
         // the dialog has closed already: nothing to report
     } catch (const std::exception &error) {
-        notifyError(m_form, QString::fromUtf8(error.what()));
+        notifyException(m_form, error);
     }
 }
 

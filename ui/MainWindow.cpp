@@ -5,6 +5,7 @@
 #include "app/AppInfo.h"
 #include "app/MessageBoxes.h"
 #include "app/Platform.h"
+#include "app/RichText.h"
 #include "app/StyleSheet.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageText.h"
@@ -35,15 +36,6 @@
 #include <utility>
 
 using Node = AbsTreeItemModel::_ItemNode;
-
-namespace {
-
-QString exceptionText(const std::exception &error)
-{
-    return QString::fromUtf8(error.what());
-}
-
-} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : MainWindow(Options(), parent)
@@ -172,7 +164,7 @@ void MainWindow::addVirtualDevices()
             db->chats(*node->dataSet);
             m_treeModel->rebuildConversations(node);
         } catch (const std::exception &error) {
-            reportError(exceptionText(error));
+            reportException(error);
         }
     }
     ui->treeViewDS->expand(m_treeModel->indexOfNode(m_treeModel->deviceRoot()));
@@ -292,7 +284,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection &selected, const QItemS
             break;
         }
     } catch (const std::exception &error) {
-        reportError(exceptionText(error));
+        reportException(error);
     }
 }
 
@@ -385,7 +377,7 @@ void MainWindow::searchMessages()
         return message && messagePlainText(*message).contains(keyword, Qt::CaseInsensitive);
     });
     if (hit < 0) {
-        showInformation(tr("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword.toHtmlEscaped()));
+        showInformation(tr("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(richTextFromPlain(keyword)));
         return;
     }
     ui->treeViewSMS->setCurrentIndex(m_listModel->index(hit, ItemModelSms::ColumnDate));
@@ -420,7 +412,7 @@ void MainWindow::searchChildren(const Node *parent, int start, const QString &ke
         return children.at(row)->text.contains(keyword, Qt::CaseInsensitive);
     });
     if (hit < 0) {
-        showInformation(tr("IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0").arg(keyword.toHtmlEscaped()));
+        showInformation(tr("IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0").arg(richTextFromPlain(keyword)));
         return;
     }
     ui->treeViewDS->setCurrentIndex(m_treeModel->indexOfNode(children.at(hit)));

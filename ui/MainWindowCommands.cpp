@@ -1,4 +1,5 @@
 // The main window's menus, tool bar and context menus, the dispatch of the
+#include "app/RichText.h"
 // menu-bar commands, and the commands that need no worker.
 
 #include "ui/MainWindow.h"
@@ -91,7 +92,7 @@ MsgMessageList MainWindow::messagesInScope(MainMenus::Scope scope)
         try {
             loadAllMessages(source);
         } catch (const std::exception &error) {
-            reportError(QString::fromUtf8(error.what()));
+            reportException(error);
             return {};
         }
         return allMessagesOf(source);
@@ -252,10 +253,10 @@ void MainWindow::miDelAll()
         // Files the removal does not list (hidden ones) keep the folder; it
         // would come back at the next start, so say so instead of "deleted".
         showWarning(QStringLiteral("Some files of database %1 could not be deleted. Please remove the folder %2.")
-                        .arg(name.toHtmlEscaped(), folder.toHtmlEscaped()));
+                        .arg(richTextFromPlain(name), richTextFromPlain(folder)));
         return;
     }
-    showInformation(tr("IDS_DEL_LOCALDB_SUC").arg(name.toHtmlEscaped()));
+    showInformation(tr("IDS_DEL_LOCALDB_SUC").arg(richTextFromPlain(name)));
 }
 
 void MainWindow::miClearCache()

@@ -1,4 +1,5 @@
 // The main window's side of the device link: phones reported by the monitor
+#include "app/RichText.h"
 // are connected, downloaded and shown; vanished phones leave the tree.
 
 #include "ui/MainWindow.h"
@@ -38,7 +39,7 @@ QString hintStep(const QString &step, const QString &pagePath)
     if (page.isEmpty())
         return step + QStringLiteral(".<br/><br/>");
     return QStringLiteral("%1. <a href=\"%2\">How to</a>?<br/><br/>")
-        .arg(step, page.toString(QUrl::FullyEncoded).toHtmlEscaped());
+        .arg(step, richTextFromPlain(page.toString(QUrl::FullyEncoded)));
 }
 
 } // namespace
@@ -56,7 +57,7 @@ void MainWindow::androidUsbTips()
     const QString manager = Platform::deviceManagerPath();
     if (QFileInfo(manager).isExecutable()) {
         text += QStringLiteral("* Click <a href=\"%1\">HERE</a> to run Ferrywright Device Manager to try again.<br/><br/>")
-                    .arg(QUrl::fromLocalFile(manager).toString(QUrl::FullyEncoded).toHtmlEscaped());
+                    .arg(richTextFromPlain(QUrl::fromLocalFile(manager).toString(QUrl::FullyEncoded)));
     }
     showInformation(text);
 }
@@ -67,7 +68,7 @@ void MainWindow::androidDeviceConnected(const AdbDevice &device)
         showWarning(QStringLiteral("If you are presented with the pop up to allow debugging with the computer on your "
                                    "Android device screen. Please simply check \"Always allow from this computer\" "
                                    "and then click \"OK\" to finish.<br/>(%1)")
-                        .arg(device.line.toHtmlEscaped()));
+                        .arg(richTextFromPlain(device.line)));
     }
     ProgressForm form(QString(), this);
     AndroidConnectWithUSBThread worker(device.serial, &form, this);
@@ -80,7 +81,7 @@ void MainWindow::androidDeviceLoad(AndroidDevice device)
     try {
         ensureCountryCode(device);
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportException(error);
         return;
     }
     if (!downloadMessages(device))
@@ -97,7 +98,7 @@ void MainWindow::ensureCountryCode(AndroidDevice &device)
         // The English text has no place for the phone's name.
         QString text = tr("IDS_ANDROID_%1_CANT_READ_MMC_NUMBER");
         if (text.contains(QLatin1String("%1")))
-            text = text.arg(device.displayName().toHtmlEscaped());
+            text = text.arg(richTextFromPlain(device.displayName()));
         showInformation(text);
     }
     CountrySelForm chooser(this);
@@ -127,7 +128,7 @@ void MainWindow::addDeviceNode(const AndroidDevice &device)
         m_treeModel->rebuildConversations(node);
         selectNode(node);
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportException(error);
     }
 }
 

@@ -29,11 +29,6 @@ using Node = AbsTreeItemModel::_ItemNode;
 
 namespace {
 
-QString exceptionText(const std::exception &error)
-{
-    return QString::fromUtf8(error.what());
-}
-
 bool isSourceKind(const Node *node)
 {
     return node
@@ -93,7 +88,7 @@ void MainWindow::backupMessages(const MsgMessageList &messages)
         }
         reloadSourceNode(target);
     } catch (const std::exception &error) {
-        reportError(exceptionText(error));
+        reportException(error);
     }
 }
 

@@ -52,7 +52,7 @@ void MainWindow::transferToPhone(const MsgMessageList &messages)
     try {
         reloadSourceNode(refreshed);
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportException(error);
     }
 }
 

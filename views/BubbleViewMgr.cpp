@@ -2,6 +2,7 @@
 
 #include "app/MessageBoxes.h"
 #include "app/Platform.h"
+#include "app/RichText.h"
 #include "views/BubblePage.h"
 #include "views/BubbleWebPage.h"
 
@@ -236,7 +237,7 @@ void BubbleViewMgr::handleFileLink(const QString &path)
     const QFileInfo file(path);
     if (!file.isFile()) {
         // The name comes from a message; the box shows rich text.
-        showWarning(QStringLiteral("can not find %1.").arg(path.toHtmlEscaped()));
+        showWarning(QStringLiteral("can not find %1.").arg(richTextFromPlain(path)));
         return;
     }
     if (isOpenable(file)) {

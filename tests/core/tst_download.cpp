@@ -23,11 +23,15 @@
 
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
+
+#include <atomic>
 
 namespace {
 
@@ -896,6 +900,43 @@ private slots:
         QCOMPARE(run.error, QStringLiteral("$atta: command invalid param."));
         QCOMPARE(agent.received(),
                  (QList<QByteArray>{"1", "$error:" + QByteArray("$atta: command invalid param.").toBase64()}));
+    }
+
+    // An agent that falls silent must not hold a cancelled download: neither
+    // before an attachment's "$atta:" header nor inside its data.
+    void cancelEndsAWaitForASilentAgent_data()
+    {
+        QTest::addColumn<bool>("insideData");
+        QTest::newRow("before the header") << false;
+        QTest::newRow("inside the data") << true;
+    }
+
+    void cancelEndsAWaitForASilentAgent()
+    {
+        QFETCH(bool, insideData);
+        std::atomic_bool released{false};
+        ScriptedAgent agent([insideData, &released](AgentLines &lines) {
+            lines.send("$batch:");
+            lines.send("$sms:" + record(1388534400000, "1", "5550100", "x", 1));
+            lines.read();
+            if (insideData) {
+                lines.send("$atta:image/png,a.png");
+                lines.send(QByteArray("png").toBase64());
+            }
+            for (int i = 0; i < 1000 && !released; ++i)
+                QThread::msleep(10);
+        });
+        QElapsedTimer clock;
+        clock.start();
+        const Run run = download(wifiDevice(agent.startLauncher(), "silent"), [](HeadlessProgress &progress) {
+            QTimer::singleShot(500, &progress, &HeadlessProgress::cancel);
+        });
+        const qint64 elapsed = clock.elapsed();
+        released = true;
+        agent.wait();
+        QVERIFY(!run.succeeded);
+        QVERIFY(run.error.isEmpty());
+        QVERIFY2(elapsed < 5000, qPrintable(QString::number(elapsed)));
     }
 
     // A message that a record still on the phone also owns survives the

@@ -145,6 +145,7 @@ private slots:
         QTest::newRow("two in a row") << "<br/><br/>" << "\r\n\r\n";
         QTest::newRow("entities") << "&lt;b&gt;" << "<b>";
         QTest::newRow("tag made of entities stays text") << "&lt;br&gt;" << "<br>";
+        QTest::newRow("escaped outside text") << "a &amp;&amp; &quot;b&quot; &amp;lt;" << "a && \"b\" &lt;";
         QTest::newRow("other tags untouched") << "<bra><p>" << "<bra><p>";
     }
 

@@ -1,6 +1,7 @@
 #include "app/AppInfo.h"
 #include "app/ErrorReport.h"
 #include "app/MessageBoxes.h"
+#include "app/RichText.h"
 #include "app/StyleSheet.h"
 #include "app/WinMovable.h"
 
@@ -8,8 +9,11 @@
 #include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTextDocument>
 #include <QTimer>
 #include <QtTest>
+
+#include <stdexcept>
 
 // Resources compiled into the core library; used to hide and restore ":style.css".
 extern int qInitResources_ferry_root();
@@ -207,6 +211,35 @@ private slots:
         MessageBoxes::TestRecorder boxes;
         reportError(QStringLiteral("100% of %1 used"));
         QVERIFY(boxes.lastText().contains(QLatin1String("<br/><br/>100% of %1 used<br/><br/>")));
+    }
+
+    // Outside text stays literal in a real box, whatever it holds: a name
+    // with "&" in a box without tags, and SQL with "<" inside the error frame.
+    void boxesShowOutsideTextLiterally_data()
+    {
+        QTest::addColumn<bool>("asError");
+        QTest::addColumn<QString>("outside");
+        QTest::newRow("name with ampersand") << false << QStringLiteral("Tom & Jerry");
+        QTest::newRow("sql in an error") << true << QStringLiteral("SELECT * FROM t WHERE a<b AND c>d\nline 2");
+    }
+
+    void boxesShowOutsideTextLiterally()
+    {
+        QFETCH(bool, asError);
+        QFETCH(QString, outside);
+        QString shown;
+        onNextMessageBox([&shown](QMessageBox *box) {
+            QCOMPARE(box->textFormat(), Qt::RichText);
+            QTextDocument rendered;
+            rendered.setHtml(box->text());
+            shown = rendered.toPlainText().replace(QChar::LineSeparator, QLatin1Char('\n'));
+            box->accept();
+        });
+        if (asError)
+            reportException(std::runtime_error(outside.toStdString()));
+        else
+            showInformation(QStringLiteral("Deleted %1.").arg(richTextFromPlain(outside)));
+        QVERIFY2(shown.contains(outside), qPrintable(shown));
     }
 
     void questionAnswers_data()

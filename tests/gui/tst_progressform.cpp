@@ -308,6 +308,25 @@ private slots:
         QCOMPARE(boxes.count(), 0);
     }
 
+    void windowStaysResponsiveWhileAWorkerWindsDown()
+    {
+        ProgressForm form{QString()};
+        FunctionWorker worker([&form] {
+            while (!form.isFailed())
+                QThread::msleep(10);
+            QThread::msleep(500);  // a wait that ignores the cancel for a while
+        });
+        QTimer::singleShot(50, &form, [&form] { QTest::mouseClick(cancelButton(form), Qt::LeftButton); });
+        bool shownMeanwhile = false;
+        QTimer::singleShot(300, &form, [&] {
+            shownMeanwhile = form.isVisible() && !cancelButton(form)->isEnabled();
+        });
+        QVERIFY(!form.runWorker(worker));
+        QVERIFY(worker.isFinished());
+        QVERIFY(shownMeanwhile);
+        QVERIFY(!form.isVisible());
+    }
+
     void notifyAndWaitBlocksUntilTheBoxIsClosed()
     {
         MessageBoxes::TestRecorder boxes;
