@@ -144,6 +144,20 @@ Country CountryLibDb::countryBySn(const QString &sn, bool *found)
     return firstCountry(sql, found);
 }
 
+bool CountryLibDb::isKnownCode(const QString &code)
+{
+    if (code.isEmpty())
+        return false;
+    try {
+        CountryLibDb countries;
+        bool found = false;
+        countries.countryByCode(code, &found);
+        return found;
+    } catch (const std::exception &) {
+        return false;  // an unreadable library means: ask for a code
+    }
+}
+
 QList<CountryLibDb::SelectionEntry> CountryLibDb::selectionList()
 {
     ensureOpen();

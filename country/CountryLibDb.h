@@ -53,6 +53,10 @@ public:
 
     // R/countries.db.
     static QString localPath();
+    // True when `code` names a country of the library (a mobile country code
+    // or two letters); false when it is empty or the library cannot be read,
+    // which means: ask for one.
+    static bool isKnownCode(const QString &code);
     // Only for tests: take the reference data from another file (an empty
     // text restores ":res/countries.db").
     static void setResourcePathForTests(const QString &path);

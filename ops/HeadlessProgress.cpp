@@ -52,6 +52,7 @@ void HeadlessProgress::tipsWait(const QString &info)
 {
     m_tips.append(info);
     setWaiting(false);
+    emit tipShown(info);
 }
 
 void HeadlessProgress::cancel()

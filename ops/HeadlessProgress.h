@@ -54,6 +54,8 @@ signals:
     void finished(int result);
     // After each updateProgress; `count` is progressCount().
     void progressReported(int count);
+    // After each tipsWait, with its text.
+    void tipShown(const QString &info);
 
 private:
     void finish(Result result);

@@ -4,6 +4,274 @@
 <context>
     <name>Ferrywright</name>
     <message>
+        <source>%1 COMMAND [options]; see --help</source>
+        <translation>%1 COMMAND [options]; see --help</translation>
+    </message>
+    <message>
+        <source>back a source's messages up into a local database</source>
+        <translation>back a source's messages up into a local database</translation>
+    </message>
+    <message>
+        <source>Merges the messages of SOURCE (all, or one conversation with --chat) into the local database NAME, which is created when it does not exist. Messages it holds already are not added twice. The backup is one transaction: a failure or Ctrl-C leaves the database as it was, and a new database that did not come about leaves no folder behind.</source>
+        <translation>Merges the messages of SOURCE (all, or one conversation with --chat) into the local database NAME, which is created when it does not exist. Messages it holds already are not added twice. The backup is one transaction: a failure or Ctrl-C leaves the database as it was, and a new database that did not come about leaves no folder behind.</translation>
+    </message>
+    <message>
+        <source>The local database's name.</source>
+        <translation>The local database's name.</translation>
+    </message>
+    <message>
+        <source>Usage: %1 COMMAND [options]</source>
+        <translation>Usage: %1 COMMAND [options]</translation>
+    </message>
+    <message>
+        <source>Reads, backs up, transfers and exports the SMS and MMS of Android phones, over the same data folder as the window (under HOME).</source>
+        <translation>Reads, backs up, transfers and exports the SMS and MMS of Android phones, over the same data folder as the window (under HOME).</translation>
+    </message>
+    <message>
+        <source>Commands:</source>
+        <translation>Commands:</translation>
+    </message>
+    <message>
+        <source>SOURCE is phone:SERIAL (a phone attached by USB, downloaded into its cache first), cache:IMEI (a downloaded phone's cache) or db:NAME (a local database).</source>
+        <translation>SOURCE is phone:SERIAL (a phone attached by USB, downloaded into its cache first), cache:IMEI (a downloaded phone's cache) or db:NAME (a local database).</translation>
+    </message>
+    <message>
+        <source>Progress goes to standard error. Exit codes: 0 success, 1 failure, 2 wrong usage, 130 interrupted (Ctrl-C cancels; nothing is left half-written).</source>
+        <translation>Progress goes to standard error. Exit codes: 0 success, 1 failure, 2 wrong usage, 130 interrupted (Ctrl-C cancels; nothing is left half-written).</translation>
+    </message>
+    <message>
+        <source>'%1 COMMAND --help' describes a command.</source>
+        <translation>'%1 COMMAND --help' describes a command.</translation>
+    </message>
+    <message>
+        <source>no command given</source>
+        <translation>no command given</translation>
+    </message>
+    <message>
+        <source>unknown command '%1'</source>
+        <translation>unknown command '%1'</translation>
+    </message>
+    <message>
+        <source>usage: %1</source>
+        <translation>usage: %1</translation>
+    </message>
+    <message>
+        <source>interrupted</source>
+        <translation>interrupted</translation>
+    </message>
+    <message>
+        <source>Show this help.</source>
+        <translation>Show this help.</translation>
+    </message>
+    <message>
+        <source>Usage: %1</source>
+        <translation>Usage: %1</translation>
+    </message>
+    <message>
+        <source>missing --%1</source>
+        <translation>missing --%1</translation>
+    </message>
+    <message>
+        <source>missing argument</source>
+        <translation>missing argument</translation>
+    </message>
+    <message>
+        <source>unexpected argument '%1'</source>
+        <translation>unexpected argument '%1'</translation>
+    </message>
+    <message>
+        <source>Where the messages come from: phone:SERIAL, cache:IMEI or db:NAME.</source>
+        <translation>Where the messages come from: phone:SERIAL, cache:IMEI or db:NAME.</translation>
+    </message>
+    <message>
+        <source>Mobile country code for the phone's numbers, when the phone reports none (or to override it), e.g. 310.</source>
+        <translation>Mobile country code for the phone's numbers, when the phone reports none (or to override it), e.g. 310.</translation>
+    </message>
+    <message>
+        <source>Print JSON instead of tab-separated lines.</source>
+        <translation>Print JSON instead of tab-separated lines.</translation>
+    </message>
+    <message>
+        <source>Only the conversation with this identifier (its number or address, as stored in the chat's chat_identifier).</source>
+        <translation>Only the conversation with this identifier (its number or address, as stored in the chat's chat_identifier).</translation>
+    </message>
+    <message>
+        <source>No phone cache '%1' (see: ferrywright-cli databases).</source>
+        <translation>No phone cache '%1' (see: ferrywright-cli databases).</translation>
+    </message>
+    <message>
+        <source>No local database '%1' (see: ferrywright-cli databases).</source>
+        <translation>No local database '%1' (see: ferrywright-cli databases).</translation>
+    </message>
+    <message>
+        <source>No conversation '%1' in %2.</source>
+        <translation>No conversation '%1' in %2.</translation>
+    </message>
+    <message>
+        <source>bad --wifi '%1': use HOST or HOST:PORT</source>
+        <translation>bad --wifi '%1': use HOST or HOST:PORT</translation>
+    </message>
+    <message>
+        <source>No Android phone is attached (see: ferrywright-cli devices).</source>
+        <translation>No Android phone is attached (see: ferrywright-cli devices).</translation>
+    </message>
+    <message>
+        <source>Several Android phones are attached (%1); choose one with --serial.</source>
+        <translation>Several Android phones are attached (%1); choose one with --serial.</translation>
+    </message>
+    <message>
+        <source>Unknown country code '%1'.</source>
+        <translation>Unknown country code '%1'.</translation>
+    </message>
+    <message>
+        <source>The phone did not report a known mobile country code; give one with --country MCC.</source>
+        <translation>The phone did not report a known mobile country code; give one with --country MCC.</translation>
+    </message>
+    <message>
+        <source>The operation ended without completing.</source>
+        <translation>The operation ended without completing.</translation>
+    </message>
+    <message>
+        <source>local databases and phone caches: name, messages, conversations</source>
+        <translation>local databases and phone caches: name, messages, conversations</translation>
+    </message>
+    <message>
+        <source>Lists the local databases (db:NAME) and the caches of downloaded phones (cache:IMEI) in the data folder, one per line: the SOURCE, its number of messages and of conversations, and its folder, separated by tabs.</source>
+        <translation>Lists the local databases (db:NAME) and the caches of downloaded phones (cache:IMEI) in the data folder, one per line: the SOURCE, its number of messages and of conversations, and its folder, separated by tabs.</translation>
+    </message>
+    <message>
+        <source>phones adb lists, with their state</source>
+        <translation>phones adb lists, with their state</translation>
+    </message>
+    <message>
+        <source>Lists the phones the adb tool (the first 'adb' on PATH) sees, one per line: the serial, a tab, and the state adb gives it (device: ready; unauthorized: allow USB debugging on the phone; offline).</source>
+        <translation>Lists the phones the adb tool (the first 'adb' on PATH) sees, one per line: the serial, a tab, and the state adb gives it (device: ready; unauthorized: allow USB debugging on the phone; offline).</translation>
+    </message>
+    <message>
+        <source>download a phone's messages into its cache</source>
+        <translation>download a phone's messages into its cache</translation>
+    </message>
+    <message>
+        <source>Connects a phone (by USB through adb: --serial, or the only phone attached; or over WiFi: --wifi HOST, HOST:PORT for a launcher on another port), installs and starts the agent when needed and downloads its messages into the phone's cache, as the window does when a phone appears. Only new records travel. Prints the cache as a SOURCE (cache:IMEI) and its folder.</source>
+        <translation>Connects a phone (by USB through adb: --serial, or the only phone attached; or over WiFi: --wifi HOST, HOST:PORT for a launcher on another port), installs and starts the agent when needed and downloads its messages into the phone's cache, as the window does when a phone appears. Only new records travel. Prints the cache as a SOURCE (cache:IMEI) and its folder.</translation>
+    </message>
+    <message>
+        <source>The phone's adb serial.</source>
+        <translation>The phone's adb serial.</translation>
+    </message>
+    <message>
+        <source>The phone's address on the network.</source>
+        <translation>The phone's address on the network.</translation>
+    </message>
+    <message>
+        <source>give --serial or --wifi, not both</source>
+        <translation>give --serial or --wifi, not both</translation>
+    </message>
+    <message>
+        <source>export a source's messages to files</source>
+        <translation>export a source's messages to files</translation>
+    </message>
+    <message>
+        <source>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none); or, for pdf and html, the folder PATH with one file per conversation. A failed or interrupted export takes back what it wrote. Prints what was written.</source>
+        <translation>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none); or, for pdf and html, the folder PATH with one file per conversation. A failed or interrupted export takes back what it wrote. Prints what was written.</translation>
+    </message>
+    <message>
+        <source>txt, doc, csv, pdf or html.</source>
+        <translation>txt, doc, csv, pdf or html.</translation>
+    </message>
+    <message>
+        <source>The file or folder to write.</source>
+        <translation>The file or folder to write.</translation>
+    </message>
+    <message>
+        <source>unknown --format '%1'</source>
+        <translation>unknown --format '%1'</translation>
+    </message>
+    <message>
+        <source>copy the attachments of a source's messages into a folder</source>
+        <translation>copy the attachments of a source's messages into a folder</translation>
+    </message>
+    <message>
+        <source>Copies the attachment files (pictures, audio, video, contact cards) of the messages of SOURCE (all, or one conversation with --chat) into the folder DIR, created when missing. Each copy carries its message's date; same-named files get numbered names. A failed or interrupted run removes what it created.</source>
+        <translation>Copies the attachment files (pictures, audio, video, contact cards) of the messages of SOURCE (all, or one conversation with --chat) into the folder DIR, created when missing. Each copy carries its message's date; same-named files get numbered names. A failed or interrupted run removes what it created.</translation>
+    </message>
+    <message>
+        <source>The folder to copy into.</source>
+        <translation>The folder to copy into.</translation>
+    </message>
+    <message>
+        <source>import an SMS Backup &amp; Restore XML file into a local database</source>
+        <translation>import an SMS Backup &amp; Restore XML file into a local database</translation>
+    </message>
+    <message>
+        <source>Imports the messages of FILE, an XML file written by the SMS Backup &amp; Restore app, into the local database NAME (created when it does not exist). --country gives the mobile country code for the file's numbers. Messages the database holds already are not added twice; a malformed file or Ctrl-C commits nothing.</source>
+        <translation>Imports the messages of FILE, an XML file written by the SMS Backup &amp; Restore app, into the local database NAME (created when it does not exist). --country gives the mobile country code for the file's numbers. Messages the database holds already are not added twice; a malformed file or Ctrl-C commits nothing.</translation>
+    </message>
+    <message>
+        <source>The XML file to import.</source>
+        <translation>The XML file to import.</translation>
+    </message>
+    <message>
+        <source>No file '%1'.</source>
+        <translation>No file '%1'.</translation>
+    </message>
+    <message>
+        <source>import is not available in this build</source>
+        <translation>import is not available in this build</translation>
+    </message>
+    <message>
+        <source>search words in every cache and local database</source>
+        <translation>search words in every cache and local database</translation>
+    </message>
+    <message>
+        <source>Finds the messages containing the words of TEXT in every phone cache and local database, or only in SOURCE with --from. Each result names its source, its conversation and the message.</source>
+        <translation>Finds the messages containing the words of TEXT in every phone cache and local database, or only in SOURCE with --from. Each result names its source, its conversation and the message.</translation>
+    </message>
+    <message>
+        <source>The words to find.</source>
+        <translation>The words to find.</translation>
+    </message>
+    <message>
+        <source>search is not available in this build</source>
+        <translation>search is not available in this build</translation>
+    </message>
+    <message>
+        <source>bad SOURCE '%1': use phone:SERIAL, cache:IMEI or db:NAME</source>
+        <translation>bad SOURCE '%1': use phone:SERIAL, cache:IMEI or db:NAME</translation>
+    </message>
+    <message>
+        <source>bad SOURCE '%1': the part after the colon is empty</source>
+        <translation>bad SOURCE '%1': the part after the colon is empty</translation>
+    </message>
+    <message>
+        <source>SOURCE</source>
+        <translation>SOURCE</translation>
+    </message>
+    <message>
+        <source>bad %1 '%2': not a plain folder name</source>
+        <translation>bad %1 '%2': not a plain folder name</translation>
+    </message>
+    <message>
+        <source>send a source's messages to another phone</source>
+        <translation>send a source's messages to another phone</translation>
+    </message>
+    <message>
+        <source>Sends the messages of SOURCE (all, or one conversation with --chat) to the phone attached by USB with serial S. The target phone is connected and downloaded first, as the window does, so messages it holds already are not sent again. --country gives the mobile country code of a phone that reports none.</source>
+        <translation>Sends the messages of SOURCE (all, or one conversation with --chat) to the phone attached by USB with serial S. The target phone is connected and downloaded first, as the window does, so messages it holds already are not sent again. --country gives the mobile country code of a phone that reports none.</translation>
+    </message>
+    <message>
+        <source>The target phone's adb serial.</source>
+        <translation>The target phone's adb serial.</translation>
+    </message>
+    <message>
+        <source>the source and the target are the same phone</source>
+        <translation>the source and the target are the same phone</translation>
+    </message>
+    <message>
+        <source>The source and the target are the same phone.</source>
+        <translation>The source and the target are the same phone.</translation>
+    </message>
+    <message>
         <source>IDS_ROOT_DEVICE</source>
         <translation>Devices</translation>
     </message>

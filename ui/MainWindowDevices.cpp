@@ -42,20 +42,6 @@ QString hintStep(const QString &step, const QString &pagePath)
         .arg(step, richTextFromPlain(page.toString(QUrl::FullyEncoded)));
 }
 
-bool isKnownCountry(const QString &mmc)
-{
-    if (mmc.isEmpty())
-        return false;
-    try {
-        CountryLibDb countries;
-        bool found = false;
-        countries.countryByCode(mmc, &found);
-        return found;
-    } catch (const std::exception &) {
-        return false;  // an unreadable library means: ask the user
-    }
-}
-
 } // namespace
 
 void MainWindow::androidUsbTips()
@@ -106,7 +92,7 @@ void MainWindow::androidDeviceLoad(AndroidDevice device)
 
 void MainWindow::ensureCountryCode(AndroidDevice &device)
 {
-    if (isKnownCountry(device.mmc))
+    if (CountryLibDb::isKnownCode(device.mmc))
         return;
     if (device.mmc.isEmpty()) {
         // The English text has no place for the phone's name.

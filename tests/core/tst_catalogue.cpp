@@ -18,7 +18,7 @@ namespace {
 const char *const kCataloguePath = ":/en.qm";
 
 // Folders of the program's own sources; tests/ and tools/ are not scanned.
-const QStringList kSourceFolders{"app", "store", "android", "views", "ops", "ui", "country"};
+const QStringList kSourceFolders{"app", "store", "android", "views", "ops", "ui", "country", "cli"};
 
 struct CodeLiteral
 {

@@ -1,0 +1,79 @@
+#include "cli/ExportCommand.h"
+
+#include "cli/CliContext.h"
+#include "cli/CliMessageSource.h"
+#include "cli/CliProgress.h"
+#include "cli/CliUsageError.h"
+#include "ops/ExportMessagesThread.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QObject>
+
+namespace {
+
+// The formats in the order of the window's save dialog filters.
+const QStringList kFormats{QStringLiteral("txt"), QStringLiteral("doc"), QStringLiteral("csv"),
+                           QStringLiteral("pdf"), QStringLiteral("html")};
+
+// Text, Word and CSV get their suffix when PATH has none, as in the window;
+// PDF and HTML write one file per conversation into the folder PATH itself.
+ExportMessagesThread::Target targetFor(const QString &path, int formatIndex)
+{
+    const QString absolute = QDir::current().absoluteFilePath(path);
+    if (kFormats.at(formatIndex) == QLatin1String("pdf"))
+        return {absolute, ExportMessagesThread::FormatPdf};
+    if (kFormats.at(formatIndex) == QLatin1String("html"))
+        return {absolute, ExportMessagesThread::FormatHtml};
+    return *ExportMessagesThread::targetFor(absolute, formatIndex);
+}
+
+} // namespace
+
+QString ExportCommand::synopsis() const
+{
+    return QStringLiteral("--from SOURCE --format txt|doc|csv|pdf|html --out PATH [--chat ID] [--country MCC]");
+}
+
+QString ExportCommand::summary() const
+{
+    return QObject::tr("export a source's messages to files");
+}
+
+QString ExportCommand::description() const
+{
+    return QObject::tr("Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file "
+                       "(txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added "
+                       "when PATH has none); or, for pdf and html, the folder PATH with one file per conversation. "
+                       "A failed or interrupted export takes back what it wrote. Prints what was written.");
+}
+
+void ExportCommand::addArguments(QCommandLineParser &parser) const
+{
+    parser.addOption(fromOption());
+    parser.addOption(QCommandLineOption(QStringLiteral("format"), QObject::tr("txt, doc, csv, pdf or html."),
+                                        QStringLiteral("FORMAT")));
+    parser.addOption(QCommandLineOption(QStringLiteral("out"), QObject::tr("The file or folder to write."),
+                                        QStringLiteral("PATH")));
+    parser.addOption(chatOption());
+    parser.addOption(countryOption());
+}
+
+int ExportCommand::run(const QCommandLineParser &parser, CliContext &context)
+{
+    positionals(parser, 0);
+    const SourceSpec spec = SourceSpec::parse(requiredValue(parser, QStringLiteral("from")));
+    const QString format = requiredValue(parser, QStringLiteral("format"));
+    const qsizetype formatIndex = kFormats.indexOf(format.toLower());
+    if (formatIndex < 0)
+        throw CliUsageError(QObject::tr("unknown --format '%1'").arg(format), name());
+    const ExportMessagesThread::Target target = targetFor(requiredValue(parser, QStringLiteral("out")), int(formatIndex));
+
+    CliMessageSource source(spec, parser.value(QStringLiteral("country")), context);
+    const MsgMessageList messages = source.messages(parser.value(QStringLiteral("chat")));
+    CliProgress progress;
+    ExportMessagesThread worker(messages, target.path, target.format, &progress.reporter());
+    CliContext::printLine(context.runner.run(worker, progress));
+    CliContext::printLine(target.path);
+    return 0;
+}

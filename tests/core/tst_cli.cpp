@@ -1,0 +1,371 @@
+// ferrywright-cli run as a program against the simulated phones and the
+// stand-in adb, with a private HOME: each subcommand's result and exit code,
+// usage errors, failures, and Ctrl-C during a download leaving nothing behind.
+
+#include "store/Sqlite3DB.h"
+
+#include "StandInTools.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+const QString Mmc = QStringLiteral("310");
+
+struct CliRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+qint64 countRows(const QString &databaseFolder, const QString &table)
+{
+    Sqlite3DB db;
+    db.openThrow(databaseFolder + "/file-relay/var/mobile/Library/SMS/sms.db", Sqlite3DB::OpenReadOnly);
+    Sqlite3Cursor cursor = db.queryThrow("select count(*) as n from " + table);
+    return cursor.moveNext() ? cursor.getInt64("n") : -1;
+}
+
+QStringList filesUnder(const QString &folder, const QStringList &patterns = {})
+{
+    QStringList files;
+    QDirIterator it(folder, patterns, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(it.next());
+    return files;
+}
+
+QByteArray head(const QString &path, int bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(bytes) : QByteArray();
+}
+
+qsizetype storedMessageCount(const QString &store)
+{
+    QFile file(store + "/messages.jsonl");
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return file.readAll().count('\n');
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_home;
+    QTemporaryDir m_work;
+    std::unique_ptr<FakeAdbWorld> m_world;
+    std::unique_ptr<SimulatedPhone> m_phoneA;
+    std::unique_ptr<SimulatedPhone> m_phoneB;
+    QString m_cacheA;  // "cache:IMEI" after the download
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", m_home.path());
+        env.remove("QT_QPA_PLATFORM");  // the program must do without a display on its own
+        return env;
+    }
+
+    void start(QProcess &process, const QStringList &arguments) const
+    {
+        process.setProcessEnvironment(environment());
+        process.setWorkingDirectory(m_work.path());
+        process.start(QStringLiteral(FERRY_CLI_PATH), arguments);
+    }
+
+    CliRun cli(const QStringList &arguments) const
+    {
+        QProcess process;
+        start(process, arguments);
+        process.waitForFinished(300000);
+        return CliRun{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                      QString::fromUtf8(process.readAllStandardOutput()),
+                      QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QJsonArray jsonOf(const QStringList &arguments) const
+    {
+        const CliRun run = cli(arguments);
+        return run.exitCode == 0 ? QJsonDocument::fromJson(run.out.toUtf8()).array() : QJsonArray();
+    }
+
+    QJsonObject databaseEntry(const QString &source) const
+    {
+        for (const QJsonValue &entry : jsonOf({"databases", "--json"})) {
+            if (entry.toObject().value("source").toString() == source)
+                return entry.toObject();
+        }
+        return QJsonObject();
+    }
+
+    std::unique_ptr<SimulatedPhone> plugPhone(const QString &serial, const QStringList &generate,
+                                              const QStringList &serve = {})
+    {
+        const QString store = m_work.filePath("store-" + serial);
+        QDir().mkpath(store);
+        if (!generate.isEmpty() && !SimulatedPhone::generate(store, generate + QStringList{"--mmc", Mmc}))
+            return nullptr;
+        auto phone = std::make_unique<SimulatedPhone>(store);
+        const QString identity = QStringLiteral("imei=IMEI-%1;uid=UID-%1").arg(serial);
+        if (!phone->start(QStringList{"--adb-state", m_world->statePath(), "--serial", serial, "--info", identity}
+                          + serve))
+            return nullptr;
+        if (!QTest::qWaitFor([this, &serial] { return m_world->adb({"devices"}).contains(serial.toUtf8()); }, 10000))
+            return nullptr;
+        return phone;
+    }
+
+    QString storeOf(const QString &serial) const { return m_work.filePath("store-" + serial); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid() && m_work.isValid());
+        QVERIFY2(QFileInfo(standInTool("agent-sim")).isExecutable(), "build the agent-sim target");
+        m_world = std::make_unique<FakeAdbWorld>();
+        m_phoneA = plugPhone("SIMA", {"--messages", "80", "--contacts", "8", "--pictures", "3", "--picture-kb", "8",
+                                      "--seed", "11"});
+        QVERIFY(m_phoneA);
+        m_phoneB = plugPhone("SIMB", {"--messages", "5", "--contacts", "2", "--pictures", "0", "--seed", "7"});
+        QVERIFY(m_phoneB);
+    }
+
+    void cleanupTestCase()
+    {
+        m_phoneA.reset();
+        m_phoneB.reset();
+        m_world.reset();
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{"frobnicate"};
+        QTest::newRow("unknown option") << QStringList{"devices", "--bogus"};
+        QTest::newRow("missing --from") << QStringList{"backup", "--to", "X"};
+        QTest::newRow("option without value") << QStringList{"backup", "--to", "X", "--from"};
+        QTest::newRow("bad source kind") << QStringList{"backup", "--from", "tape:1", "--to", "X"};
+        QTest::newRow("source leaving its folder") << QStringList{"extract", "--from", "db:..", "--out", "x"};
+        QTest::newRow("name with a separator") << QStringList{"backup", "--from", "db:a", "--to", "../evil"};
+        QTest::newRow("unknown format") << QStringList{"export", "--from", "db:a", "--format", "rtf", "--out", "x"};
+        QTest::newRow("serial and wifi") << QStringList{"download", "--serial", "A", "--wifi", "127.0.0.1"};
+        QTest::newRow("missing file") << QStringList{"import", "--to", "X"};
+        QTest::newRow("extra argument") << QStringList{"databases", "surplus"};
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        const CliRun run = cli(arguments);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains("usage: ferrywright-cli"), qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(m_work.filePath("evil")));
+    }
+
+    void helpDescribesEveryCommand()
+    {
+        const CliRun global = cli({"--help"});
+        QCOMPARE(global.exitCode, 0);
+        for (const char *command : {"devices", "download", "databases", "backup", "transfer", "export", "extract",
+                                    "import", "search"})
+            QVERIFY2(global.out.contains(QString("  %1 ").arg(command)), command);
+        const CliRun exportHelp = cli({"export", "--help"});
+        QCOMPARE(exportHelp.exitCode, 0);
+        QVERIFY(exportHelp.out.contains("--format <FORMAT>"));
+        QVERIFY(exportHelp.out.contains("--chat <ID>"));
+    }
+
+    void devicesListsPhonesWithState()
+    {
+        m_world->adb({"fake", "plug", "SIMX", "unauthorized"});
+        m_world->adb({"fake", "server", "off"});  // the first command of the day starts it
+        const CliRun run = cli({"devices"});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains("SIMA\tdevice\n") && run.out.contains("SIMX\tunauthorized\n"), qPrintable(run.out));
+        const QJsonArray json = jsonOf({"devices", "--json"});
+        QVERIFY(json.contains(QJsonObject{{"serial", "SIMA"}, {"state", "device"}}));
+        QVERIFY(json.contains(QJsonObject{{"serial", "SIMX"}, {"state", "unauthorized"}}));
+        m_world->adb({"fake", "unplug", "SIMX"});
+    }
+
+    void downloadFillsTheCache()
+    {
+        const CliRun run = cli({"download", "--serial", "SIMA", "--country", Mmc});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY2(run.out.startsWith("cache:IMEI-SIMA\t"), qPrintable(run.out));
+        m_cacheA = run.out.section('\t', 0, 0);
+        const QString folder = run.out.section('\t', 1).trimmed();
+        QVERIFY(run.err.contains('%'));  // progress went to standard error
+
+        const QJsonObject entry = databaseEntry(m_cacheA);
+        QCOMPARE(entry.value("messages").toInteger(), countRows(folder, "message"));
+        QVERIFY(entry.value("messages").toInteger() >= 80);
+        QVERIFY(entry.value("conversations").toInteger() >= 8);
+        const CliRun plain = cli({"databases"});
+        QVERIFY(plain.out.contains(QString("%1\t%2\t%3\t")
+                                       .arg(m_cacheA)
+                                       .arg(entry.value("messages").toInteger())
+                                       .arg(entry.value("conversations").toInteger())));
+    }
+
+    void downloadOverWifi()
+    {
+        const QString host = QStringLiteral("127.0.0.1:%1").arg(m_phoneA->launcherPort());
+        const CliRun run = cli({"download", "--wifi", host, "--country", Mmc});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY2(run.out.startsWith("cache:IMEI-SIMA\t"), qPrintable(run.out));
+    }
+
+    void backupTwiceAddsNothing()
+    {
+        QVERIFY(!m_cacheA.isEmpty());
+        const qint64 messages = databaseEntry(m_cacheA).value("messages").toInteger();
+        // The second time straight from the phone, which is downloaded again first.
+        for (const QString &source : {m_cacheA, QStringLiteral("phone:SIMA")}) {
+            const CliRun run = cli({"backup", "--from", source, "--to", "Mine", "--country", Mmc});
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+            QCOMPARE(databaseEntry("db:Mine").value("messages").toInteger(), messages);
+        }
+    }
+
+    void exportWritesEachFormat_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("written");  // the file, or the folder of pages
+        QTest::addColumn<QString>("pages");
+        QTest::newRow("txt") << "txt" << "out-txt.txt" << "";
+        QTest::newRow("doc") << "doc" << "out-doc.doc" << "";
+        QTest::newRow("csv") << "csv" << "out-csv.csv" << "";
+        QTest::newRow("pdf") << "pdf" << "out-pdf" << "*.pdf";
+        QTest::newRow("html") << "html" << "out-html" << "*.html";
+    }
+
+    void exportWritesEachFormat()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, written);
+        QFETCH(QString, pages);
+        const CliRun run = cli({"export", "--from", "db:Mine", "--format", format, "--out", "out-" + format});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QString path = m_work.filePath(written);
+        QVERIFY2(run.out.contains(path), qPrintable(run.out));
+        const qint64 conversations = databaseEntry("db:Mine").value("conversations").toInteger();
+        if (format == "pdf" || format == "html") {
+            const QStringList files = filesUnder(path, {pages});
+            QCOMPARE(files.size(), conversations);
+            for (const QString &file : files)
+                QVERIFY(head(file, 64).contains(format == "pdf" ? "%PDF" : "<"));
+            return;
+        }
+        QVERIFY(QFileInfo(path).size() > 0);
+        if (format != "csv")
+            return;
+        QProcess reader;
+        reader.start("python3", {QStringLiteral(FERRY_SOURCE_DIR "/tests/core/csv_readback.py"), path});
+        if (!reader.waitForFinished(30000))
+            QSKIP("python3 is not available");
+        const QJsonArray records = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
+        QCOMPARE(records.first().toVariant().toStringList(), (QStringList{"date", "send", "person", "number", "content"}));
+        QCOMPARE(records.size() - 1, databaseEntry("db:Mine").value("messages").toInteger());
+    }
+
+    void exportOfOneConversation()
+    {
+        const CliRun all = cli({"export", "--from", "db:Mine", "--format", "csv", "--out", "all.csv"});
+        const CliRun unknown = cli({"export", "--from", "db:Mine", "--format", "csv", "--out", "one.csv",
+                                    "--chat", "+1nobody"});
+        QCOMPARE(unknown.exitCode, 1);
+        QVERIFY(unknown.err.contains("No conversation '+1nobody'"));
+        // The first data row names a conversation: exporting only it writes fewer rows.
+        QFile allFile(m_work.filePath("all.csv"));
+        QVERIFY(all.exitCode == 0 && allFile.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = allFile.readAll().split('\n');
+        const QString number = QString::fromUtf8(lines.at(1).split(',').at(3));
+        const CliRun one = cli({"export", "--from", "db:Mine", "--format", "csv", "--out", "one.csv", "--chat", number});
+        QVERIFY2(one.exitCode == 0, qPrintable(one.err));
+        const qint64 oneSize = QFileInfo(m_work.filePath("one.csv")).size();
+        QVERIFY(oneSize > 40 && oneSize < allFile.size());
+    }
+
+    void extractCopiesAttachments()
+    {
+        const CliRun run = cli({"extract", "--from", "db:Mine", "--out", "media"});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QStringList files = filesUnder(m_work.filePath("media"));
+        QVERIFY(files.size() >= 3);
+        QVERIFY(!filesUnder(m_work.filePath("media"), {"*.jpg"}).isEmpty());
+    }
+
+    void transferToSecondPhone()
+    {
+        const qsizetype before = storedMessageCount(storeOf("SIMB"));
+        const CliRun run = cli({"transfer", "--from", "db:Mine", "--to-serial", "SIMB", "--country", Mmc});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const qsizetype received = storedMessageCount(storeOf("SIMB"));
+        QVERIFY2(received - before >= 80, qPrintable(QString::number(received)));
+        // The phone's messages are known now: a second transfer sends nothing.
+        const CliRun again = cli({"transfer", "--from", "db:Mine", "--to-serial", "SIMB", "--country", Mmc});
+        QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+        QCOMPARE(storedMessageCount(storeOf("SIMB")), received);
+    }
+
+    void failuresExitWithOne_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no database") << QStringList{"backup", "--from", "db:Nothing", "--to", "X"}
+                                     << "No local database 'Nothing'";
+        QTest::newRow("no phone") << QStringList{"download", "--serial", "GHOST"} << "error: device 'GHOST' not found";
+        QTest::newRow("which phone") << QStringList{"download"} << "Several Android phones are attached (SIMA, SIMB)";
+        QTest::newRow("unknown country") << QStringList{"download", "--serial", "SIMA", "--country", "999"}
+                                         << "Unknown country code '999'";
+        QTest::newRow("import") << QStringList{"import", "backup.xml", "--to", "X"} << "No file";
+        QTest::newRow("search") << QStringList{"search", "hello"} << "not available in this build";
+    }
+
+    void failuresExitWithOne()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        const CliRun run = cli(arguments);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains("ferrywright-cli: ") && run.err.contains(message), qPrintable(run.err));
+        QVERIFY(!run.err.contains("<br"));  // the window's markup stays out of the terminal
+        QVERIFY(databaseEntry("db:X").isEmpty());  // a failed run creates no database
+    }
+
+    void interruptedDownloadCommitsNothing()
+    {
+        auto slow = plugPhone("SIMC", {"--messages", "300", "--contacts", "5", "--pictures", "0", "--seed", "4"},
+                              {"--slow", "40"});
+        QVERIFY(slow);
+        QProcess process;
+        start(process, {"download", "--serial", "SIMC", "--country", Mmc});
+        QVERIFY(QTest::qWaitFor([&slow] { return slow->counter("recordsSent") >= 20; }, 60000));
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 130);
+        QVERIFY(slow->counter("recordsSent") < 300);
+        const QJsonObject entry = databaseEntry("cache:IMEI-SIMC");
+        QVERIFY2(entry.isEmpty() || entry.value("messages").toInteger() == 0,
+                 qPrintable(QJsonDocument(entry).toJson()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
