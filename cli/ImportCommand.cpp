@@ -5,6 +5,7 @@
 #include "cli/CliPhoneLink.h"
 #include "cli/CliProgress.h"
 #include "cli/SourceSpec.h"
+#include "ops/ImportSmsBackupThread.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -49,10 +50,10 @@ void ImportCommand::addArguments(QCommandLineParser &parser) const
     parser.addOption(countryOption());
 }
 
-std::unique_ptr<QThread> ImportCommand::makeWorker(const QString &, const QString &, const QString &,
-                                                   ProgressReporter *)
+std::unique_ptr<QThread> ImportCommand::makeWorker(const QString &xmlPath, const QString &dbFolder,
+                                                   const QString &countryCode, ProgressReporter *form)
 {
-    return nullptr;
+    return std::make_unique<ImportSmsBackupThread>(xmlPath, dbFolder, countryCode, form);
 }
 
 int ImportCommand::run(const QCommandLineParser &parser, CliContext &context)
@@ -68,8 +69,6 @@ int ImportCommand::run(const QCommandLineParser &parser, CliContext &context)
     const bool newDatabase = !QFileInfo::exists(folder);
     CliProgress progress;
     const std::unique_ptr<QThread> worker = makeWorker(xmlPath, folder, country, &progress.reporter());
-    if (!worker)
-        fail(QObject::tr("import is not available in this build"));
     try {
         CliContext::printLine(context.runner.run(*worker, progress));
     } catch (...) {

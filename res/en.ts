@@ -216,10 +216,6 @@
         <translation>No file '%1'.</translation>
     </message>
     <message>
-        <source>import is not available in this build</source>
-        <translation>import is not available in this build</translation>
-    </message>
-    <message>
         <source>search words in every cache and local database</source>
         <translation>search words in every cache and local database</translation>
     </message>
@@ -230,10 +226,6 @@
     <message>
         <source>The words to find.</source>
         <translation>The words to find.</translation>
-    </message>
-    <message>
-        <source>search is not available in this build</source>
-        <translation>search is not available in this build</translation>
     </message>
     <message>
         <source>bad SOURCE '%1': use phone:SERIAL, cache:IMEI or db:NAME</source>
@@ -806,6 +798,14 @@
     <message>
         <source>Connect the phone to open this conversation.</source>
         <translation>Connect the phone to open this conversation.</translation>
+    </message>
+    <message>
+        <source>TEXT holds no words.</source>
+        <translation>TEXT holds no words.</translation>
+    </message>
+    <message>
+        <source>Indexing messages: %1%</source>
+        <translation>Indexing messages: %1%</translation>
     </message>
 </context>
 </TS>

@@ -242,6 +242,27 @@ private slots:
         }
     }
 
+    // An imported message is found by a search, and a second import adds nothing.
+    void importThenSearch()
+    {
+        QFile xml(m_work.filePath("lighthouse.xml"));
+        QVERIFY(xml.open(QIODevice::WriteOnly));
+        xml.write("<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n<smses count=\"1\">\n"
+                  "  <sms address=\"5550123\" date=\"1388534400000\" type=\"1\" read=\"1\""
+                  " body=\"lunch at the lighthouse &#55357;&#56832;\" />\n</smses>\n");
+        xml.close();
+        for (int round = 1; round <= 2; ++round) {
+            const CliRun run = cli({"import", "lighthouse.xml", "--to", "Imported", "--country", Mmc});
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+            QCOMPARE(databaseEntry("db:Imported").value("messages").toInteger(), 1);
+        }
+        const QJsonArray hits = jsonOf({"search", "Lighthouse", "--json"});
+        QCOMPARE(hits.size(), 1);
+        QCOMPARE(hits.first().toObject().value("source").toString(), QStringLiteral("db:Imported"));
+        QVERIFY(hits.first().toObject().value("text").toString().contains(QString::fromUtf8("\xF0\x9F\x98\x80")));
+        QCOMPARE(jsonOf({"search", "lighthouse", "--from", m_cacheA, "--json"}).size(), 0);
+    }
+
     void exportWritesEachFormat_data()
     {
         QTest::addColumn<QString>("format");
@@ -334,7 +355,7 @@ private slots:
         QTest::newRow("unknown country") << QStringList{"download", "--serial", "SIMA", "--country", "999"}
                                          << "Unknown country code '999'";
         QTest::newRow("import") << QStringList{"import", "backup.xml", "--to", "X"} << "No file";
-        QTest::newRow("search") << QStringList{"search", "hello"} << "not available in this build";
+        QTest::newRow("search in no source") << QStringList{"search", "hello", "--from", "db:Nothing"} << "Nothing";
     }
 
     void failuresExitWithOne()
