@@ -72,55 +72,14 @@ bool isXmlChar(quint32 value)
 } // namespace
 
 XmlCharRefFilter::XmlCharRefFilter(QIODevice *source, QObject *parent)
-    : QIODevice(parent)
-    , m_source(source)
+    : ByteFilterDevice(source, parent)
 {
-    open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 }
 
-bool XmlCharRefFilter::atEnd() const
+void XmlCharRefFilter::convertChunk(const QByteArray &chunk)
 {
-    return m_sourceDone && m_pending.isEmpty() && m_outPos >= m_out.size();
-}
-
-qint64 XmlCharRefFilter::bytesAvailable() const
-{
-    return (m_out.size() - m_outPos) + QIODevice::bytesAvailable();
-}
-
-qint64 XmlCharRefFilter::writeData(const char *, qint64)
-{
-    return -1;
-}
-
-qint64 XmlCharRefFilter::readData(char *data, qint64 maxSize)
-{
-    while (m_outPos >= m_out.size()) {
-        m_out.clear();
-        m_outPos = 0;
-        if (!fill())
-            return 0;  // the end: atEnd() is true now
-    }
-    const qint64 count = qMin<qint64>(maxSize, m_out.size() - m_outPos);
-    std::memcpy(data, m_out.constData() + m_outPos, size_t(count));
-    m_outPos += count;
-    return count;
-}
-
-bool XmlCharRefFilter::fill()
-{
-    if (m_sourceDone)
-        return false;
-    const QByteArray chunk = m_source->read(m_chunkSize);
-    if (chunk.isEmpty()) {
-        m_sourceDone = true;
-        convert(true);
-        return !m_out.isEmpty();
-    }
-    m_sourceBytesRead += chunk.size();
     m_pending += chunk;
-    convert(false);
-    return true;
+    convert(chunk.isEmpty());
 }
 
 void XmlCharRefFilter::convert(bool final)

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "ops/ByteFilterDevice.h"
+
 #include <QByteArray>
-#include <QIODevice>
 
 // A read-only device between an XML file and QXmlStreamReader that mends
 // character references the reader would refuse, so one odd message does not
@@ -17,32 +18,17 @@
 //
 // Streams: only one chunk of the source and a reference cut by a chunk's end
 // are held at a time.
-class XmlCharRefFilter : public QIODevice
+class XmlCharRefFilter : public ByteFilterDevice
 {
     Q_OBJECT
 public:
     // `source` must be open for reading and outlive the filter. Opens itself.
     explicit XmlCharRefFilter(QIODevice *source, QObject *parent = nullptr);
 
-    bool isSequential() const override { return true; }
-    bool atEnd() const override;
-    qint64 bytesAvailable() const override;
-
-    // Bytes taken from the source so far.
-    qint64 sourceBytesRead() const { return m_sourceBytesRead; }
-
-    // Chunk size of the source reads; small values let tests put chunk
-    // boundaries anywhere.
-    void setChunkSize(qint64 bytes) { m_chunkSize = bytes; }
-
 protected:
-    qint64 readData(char *data, qint64 maxSize) override;
-    qint64 writeData(const char *data, qint64 maxSize) override;
+    void convertChunk(const QByteArray &chunk) override;
 
 private:
-    // Reads the next chunk of the source and converts what can be converted;
-    // false once the source is exhausted and everything converted.
-    bool fill();
     // Moves the converted part of m_pending to m_out; what may be the start
     // of a reference cut by the chunk's end stays, unless `final`.
     void convert(bool final);
@@ -51,11 +37,5 @@ private:
     // needed to decide.
     qsizetype convertReference(const char *text, qsizetype size, bool final);
 
-    QIODevice *m_source;
     QByteArray m_pending;  // source bytes not yet converted
-    QByteArray m_out;      // converted bytes not yet read
-    qsizetype m_outPos = 0;
-    bool m_sourceDone = false;
-    qint64 m_sourceBytesRead = 0;
-    qint64 m_chunkSize = 256 * 1024;
 };

@@ -26,28 +26,11 @@ void appendLimited(QByteArray &name, char c)
 } // namespace
 
 XmlPartDataDiverter::XmlPartDataDiverter(QIODevice *source, QObject *parent)
-    : QIODevice(parent)
-    , m_source(source)
+    : ByteFilterDevice(source, parent)
 {
-    open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 }
 
 XmlPartDataDiverter::~XmlPartDataDiverter() = default;
-
-bool XmlPartDataDiverter::atEnd() const
-{
-    return m_sourceDone && m_outPos >= m_out.size();
-}
-
-qint64 XmlPartDataDiverter::bytesAvailable() const
-{
-    return (m_out.size() - m_outPos) + QIODevice::bytesAvailable();
-}
-
-qint64 XmlPartDataDiverter::writeData(const char *, qint64)
-{
-    return -1;
-}
 
 bool XmlPartDataDiverter::isToken(QStringView value)
 {
@@ -67,33 +50,11 @@ std::unique_ptr<TemporaryPartFile> XmlPartDataDiverter::takePart(QStringView tok
     return file;
 }
 
-qint64 XmlPartDataDiverter::readData(char *data, qint64 maxSize)
+void XmlPartDataDiverter::convertChunk(const QByteArray &chunk)
 {
-    while (m_outPos >= m_out.size()) {
-        m_out.clear();
-        m_outPos = 0;
-        if (!fill())
-            return 0;  // the end: atEnd() is true now
-    }
-    const qint64 count = qMin<qint64>(maxSize, m_out.size() - m_outPos);
-    std::memcpy(data, m_out.constData() + m_outPos, size_t(count));
-    m_outPos += count;
-    return count;
-}
-
-bool XmlPartDataDiverter::fill()
-{
-    if (m_sourceDone)
-        return false;
-    const QByteArray chunk = m_source->read(m_chunkSize);
-    if (chunk.isEmpty()) {
-        // A value cut off by the file's end stays unfinished; the reader
-        // reports the document as cut short.
-        m_sourceDone = true;
-        return false;
-    }
+    // A value cut off by the file's end stays unfinished; the reader reports
+    // the document as cut short.
     convert(chunk.constData(), chunk.size());
-    return true;
 }
 
 void XmlPartDataDiverter::convert(const char *text, qsizetype size)

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "android/TemporaryPartFile.h"
+#include "ops/ByteFilterDevice.h"
 
 #include <QByteArray>
-#include <QIODevice>
 
 #include <map>
 #include <memory>
@@ -18,17 +18,13 @@
 // Line breaks inside a value are kept in its token, so the reader's line
 // numbers stay those of the file. Streams: only one chunk of the source is
 // held at a time, and state carries over chunk ends anywhere.
-class XmlPartDataDiverter : public QIODevice
+class XmlPartDataDiverter : public ByteFilterDevice
 {
     Q_OBJECT
 public:
     // `source` is open for reading and outlives the diverter. Opens itself.
     explicit XmlPartDataDiverter(QIODevice *source, QObject *parent = nullptr);
     ~XmlPartDataDiverter() override;
-
-    bool isSequential() const override { return true; }
-    bool atEnd() const override;
-    qint64 bytesAvailable() const override;
 
     // True when `value` (a data attribute as the reader sees it) is a token.
     static bool isToken(QStringView value);
@@ -37,11 +33,8 @@ public:
     // (parts the reader skipped).
     std::unique_ptr<TemporaryPartFile> takePart(QStringView token, qint64 *bytes);
 
-    void setChunkSize(qint64 bytes) { m_chunkSize = bytes; }
-
 protected:
-    qint64 readData(char *data, qint64 maxSize) override;
-    qint64 writeData(const char *data, qint64 maxSize) override;
+    void convertChunk(const QByteArray &chunk) override;
 
 private:
     enum class State { Text, TagName, InTag, InQuote, InData, Comment, Declaration };
@@ -52,7 +45,6 @@ private:
         qint64 bytes = 0;
     };
 
-    bool fill();
     // Converts `size` bytes of the source.
     void convert(const char *text, qsizetype size);
     qsizetype convertText(const char *text, qsizetype size);
@@ -65,11 +57,6 @@ private:
     void decodeCarry(bool final);
     void finishData();
 
-    QIODevice *m_source;
-    QByteArray m_out;
-    qsizetype m_outPos = 0;
-    bool m_sourceDone = false;
-    qint64 m_chunkSize = 256 * 1024;
 
     State m_state = State::Text;
     QByteArray m_tagName;
