@@ -204,13 +204,7 @@ public:
         return rows;
     }
 
-    qint64 count(const QString &sql) const
-    {
-        Sqlite3DB db;
-        db.openThrow(databasePath(), Sqlite3DB::OpenReadOnly);
-        Sqlite3Cursor cursor = db.queryThrow(sql);
-        return cursor.moveNext() ? cursor.getInt64(0) : -1;
-    }
+    qint64 count(const QString &sql) const { return databaseScalar(databasePath(), sql); }
 
     QString attachmentFile(const QString &filename) const
     {
