@@ -3,7 +3,7 @@
 #include "android/AdbClient.h"
 #include "android/AndroidDevice.h"
 #include "android/SimpleProtocol.h"
-#include "ops/WorkerNotify.h"
+#include "work/WorkerNotify.h"
 
 #include <QDebug>
 #include <QElapsedTimer>

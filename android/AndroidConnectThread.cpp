@@ -1,7 +1,7 @@
 #include "android/AndroidConnectThread.h"
 
 #include "android/AgentConnection.h"
-#include "ops/WorkerNotify.h"
+#include "work/WorkerNotify.h"
 
 #include <exception>
 

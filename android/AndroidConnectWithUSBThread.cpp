@@ -5,7 +5,7 @@
 #include "app/AppFolders.h"
 #include "app/Platform.h"
 #include "app/RichText.h"
-#include "ops/WorkerNotify.h"
+#include "work/WorkerNotify.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "android/SimpleProtocol.h"
 #include "app/RichText.h"
-#include "ops/WorkerNotify.h"
+#include "work/WorkerNotify.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "android/SimpleProtocol.h"
 #include "android/TemporaryPartFile.h"
 #include "country/CountryLibDb.h"
-#include "ops/WorkerNotify.h"
+#include "work/WorkerNotify.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageIds.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "android/AgentConnection.h"
-#include "ops/WorkerNotify.h"
+#include "work/WorkerNotify.h"
 
 #include <QHash>
 #include <QHashFunctions>

@@ -3,7 +3,7 @@
 #include "android/AgentConnection.h"
 #include "android/AndroidDevice.h"
 #include "android/PicturePrefetcher.h"
-#include "ops/WorkerNotify.h"
+#include "work/WorkerNotify.h"
 #include "store/MsgMessageList.h"
 
 #include <QByteArray>

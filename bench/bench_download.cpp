@@ -36,7 +36,7 @@
 #include "android/AndroidLoadSMSThread.h"
 #include "android/DownloadRecord.h"
 #include "country/CountryLibDb.h"
-#include "ops/HeadlessProgress.h"
+#include "work/HeadlessProgress.h"
 #include "store/ExportMessagesDb.h"
 #include "store/MessageText.h"
 

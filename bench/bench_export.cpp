@@ -23,7 +23,7 @@
 // Internal: bench_export --memory FORMAT N  (phase 4)
 
 #include "BenchSupport.h"
-#include "ops/ExportMessagesThread.h"
+#include "export/ExportMessagesThread.h"
 #include "store/AppleTime.h"
 #include "store/MsgDataSet.h"
 

@@ -20,9 +20,9 @@
 
 #include "BenchSupport.h"
 #include "app/AppFolders.h"
-#include "ops/HeadlessProgress.h"
-#include "ops/ImportSmsBackupThread.h"
-#include "ops/SmsBackupXmlReader.h"
+#include "work/HeadlessProgress.h"
+#include "import/ImportSmsBackupThread.h"
+#include "import/SmsBackupXmlReader.h"
 #include "store/Sqlite3DB.h"
 
 #include <QCoreApplication>

@@ -21,7 +21,7 @@
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MsgDataSet.h"
-#include "store/OldDbConverter.h"
+#include "import/OldDbConverter.h"
 #include "store/Sqlite3DB.h"
 
 #include <QCoreApplication>

@@ -25,8 +25,8 @@
 #include "BenchSupport.h"
 #include "app/AppFolders.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MessageSearch.h"
-#include "store/MessageSearchIndex.h"
+#include "search/MessageSearch.h"
+#include "search/MessageSearchIndex.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -27,7 +27,7 @@
 #include "android/SimpleProtocol.h"
 #include "android/UploadPicture.h"
 #include "app/AppFolders.h"
-#include "ops/HeadlessProgress.h"
+#include "work/HeadlessProgress.h"
 #include "store/ExportMessagesDb.h"
 #include "store/MessageOrder.h"
 #include "store/MsgAttachment.h"

@@ -13,7 +13,7 @@
 #include "cli/ImportCommand.h"
 #include "cli/SearchCommand.h"
 #include "cli/TransferCommand.h"
-#include "ops/WorkerNotify.h"
+#include "work/WorkerNotify.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

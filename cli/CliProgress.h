@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ops/HeadlessProgress.h"
+#include "work/HeadlessProgress.h"
 
 #include <QObject>
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "cli/CliInterrupt.h"
 #include "cli/CliProgress.h"
-#include "ops/WorkerNotify.h"
+#include "work/WorkerNotify.h"
 
 #include <QThread>
 

@@ -4,7 +4,7 @@
 #include "cli/CliMessageSource.h"
 #include "cli/CliProgress.h"
 #include "cli/CliUsageError.h"
-#include "ops/ExportMessagesThread.h"
+#include "export/ExportMessagesThread.h"
 
 #include <QCommandLineParser>
 #include <QDir>

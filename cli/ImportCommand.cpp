@@ -5,7 +5,7 @@
 #include "cli/CliPhoneLink.h"
 #include "cli/CliProgress.h"
 #include "cli/SourceSpec.h"
-#include "ops/ImportSmsBackupThread.h"
+#include "import/ImportSmsBackupThread.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "cli/CliPhoneLink.h"
 #include "cli/CliUsageError.h"
 #include "cli/SourceSpec.h"
-#include "store/MessageSearch.h"
+#include "search/MessageSearch.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

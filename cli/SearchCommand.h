@@ -2,8 +2,8 @@
 
 #include "cli/CliCommand.h"
 #include "cli/SourceSpec.h"
-#include "store/MessageSearchIndex.h"
-#include "store/SearchHit.h"
+#include "search/MessageSearchIndex.h"
+#include "search/SearchHit.h"
 
 // Searches words in every phone cache and local database, or in one SOURCE.
 class SearchCommand : public CliCommand

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ops/OperationThread.h"
+#include "work/OperationThread.h"
 #include "store/ExportMessagesDb.h"
 #include "store/MsgMessageList.h"
 

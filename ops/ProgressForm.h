@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ops/WorkerNotify.h"
+#include "work/WorkerNotify.h"
 
 #include <QDialog>
 #include <QString>

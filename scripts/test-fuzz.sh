@@ -14,7 +14,10 @@ targets=(vcard agent adb olddb)
 
 bash "$root/scripts/install-deps.sh"
 launcher=()
-if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
+fi
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DFERRY_FUZZ=ON "${launcher[@]}" "$@" >/dev/null
 # Only the fuzz targets and the code they compile themselves, never the program.

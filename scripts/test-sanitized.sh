@@ -6,7 +6,14 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERRY_SANITIZED_BUILD_DIR:-$root/build-sanitized}
 bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFERRY_SANITIZE=ON "$@" >/dev/null
+# A compiler cache, keyed on paths inside the tree, makes building a fresh
+# clone of an already built tree cheap.
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
+fi
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFERRY_SANITIZE=ON "${launcher[@]}" "$@" >/dev/null
 cmake --build "$build" --target ferry_core_tests -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=abort_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1

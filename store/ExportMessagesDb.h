@@ -5,7 +5,7 @@
 #include <QSet>
 #include <QString>
 
-#include "ops/AbsFormatExport.h"
+#include "store/AbsFormatExport.h"
 #include "store/AttachmentCopier.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MsgMessage.h"

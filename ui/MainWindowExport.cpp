@@ -2,8 +2,8 @@
 
 #include "ui/MainWindow.h"
 
-#include "ops/ExportMessagesThread.h"
-#include "ops/MMSPrinter.h"
+#include "export/ExportMessagesThread.h"
+#include "export/MMSPrinter.h"
 #include "ops/ProgressForm.h"
 
 #include <QDateTime>

@@ -4,7 +4,7 @@
 #include "ui/MainWindow.h"
 
 #include "country/CountrySelForm.h"
-#include "ops/ImportSmsBackupThread.h"
+#include "import/ImportSmsBackupThread.h"
 #include "ops/ProgressForm.h"
 
 #include <QDir>

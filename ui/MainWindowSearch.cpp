@@ -5,9 +5,9 @@
 
 #include "app/MessageBoxes.h"
 #include "ops/ProgressForm.h"
-#include "ops/SearchIndexThread.h"
+#include "search/SearchIndexThread.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MessageSearch.h"
+#include "search/MessageSearch.h"
 #include "store/MsgChat.h"
 #include "store/MsgMessage.h"
 #include "ui/MainWindowUi.h"

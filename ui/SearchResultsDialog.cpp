@@ -1,6 +1,6 @@
 #include "ui/SearchResultsDialog.h"
 
-#include "store/MessageSearch.h"
+#include "search/MessageSearch.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/SearchHit.h"
+#include "search/SearchHit.h"
 
 #include <QDialog>
 #include <QList>

@@ -1,7 +1,7 @@
 #include "ui/StartupUpgrade.h"
 
 #include "ops/ProgressForm.h"
-#include "store/UpdateLocalDbThread.h"
+#include "import/UpdateLocalDbThread.h"
 
 bool upgradeOldDatabasesAtStartup(QWidget *parent)
 {

@@ -8,7 +8,7 @@
 #include "android/AndroidDevice.h"
 #include "android/SimpleProtocol.h"
 #include "app/AppFolders.h"
-#include "ops/HeadlessProgress.h"
+#include "work/HeadlessProgress.h"
 
 #include "ScriptedAgent.h"
 #include "StandInTools.h"

@@ -12,10 +12,10 @@
 #include "android/SimpleProtocol.h"
 #include "ops/BackupSMSThread.h"
 #include "ops/DeleteMMSThread.h"
-#include "ops/HeadlessProgress.h"
+#include "work/HeadlessProgress.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
-#include "store/OldDbConverter.h"
+#include "import/OldDbConverter.h"
 
 #include "core/OldDatabaseFixture.h"
 #include "core/StandInTools.h"

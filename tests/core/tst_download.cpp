@@ -13,7 +13,7 @@
 #include "android/SimpleProtocol.h"
 #include "app/AppFolders.h"
 #include "country/CountryLibDb.h"
-#include "ops/HeadlessProgress.h"
+#include "work/HeadlessProgress.h"
 #include "store/AttachmentBody.h"
 #include "store/MessageIds.h"
 #include "store/Sqlite3DB.h"

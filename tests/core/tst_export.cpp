@@ -5,9 +5,9 @@
 
 #include "core/tst_bubble_fixtures.h"
 
-#include "ops/ExportMessagesThread.h"
-#include "ops/HeadlessProgress.h"
-#include "ops/LocalTimeOffsets.h"
+#include "export/ExportMessagesThread.h"
+#include "work/HeadlessProgress.h"
+#include "export/LocalTimeOffsets.h"
 #include "store/MsgChat.h"
 #include "store/MsgHandle.h"
 

@@ -6,13 +6,13 @@
 #include "OldDatabaseFixture.h"
 #include "tst_localdb_fixtures.h"
 
-#include "ops/HeadlessProgress.h"
+#include "work/HeadlessProgress.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MsgAttachment.h"
 #include "store/MsgChat.h"
 #include "store/MsgMessage.h"
-#include "store/OldDbConverter.h"
-#include "store/UpdateLocalDbThread.h"
+#include "import/OldDbConverter.h"
+#include "import/UpdateLocalDbThread.h"
 
 #include <QDeadlineTimer>
 #include <QThread>

@@ -3,7 +3,7 @@
 
 #include "core/tst_bubble_fixtures.h"
 
-#include "ops/MessagePagePainter.h"
+#include "export/MessagePagePainter.h"
 
 #include <QPdfWriter>
 #include <QTemporaryDir>

@@ -10,8 +10,8 @@
 #include "app/KeyTranslator.h"
 #include "ops/AttachmentExtractThread.h"
 #include "ops/BackupSMSThread.h"
-#include "ops/ExportMessagesThread.h"
-#include "ops/HeadlessProgress.h"
+#include "export/ExportMessagesThread.h"
+#include "work/HeadlessProgress.h"
 #include "store/IOS6MessageDb.h"
 
 #include "core/tst_localdb_fixtures.h"

@@ -1,11 +1,11 @@
 #include "store/AppleTime.h"
 #include "store/ExportMessagesDb.h"
-#include "store/MessageSearch.h"
-#include "store/MessageSearchIndex.h"
+#include "search/MessageSearch.h"
+#include "search/MessageSearchIndex.h"
 #include "store/MsgChat.h"
 #include "store/MsgHandle.h"
 #include "store/MsgMessage.h"
-#include "ops/WorkerNotify.h"
+#include "work/WorkerNotify.h"
 #include "tst_localdb_fixtures.h"
 
 #include <QtTest>

@@ -13,7 +13,7 @@
 #include "android/SimpleProtocol.h"
 #include "android/UploadPicture.h"
 #include "app/KeyTranslator.h"
-#include "ops/HeadlessProgress.h"
+#include "work/HeadlessProgress.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageText.h"

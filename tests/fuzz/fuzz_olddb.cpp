@@ -7,7 +7,7 @@
 // reports success without having retired the old file.
 #include "FuzzHome.h"
 
-#include "store/OldDbConverter.h"
+#include "import/OldDbConverter.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 
 #include "app/MessageBoxes.h"
 #include "ops/ProgressForm.h"
-#include "ops/WorkerNotify.h"
+#include "work/WorkerNotify.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -1,0 +1,39 @@
+#include "export/ExportFile.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QTextStream>
+
+#include <stdexcept>
+
+namespace {
+
+[[noreturn]] void throwFileError(const QFileDevice &file)
+{
+    // The error text alone ("Read-only file system") does not say where.
+    throw std::runtime_error(QStringLiteral("Cannot write %1: %2")
+                                 .arg(QDir::toNativeSeparators(file.fileName()), file.errorString())
+                                 .toStdString());
+}
+
+} // namespace
+
+void openForWriting(QFileDevice &file)
+{
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throwFileError(file);
+}
+
+void flushOrThrow(QTextStream &stream, QFileDevice &file)
+{
+    stream.flush();
+    if (stream.status() != QTextStream::Ok || file.error() != QFileDevice::NoError)
+        throwFileError(file);
+}
+
+void commitStream(QTextStream &stream, QSaveFile &file)
+{
+    flushOrThrow(stream, file);
+    if (!file.commit())
+        throwFileError(file);
+}

@@ -1,0 +1,40 @@
+#include "export/ExportMessagesPdf.h"
+
+#include <QPageLayout>
+#include <QPageSize>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr int kScreenDpi = 96;
+constexpr qreal kMarginPoints = 20;
+
+} // namespace
+
+ExportMessagesPdf::ExportMessagesPdf(const QString &path, const QString &dataFolder)
+    : m_path(path)
+    , m_writer(path)
+    , m_pages(dataFolder)
+{
+    m_writer.setResolution(kScreenDpi);
+    m_writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                       QMarginsF(kMarginPoints, kMarginPoints, kMarginPoints, kMarginPoints),
+                                       QPageLayout::Point));
+}
+
+void ExportMessagesPdf::begin()
+{
+    if (!m_pages.beginPages(m_writer))
+        throw std::runtime_error(QStringLiteral("Cannot write %1.").arg(m_path).toStdString());
+}
+
+void ExportMessagesPdf::write(const _MsgMessage &message)
+{
+    m_pages.drawMessage(message);
+}
+
+void ExportMessagesPdf::end()
+{
+    m_pages.endPages();
+}

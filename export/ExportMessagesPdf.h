@@ -1,0 +1,30 @@
+#pragma once
+
+#include "store/AbsFormatExport.h"
+#include "export/MessagePagePainter.h"
+#include "store/MsgMessage.h"
+
+#include <QPdfWriter>
+#include <QString>
+
+// One conversation as a PDF file: A4 pages at screen resolution with margins
+// of 20 points, drawn by the same MessagePagePainter as a printout, so both
+// look the same. Pages go to the file as they are finished.
+class ExportMessagesPdf : public AbsFormatExport<_MsgMessage>
+{
+public:
+    // `dataFolder` holds the bubble pictures.
+    ExportMessagesPdf(const QString &path, const QString &dataFolder);
+
+    void begin() override;
+    void write(const _MsgMessage &message) override;
+    void end() override;
+
+    // Pages drawn so far.
+    int pageCount() const { return m_pages.pageNumber(); }
+
+private:
+    QString m_path;
+    QPdfWriter m_writer;
+    MessagePagePainter m_pages;
+};

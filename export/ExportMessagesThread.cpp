@@ -1,0 +1,249 @@
+#include "export/ExportMessagesThread.h"
+
+#include "app/AppFolders.h"
+#include "export/ExportMessagesCsv.h"
+#include "export/ExportMessagesHtml.h"
+#include "export/ExportMessagesPdf.h"
+#include "export/ExportMessagesTxt.h"
+#include "store/MessageOrder.h"
+#include "store/MessageText.h"
+#include "store/MsgChat.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+namespace {
+
+// Long enough for any name, short enough for every file system with the
+// suffix and a "(N)" counter added.
+constexpr int kMaxFileNameLength = 100;
+
+QString conversationKey(const _MsgMessage &message)
+{
+    return message.chat ? message.chat->chat_identifier.toCaseFolded() : QString();
+}
+
+bool sameConversation(const _MsgMessage *previous, const _MsgMessage &message)
+{
+    return previous && (previous->chat == message.chat || conversationKey(*previous) == conversationKey(message));
+}
+
+bool isFolderFormat(ExportMessagesThread::Format format)
+{
+    return format == ExportMessagesThread::FormatPdf || format == ExportMessagesThread::FormatHtml;
+}
+
+} // namespace
+
+ExportMessagesThread::ExportMessagesThread(const MsgMessageList &messages, const QString &path, Format format,
+                                           ProgressReporter *form, QObject *parent, const QString &dataFolder)
+    : QThread(parent)
+    , m_messages(messages)
+    , m_path(path)
+    , m_format(format)
+    , m_form(form)
+    , m_dataFolder(dataFolder.isEmpty() ? QCoreApplication::applicationDirPath() : dataFolder)
+{
+}
+
+ExportMessagesThread::~ExportMessagesThread() = default;
+
+QStringList ExportMessagesThread::fileFilters()
+{
+    return {tr("Text Files(*.txt)"), tr("Doc Files(*.doc)"), tr("CSV Files(*.csv)"), tr("PDF Files(*.pdf)"),
+            tr("HTML Files(*.html)")};
+}
+
+std::optional<ExportMessagesThread::Target> ExportMessagesThread::targetFor(const QString &chosenPath,
+                                                                            int filterIndex)
+{
+    if (chosenPath.isEmpty())
+        return std::nullopt;
+    const QFileInfo chosen(chosenPath);
+    const bool hasSuffix = !chosen.suffix().isEmpty();
+    const auto withSuffix = [&](const char *suffix) {
+        return hasSuffix ? chosenPath : chosenPath + QLatin1Char('.') + QLatin1String(suffix);
+    };
+    // A folder named after the file: its folder and its name up to the first dot.
+    const auto asFolder = [&](const char *tail) {
+        const QString base = hasSuffix ? chosen.dir().filePath(chosen.baseName()) : chosenPath;
+        return base + QLatin1String(tail);
+    };
+    switch (filterIndex) {
+    case 0:
+        return Target{withSuffix("txt"), FormatText};
+    case 1:
+        return Target{withSuffix("doc"), FormatText};
+    case 2:
+        return Target{withSuffix("csv"), FormatCsv};
+    case 3:
+        return Target{asFolder("-pdf"), FormatPdf};
+    case 4:
+        return Target{asFolder("-html"), FormatHtml};
+    default:
+        return std::nullopt;
+    }
+}
+
+void ExportMessagesThread::conversationOrder(MsgMessageList &messages)
+{
+    // Chats that share an identifier are one conversation, placed by the
+    // newest date of all of them, so that they can never interleave; equal
+    // dates fall back to the identifier.
+    QHash<const _MsgChat *, QString> keyOfChat;
+    QHash<QString, qint32> lastOfConversation;
+    for (const _MsgMessage *message : std::as_const(messages)) {
+        if (keyOfChat.contains(message->chat))
+            continue;
+        const QString key = conversationKey(*message);
+        keyOfChat.insert(message->chat, key);
+        const qint32 last = message->chat ? message->chat->_last : 0;
+        auto it = lastOfConversation.find(key);
+        if (it == lastOfConversation.end())
+            lastOfConversation.insert(key, last);
+        else
+            *it = std::max(*it, last);
+    }
+    QList<std::pair<qint32, QString>> conversations;
+    for (auto it = lastOfConversation.cbegin(); it != lastOfConversation.cend(); ++it)
+        conversations.append({it.value(), it.key()});
+    std::sort(conversations.begin(), conversations.end());
+    QHash<QString, int> rankOfKey;
+    for (int i = 0; i < conversations.size(); ++i)
+        rankOfKey.insert(conversations.at(i).second, i);
+
+    // One small record per message: the comparisons need no look-ups.
+    struct Ranked
+    {
+        int rank;
+        _MsgMessage *message;
+    };
+    std::vector<Ranked> ranked;
+    ranked.reserve(size_t(messages.size()));
+    for (_MsgMessage *message : std::as_const(messages))
+        ranked.push_back({rankOfKey.value(keyOfChat.value(message->chat)), message});
+    // Stable: messageLessThan is not transitive for every input.
+    std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked &a, const Ranked &b) {
+        if (a.rank != b.rank)
+            return a.rank < b.rank;
+        return messageLessThan(a.message, b.message);
+    });
+    for (size_t i = 0; i < ranked.size(); ++i)
+        messages[qsizetype(i)] = ranked[i].message;
+}
+
+QString ExportMessagesThread::conversationFileName(const _MsgMessage &message)
+{
+    QString name;
+    if (message.chat)
+        name = message.chat->isGroup() ? message.chat->chat_identifier : chatDisplayName(*message.chat, true);
+    // Names come from phones: no folder separators, no control characters,
+    // no hidden files, no names too long for the file system.
+    name = sanitizeFileName(name);
+    name.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    while (name.startsWith(QLatin1Char('.')))
+        name.remove(0, 1);
+    name = name.left(kMaxFileNameLength).trimmed();
+    return name.isEmpty() ? QStringLiteral("unknown-chat") : name;
+}
+
+void ExportMessagesThread::run()
+{
+    m_exported = 0;
+    notifyProgress(m_form, tr("IDS_EXPORTING_MESSAGES_TO_FILE"), -1, QString());
+    try {
+        exportAll();
+        notifySuccess(m_form, tr("IDS_SUC_EXPORT_%1_MMS").arg(m_exported));
+    } catch (const OperationCancelled &) {
+        abandon();  // the dialog has closed already: nothing to report
+    } catch (const std::exception &error) {
+        abandon();
+        notifyException(m_form, error);
+    }
+}
+
+void ExportMessagesThread::exportAll()
+{
+    m_previous = nullptr;
+    m_supportCopied = false;
+    if (isFolderFormat(m_format)) {
+        m_output.makeFolder(m_path);
+        conversationOrder(m_messages);
+    } else {
+        sortMessages(m_messages);
+    }
+    for (qsizetype i = 0; i < m_messages.size(); ++i) {
+        throwIfCancelled(m_form);
+        if (m_messages.at(i))
+            writeMessage(*m_messages.at(i), i);
+    }
+    finishExporter();
+}
+
+void ExportMessagesThread::writeMessage(const _MsgMessage &message, qsizetype index)
+{
+    const qsizetype count = m_messages.size();
+    if (m_pacer.due(index + 1 == count)) {
+        notifyProgress(m_form, QString(), progressPercent(index + 1, count),
+                       tr("Messages: %1/%2").arg(index + 1).arg(count));
+    }
+    if (!isFolderFormat(m_format)) {
+        if (!m_exporter)
+            startFileExporter();
+    } else if (!m_exporter || !sameConversation(m_previous, message)) {
+        finishExporter();
+        startConversationExporter(message);
+    }
+    m_exporter->write(message);
+    m_previous = &message;
+    ++m_exported;
+}
+
+void ExportMessagesThread::startFileExporter()
+{
+    if (m_format == FormatCsv)
+        m_exporter = std::make_shared<ExportMessagesCsv>(m_path);
+    else
+        m_exporter = std::make_shared<ExportMessagesTxt>(m_path);
+    m_exporter->begin();
+}
+
+void ExportMessagesThread::startConversationExporter(const _MsgMessage &message)
+{
+    const QString name = conversationFileName(message);
+    if (m_format == FormatPdf) {
+        const QString path = m_output.reserveFile(m_path, name + QStringLiteral(".pdf"));
+        m_exporter = std::make_shared<ExportMessagesPdf>(path, m_dataFolder);
+    } else {
+        if (!m_supportCopied) {
+            ExportMessagesHtml::copySupportFiles(m_dataFolder, m_path, m_output);
+            m_supportCopied = true;
+        }
+        m_exporter = std::make_shared<ExportMessagesHtml>(m_path, name + QStringLiteral(".html"), m_dataFolder,
+                                                          m_output);
+    }
+    m_exporter->begin();
+}
+
+void ExportMessagesThread::finishExporter()
+{
+    if (!m_exporter)
+        return;
+    // Released even when end() throws, so that abandon() finds no open file.
+    const std::shared_ptr<Exporter> exporter = std::move(m_exporter);
+    exporter->end();
+}
+
+void ExportMessagesThread::abandon()
+{
+    // Closed first: a text or CSV file that never reached end() is dropped
+    // with its temporary file, and nothing keeps a file open while removed.
+    m_exporter.reset();
+    m_output.rollback();
+}

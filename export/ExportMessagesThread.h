@@ -1,0 +1,85 @@
+#pragma once
+
+#include "store/AbsFormatExport.h"
+#include "export/ExportOutput.h"
+#include "work/WorkerNotify.h"
+#include "store/MsgMessageList.h"
+
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+#include <memory>
+#include <optional>
+
+// Writes a list of messages to the user's disk: a text file (also under a
+// .doc name), a CSV file, or a folder with one PDF or one HTML page per
+// conversation. Text and CSV take the messages oldest first; PDF and HTML
+// take them conversation by conversation (see conversationOrder).
+//
+// A cancelled or failed run takes back what it created and nothing else: a
+// text or CSV file keeps its former content, a folder that existed before
+// keeps every file it held.
+class ExportMessagesThread : public QThread
+{
+    Q_OBJECT
+public:
+    // The format codes of the export.
+    enum Format : unsigned { FormatText = 0, FormatCsv = 1, FormatPdf = 2, FormatHtml = 3 };
+
+    struct Target
+    {
+        QString path;  // a file for text and CSV, a folder for PDF and HTML
+        Format format = FormatText;
+    };
+
+    // `form` is owned by the caller and outlives the thread. `dataFolder`
+    // holds "bubble" and "emoji" (the executable's folder when empty).
+    ExportMessagesThread(const MsgMessageList &messages, const QString &path, Format format,
+                         ProgressReporter *form, QObject *parent = nullptr, const QString &dataFolder = QString());
+    ~ExportMessagesThread() override;
+
+    // The save dialog's filters, in order: text, Word, CSV, PDF, HTML.
+    static QStringList fileFilters();
+    // Where and how to export for the name picked with filter number
+    // `filterIndex` of fileFilters(); nothing for an empty name or no filter.
+    static std::optional<Target> targetFor(const QString &chosenPath, int filterIndex);
+
+    // PDF and HTML order: conversation by conversation (the chats compared by
+    // chat_identifier without regard to case, the one with the oldest newest
+    // message first), each conversation oldest first. Messages without a
+    // chat form one group.
+    static void conversationOrder(MsgMessageList &messages);
+
+    // The page or PDF file name of a message's conversation, without suffix:
+    // safe as a file name and never empty.
+    static QString conversationFileName(const _MsgMessage &message);
+
+    // After the run: messages written.
+    int exported() const { return m_exported; }
+
+protected:
+    void run() override;
+
+private:
+    using Exporter = AbsFormatExport<_MsgMessage>;
+
+    void exportAll();
+    void writeMessage(const _MsgMessage &message, qsizetype index);
+    void startFileExporter();
+    void startConversationExporter(const _MsgMessage &message);
+    void finishExporter();
+    void abandon();
+
+    MsgMessageList m_messages;
+    QString m_path;
+    Format m_format;
+    ProgressReporter *m_form;
+    QString m_dataFolder;
+    ExportOutput m_output;
+    std::shared_ptr<Exporter> m_exporter;
+    const _MsgMessage *m_previous = nullptr;
+    bool m_supportCopied = false;
+    int m_exported = 0;
+    ProgressPacer m_pacer;
+};

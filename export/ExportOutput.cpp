@@ -1,0 +1,95 @@
+#include "export/ExportOutput.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace {
+
+QString candidateName(const QString &fileName, int counter)
+{
+    // Same shape as uniqueFilePath: base up to the first dot, suffix after the last.
+    const QFileInfo info(fileName);
+    QString name = QStringLiteral("%1(%2)").arg(info.baseName()).arg(counter);
+    if (!info.suffix().isEmpty())
+        name += QLatin1Char('.') + info.suffix();
+    return name;
+}
+
+} // namespace
+
+void ExportOutput::makeFolder(const QString &folder)
+{
+    const QString absolute = QDir(folder).absolutePath();
+    QStringList missing;
+    for (QString level = absolute; !QFileInfo::exists(level);) {
+        missing.prepend(level);
+        const QString parent = QFileInfo(level).absolutePath();
+        if (parent == level)
+            break;
+        level = parent;
+    }
+    for (const QString &level : std::as_const(missing)) {
+        if (!QDir().mkdir(level))
+            throw std::runtime_error(QStringLiteral("Cannot create the folder %1: %2")
+                                         .arg(QDir::toNativeSeparators(level), qt_error_string())
+                                         .toStdString());
+        m_folders.append(level);
+    }
+    if (!QFileInfo(absolute).isDir())
+        throw std::runtime_error(QStringLiteral("%1 is not a folder.").arg(absolute).toStdString());
+}
+
+QString ExportOutput::reserveFile(const QString &folder, const QString &fileName)
+{
+    const QDir dir(folder);
+    const QString wanted = dir.absoluteFilePath(fileName);
+    QString path = wanted;
+    int counter = m_nextCounter.value(wanted, 1);
+    while (m_reserved.contains(path) || QFileInfo::exists(path))
+        path = dir.absoluteFilePath(candidateName(fileName, counter++));
+    m_nextCounter.insert(wanted, counter);
+    m_reserved.insert(path);
+    m_files.append(path);
+    return path;
+}
+
+QString ExportOutput::copyFile(const QString &source, const QString &folder, const QString &fileName)
+{
+    const QString target = reserveFile(folder, fileName);
+    copyOrThrow(source, target);
+    return QFileInfo(target).fileName();
+}
+
+void ExportOutput::copyFileIfMissing(const QString &source, const QString &folder, const QString &fileName)
+{
+    const QString target = QDir(folder).absoluteFilePath(fileName);
+    if (QFileInfo::exists(target))
+        return;
+    m_files.append(target);
+    m_reserved.insert(target);
+    copyOrThrow(source, target);
+}
+
+void ExportOutput::copyOrThrow(const QString &source, const QString &target)
+{
+    QFile file(source);
+    if (!file.copy(target)) {
+        throw std::runtime_error(
+            QStringLiteral("Cannot copy %1 to %2: %3").arg(source, target, file.errorString()).toStdString());
+    }
+}
+
+void ExportOutput::rollback()
+{
+    for (auto it = m_files.crbegin(); it != m_files.crend(); ++it)
+        QFile::remove(*it);
+    for (auto it = m_folders.crbegin(); it != m_folders.crend(); ++it)
+        QDir().rmdir(*it);
+    m_files.clear();
+    m_folders.clear();
+    m_reserved.clear();
+    m_nextCounter.clear();
+}

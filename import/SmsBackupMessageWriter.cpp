@@ -1,0 +1,174 @@
+#include "import/SmsBackupMessageWriter.h"
+
+#include "android/DownloadRecord.h"
+#include "country/CountryLibDb.h"
+#include "import/SmsBackupRecord.h"
+#include "store/ExportMessagesDb.h"
+
+#include <QSet>
+
+#include <deque>
+
+namespace {
+
+// Normalised numbers remembered at most (then forgotten all at once).
+const qsizetype NormalisedCacheSize = 20000;
+
+DownloadRecord downloadRecord(const SmsBackupRecord &record, const QString &number, const QString &text)
+{
+    DownloadRecord fields;
+    fields.timeMs = record.dateMs;
+    fields.fromMe = record.fromMe;
+    fields.number = number;
+    fields.contactName = record.contactName;
+    fields.text = text;
+    fields.subject = record.subject;
+    return fields;
+}
+
+// A conversation of several parties with its members; a chat's handles are
+// referred to by pointer, so the members live here beside it.
+struct GroupChat
+{
+    _MsgChat chat;
+    std::deque<_MsgHandle> members;
+
+    explicit GroupChat(const QStringList &addresses)
+    {
+        QStringList sorted = addresses;
+        sorted.sort();
+        const QString identifier = sorted.join(QStringLiteral(", "));
+        chat.guid = QStringLiteral("SMS;+;") + identifier;
+        chat.chat_identifier = identifier;
+        chat.style = 43;  // a group conversation
+        for (const QString &address : std::as_const(sorted)) {
+            members.emplace_back();
+            members.back().id = address;
+            chat.handles.insert(QString::number(members.size() - 1), &members.back());
+        }
+    }
+};
+
+} // namespace
+
+SmsBackupMessageWriter::SmsBackupMessageWriter(ExportMessagesDb &writer, const QString &countryCode)
+    : m_writer(writer)
+    , m_countries(std::make_unique<CountryLibDb>(countryCode))
+{
+}
+
+SmsBackupMessageWriter::~SmsBackupMessageWriter() = default;
+
+int SmsBackupMessageWriter::write(const SmsBackupRecord &record)
+{
+    return record.kind == SmsBackupRecord::Sms ? writeSms(record) : writeMms(record);
+}
+
+int SmsBackupMessageWriter::writeSms(const SmsBackupRecord &record)
+{
+    const RecordMessages source(downloadRecord(record, record.address, record.body), normalised(record.address));
+    m_writer.write(source.message());
+    return 1;
+}
+
+int SmsBackupMessageWriter::writeMms(const SmsBackupRecord &record)
+{
+    // The text comes in text parts, as a download receives it.
+    QStringList parties;
+    for (const QString &party : otherParties(record)) {
+        const QString number = normalised(party);
+        if (!parties.contains(number))
+            parties.append(number);
+    }
+    if (parties.size() <= 1) {
+        const QString party = parties.value(0);
+        const RecordMessages source(downloadRecord(record, party, QString()), party);
+        return writeParts(record, source, nullptr, false);
+    }
+
+    const QString sender = record.fromMe ? QString() : normalised(senderAddress(record));
+    if (!sender.isEmpty() && !parties.contains(sender))
+        parties.append(sender);
+    GroupChat group(parties);
+    // What is sent to a group has no one other party; the group's members
+    // stand in for it in the content the message is named by.
+    const bool withoutSender = record.fromMe || sender.isEmpty();
+    const QString party = withoutSender ? group.chat.chat_identifier : sender;
+    DownloadRecord fields = downloadRecord(record, party, QString());
+    fields.contactName.clear();  // the names of all members, not the sender's
+    const RecordMessages source(fields, party);
+    return writeParts(record, source, &group.chat, withoutSender);
+}
+
+int SmsBackupMessageWriter::writeParts(const SmsBackupRecord &record, const RecordMessages &source,
+                                       _MsgChat *groupChat, bool withoutHandle)
+{
+    int written = 0;
+    QSet<QString> usedNames;
+    for (const SmsBackupPart &part : record.parts) {
+        // Named like a download names them, text parts included.
+        const QString name = uniqueAttachmentName(attachmentFileName(part.name), usedNames);
+        if (part.isPlainText()) {
+            const QString text = part.text.trimmed();
+            if (text.isEmpty())
+                continue;
+            writeMessage(source.plainTextPart(text), groupChat, withoutHandle);
+        } else if (part.file) {
+            _MsgAttachment attachment = source.mediaAttachment(part.mime, name, part.file->path(), part.bytes);
+            writeMessage(source.mediaPart(attachment), groupChat, withoutHandle);
+        } else {
+            continue;
+        }
+        ++written;
+    }
+    return written;
+}
+
+void SmsBackupMessageWriter::writeMessage(_MsgMessage message, _MsgChat *groupChat, bool withoutHandle)
+{
+    if (groupChat)
+        message.chat = groupChat;
+    if (withoutHandle)
+        message.handle = nullptr;
+    m_writer.write(message);
+}
+
+QStringList SmsBackupMessageWriter::otherParties(const SmsBackupRecord &record)
+{
+    QStringList parties;
+    for (const QString &address : record.address.split(QLatin1Char('~'), Qt::SkipEmptyParts)) {
+        if (!address.trimmed().isEmpty())
+            parties.append(address.trimmed());
+    }
+    if (!parties.isEmpty())
+        return parties;
+    for (const SmsBackupAddress &address : record.addresses) {
+        const bool otherSide = record.fromMe ? address.role != SmsBackupAddress::From
+                                             : address.role == SmsBackupAddress::From;
+        if (otherSide && !address.address.isEmpty())
+            parties.append(address.address);
+    }
+    return parties;
+}
+
+QString SmsBackupMessageWriter::senderAddress(const SmsBackupRecord &record)
+{
+    for (const SmsBackupAddress &address : record.addresses) {
+        if (address.role == SmsBackupAddress::From)
+            return address.address;
+    }
+    return QString();
+}
+
+QString SmsBackupMessageWriter::normalised(const QString &number)
+{
+    // Most messages of a backup come from a few hundred numbers.
+    const auto known = m_normalised.constFind(number);
+    if (known != m_normalised.constEnd())
+        return *known;
+    if (m_normalised.size() >= NormalisedCacheSize)
+        m_normalised.clear();
+    const QString result = m_countries->normalise(number);
+    m_normalised.insert(number, result);
+    return result;
+}

@@ -1,0 +1,164 @@
+// Loading chats, handles, messages and attachments into records, with
+// numbers normalised and contact names applied.
+#include "store/IOS6MessageDb.h"
+
+#include <QDebug>
+
+#include "country/CountryLibDb.h"
+#include "store/IOSContactsMemDb.h"
+#include "store/MsgDataSet.h"
+#include "store/RecordColumns.h"
+
+// ---------------------------------------------------------------- loading
+
+void IOS6MessageDb::chats(MsgDataSet &set)
+{
+    ensureOpen();
+    loadChatRows(set);
+    if (!hasLastColumn())
+        computeChatLast(set);
+    loadChatHandles(set);
+}
+
+void IOS6MessageDb::loadChatRows(MsgDataSet &set)
+{
+    ColumnBinding<_MsgChat> columns = chatColumns();
+    Sqlite3Cursor cursor = queryThrow(QStringLiteral("select * from chat"));
+    columns.resolve(cursor);
+    while (cursor.moveNext()) {
+        _MsgChat *chat = set.ensureChat(cursor.getInt64(QStringLiteral("rowid")));
+        columns.read(cursor, *chat);
+    }
+}
+
+void IOS6MessageDb::computeChatLast(MsgDataSet &set)
+{
+    Sqlite3Cursor cursor = queryThrow(QStringLiteral(
+        "select chat_id, max(date) as last from ( select cm.chat_id, m.date from chat_message_join as cm "
+        "inner join message as m on cm.message_id=m.rowid ) as tmp group by chat_id"));
+    while (cursor.moveNext()) {
+        if (_MsgChat *chat = set.chat(cursor.getInt64(QStringLiteral("chat_id"))))
+            chat->_last = cursor.getInt(QStringLiteral("last"));
+    }
+}
+
+void IOS6MessageDb::loadChatHandles(MsgDataSet &set)
+{
+    const bool contactsOpen = openContacts();
+    ColumnBinding<_MsgHandle> columns = handleColumns();
+    Sqlite3Cursor cursor = queryThrow(QStringLiteral(
+        "select j.chat_id, h.* from chat_handle_join as j inner join handle as h on j.handle_id = h.rowid"));
+    columns.resolve(cursor);
+    while (cursor.moveNext()) {
+        _MsgChat *chat = set.chat(cursor.getInt64(QStringLiteral("chat_id")));
+        if (!chat)
+            continue;
+        const qint64 rowid = cursor.getInt64(QStringLiteral("rowid"));
+        _MsgHandle *handle = set.ensureHandle(rowid);
+        columns.read(cursor, *handle);
+        chat->handles.insert(QString::number(rowid), handle);
+        normaliseHandleNumber(*handle);
+        applyContactName(*handle, contactsOpen);
+    }
+}
+
+void IOS6MessageDb::messages(MsgDataSet &set, qint64 chatRowid)
+{
+    ensureOpen();
+    chats(set);
+    loadMessageRows(set, chatRowid);
+    loadAttachmentRows(set, chatRowid);
+}
+
+void IOS6MessageDb::loadMessageRows(MsgDataSet &set, qint64 chatRowid)
+{
+    QString sql = QStringLiteral(
+        "select j.chat_id, m.* from chat_message_join as j inner join message as m on j.message_id = m.rowid");
+    if (hasItemTypeColumn())
+        sql += QStringLiteral(" and m.item_type <> 4");  // location sharing is never shown
+    if (chatRowid > 0)
+        sql += QStringLiteral(" and j.chat_id=%1").arg(chatRowid);
+
+    ColumnBinding<_MsgMessage> columns = messageColumns();
+    Sqlite3Cursor cursor = queryThrow(sql);
+    columns.resolve(cursor);
+    const int rowidColumn = columnPosition(cursor.columnNames(), QStringLiteral("ROWID"));
+    const int chatColumn = columnPosition(cursor.columnNames(), QStringLiteral("chat_id"));
+    while (cursor.moveNext()) {
+        const qint64 rowid = cursor.getInt64(rowidColumn);
+        _MsgMessage *message = set.ensureMessage(rowid);
+        message->rowid = rowid;
+        message->sortKey = rowid;
+        columns.read(cursor, *message);
+
+        message->handle = set.handle(message->handle_id);
+        if (message->handle && message->country.isEmpty())
+            message->country = message->handle->country;
+        message->otherHandle = message->other_handle > 0 ? set.handle(message->other_handle) : nullptr;
+        if (_MsgChat *chat = set.chat(cursor.getInt64(chatColumn))) {
+            message->chat = chat;
+            chat->messages.insert(QString::number(rowid), message);
+        }
+    }
+}
+
+void IOS6MessageDb::loadAttachmentRows(MsgDataSet &set, qint64 chatRowid)
+{
+    QString sql = QStringLiteral(
+        "select ma.message_id, ma.attachment_id, cm.chat_id, a.* from message_attachment_join as ma "
+        "inner join attachment as a on ma.attachment_id=a.rowid "
+        "inner join chat_message_join as cm on ma.message_id=cm.message_id");
+    if (chatRowid > 0)
+        sql += QStringLiteral(" and cm.chat_id=%1").arg(chatRowid);
+
+    ColumnBinding<_MsgAttachment> columns = attachmentColumns();
+    Sqlite3Cursor cursor = queryThrow(sql);
+    columns.resolve(cursor);
+    while (cursor.moveNext()) {
+        const qint64 rowid = cursor.getInt64(QStringLiteral("attachment_id"));
+        _MsgAttachment *attachment = set.ensureAttachment(rowid);
+        columns.read(cursor, *attachment);
+        if (!attachment->filename.isEmpty())
+            attachment->localPath = localPath(attachment->filename);
+        if (_MsgMessage *message = set.message(cursor.getInt64(QStringLiteral("message_id"))))
+            message->attachments.insert(QString::number(rowid), attachment);
+    }
+}
+
+// ---------------------------------------------------------------- numbers and contact names
+
+bool IOS6MessageDb::openContacts()
+{
+    try {
+        m_contacts->ensureOpen();
+    } catch (const std::exception &e) {
+        // Names are a nicety: without the contacts cache they stay as stored.
+        qDebug().noquote() << QStringLiteral("IOS6MessageDb::chats, no contacts. %1")
+                                  .arg(QString::fromUtf8(e.what()));
+    }
+    return m_contacts->isOpen();
+}
+
+void IOS6MessageDb::normaliseHandleNumber(_MsgHandle &handle)
+{
+    if (handle.country.isEmpty()) {
+        const Country current = m_countries->current();
+        handle.country = current.sn().toLower();
+        handle.id = current.normalise(handle.id);
+        return;
+    }
+    // An unknown code gives the current country, which is the best guess left.
+    handle.id = m_countries->countryBySn(handle.country).normalise(handle.id);
+}
+
+void IOS6MessageDb::applyContactName(_MsgHandle &handle, bool contactsOpen)
+{
+    if (!contactsOpen)
+        return;
+    try {
+        handle._ct_name = m_contacts->contactByNumber(handle.id).displayName();
+    } catch (const std::exception &e) {
+        qWarning().noquote() << QStringLiteral("IOS6MessageDb::chats, IOSContactsMemDb error. %1")
+                                    .arg(QString::fromUtf8(e.what()));
+    }
+}
