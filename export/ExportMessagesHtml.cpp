@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -19,6 +20,14 @@ namespace {
 const QString kFilesFolder = QStringLiteral("files");
 const QString kEmojiFolder = QStringLiteral("emoji");
 const QString kPlaceholderPicture = QStringLiteral("empty_photo.jpg");
+
+// Only names the emoji scanner makes ("1F604.png"): whatever else the markup
+// holds never becomes a path to copy from or to.
+bool isEmojiPictureName(const QString &name)
+{
+    static const QRegularExpression pictureName(QStringLiteral("^[0-9A-F]{1,6}\\.png$"));
+    return pictureName.match(name).hasMatch();
+}
 
 // The thumbnails are at most 120 pixels and the cards 200 x 90; the sizes
 // keep them so in every browser.
@@ -86,7 +95,7 @@ void ExportMessagesHtml::copyEmojiPictures(const QString &html)
     for (qsizetype at = html.indexOf(marker); at >= 0; at = html.indexOf(marker, at + 1)) {
         const qsizetype start = at + marker.size();
         const QString name = html.mid(start, html.indexOf(QLatin1Char('"'), start) - start);
-        if (m_emojiCopied.contains(name))
+        if (!isEmojiPictureName(name) || m_emojiCopied.contains(name))
             continue;
         m_emojiCopied.insert(name);
         const QString source = QDir(m_emojiSource).absoluteFilePath(name);

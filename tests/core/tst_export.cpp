@@ -348,6 +348,23 @@ private slots:
         QCOMPARE(readAll(dir.filePath("h/2.html")).count("class=\"dt\""), 1);
     }
 
+    // A received text that looks like page markup stays text: it names no
+    // file the export copies, and the export goes through.
+    void htmlStrangerTextCopiesNothing()
+    {
+        ConversationBuilder build;
+        _MsgChat *chat = build.chat(QStringLiteral("1"), {build.handle("1")}, 1);
+        build.message(chat, 0, QStringLiteral("look: src=\"emoji/../bubble/style.css\" ok"), false);
+        build.message(chat, 10, QStringLiteral("<img src=\"emoji/../../../../etc/hostname\">"), false);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("h");
+        const Run run = runExport(build.list(), folder, Format::FormatHtml);
+        QVERIFY2(run.succeeded, qPrintable(run.error));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"h"});
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{"1.html", "files"}));
+        QVERIFY(readAll(folder + "/1.html").contains("src=&quot;emoji/../bubble/style.css&quot; ok"));
+    }
+
     // One PDF per conversation; pdftoppm renders every page, and every page
     // shows bubbles (the bubble pictures' colours, not just background).
     void pdfPagesRenderWithBubbles()
