@@ -20,6 +20,10 @@ namespace {
 const QString kFilesFolder = QStringLiteral("files");
 const QString kEmojiFolder = QStringLiteral("emoji");
 const QString kPlaceholderPicture = QStringLiteral("empty_photo.jpg");
+// A copy's name with "_thumb", a number and its suffix stays well within the
+// 255 bytes file systems allow.
+constexpr int kMaxCopyBaseBytes = 200;
+constexpr int kMaxCopySuffixBytes = 10;
 
 // Only names the emoji scanner makes ("1F604.png"): whatever else the markup
 // holds never becomes a path to copy from or to.
@@ -54,8 +58,8 @@ QString copyName(const QString &path, const QString &insert = QString())
         base.remove(0, 1);
     if (base.isEmpty())
         base = QStringLiteral("attachment");
-    base = base.left(100) + insert;
-    const QString suffix = sanitizeFileName(info.suffix()).left(10);
+    base = truncatedToUtf8Bytes(base, kMaxCopyBaseBytes) + insert;
+    const QString suffix = truncatedToUtf8Bytes(sanitizeFileName(info.suffix()), kMaxCopySuffixBytes);
     return suffix.isEmpty() ? base : base + QLatin1Char('.') + suffix;
 }
 
