@@ -276,6 +276,10 @@
         <translation>Updating local database %1 messages...</translation>
     </message>
     <message>
+        <source>Local database %1 could not be updated: %2</source>
+        <translation>Local database %1 could not be updated: %2</translation>
+    </message>
+    <message>
         <source>IDS_CHECKING_APK_INSTALL</source>
         <translation>Checking and installing Ferrywright SMS Sync now...</translation>
     </message>
