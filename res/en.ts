@@ -332,6 +332,10 @@
         <translation>Invalid Local Database name(can't contain \ / : * ? " &lt; &gt; |).</translation>
     </message>
     <message>
+        <source>A Local Database name cannot end with a dot or a blank.</source>
+        <translation>A Local Database name cannot end with a dot or a blank.</translation>
+    </message>
+    <message>
         <source>IDS_BACKING_UP_SMS</source>
         <translation>Backing up Messages to Local Database...</translation>
     </message>
