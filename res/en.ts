@@ -592,8 +592,8 @@
         <translation>HTML Files(*.html)</translation>
     </message>
     <message>
-        <source>A new version of %1 is available. Would you like to download it now?</source>
-        <translation>A new version of %1 is available. Would you like to download it now?</translation>
+        <source>A new version of %1 is available from %2. Would you like to download it now?</source>
+        <translation>A new version of %1 is available from %2. Would you like to download it now?</translation>
     </message>
     <message>
         <source>File</source>
