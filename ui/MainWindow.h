@@ -142,6 +142,7 @@ public slots:
     void miDelChat();
     void miDelAll();
     void miOpenDbFolder();
+    // Removes the phone caches; the phones shown from them are read again.
     void miClearCache();
     void miViewCache();
     void miUnmoutDevice();
