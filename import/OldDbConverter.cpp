@@ -197,8 +197,12 @@ QString OldDbConverter::handleAddress(const Sqlite3Cursor &row) const
 void OldDbConverter::writeParts(qint64 oldRowid, const _MsgMessage &base)
 {
     // Every part with a file becomes an attachment, whatever its type: the
-    // old file is retired afterwards, so what is left out here is lost.
+    // old file is retired afterwards, so what is left out here is lost. Only
+    // the slide layout goes: it is no one's content, and downloads leave it
+    // out too.
     for (const OldPart &part : m_parts.value(oldRowid)) {
+        if (part.mime.compare(QLatin1String("application/smil"), Qt::CaseInsensitive) == 0)
+            continue;
         if (part.mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0)
             writeTextPart(base, part.filename);
         else

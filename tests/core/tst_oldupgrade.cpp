@@ -130,21 +130,20 @@ void TestOldUpgrade::convertsEveryKindOfPart()
                                  QStringLiteral("[A]|0|") + at(20), QStringLiteral("look|0|") + at(30),
                                  QStringLiteral("[A]|0|") + at(30), QStringLiteral("typed text|0|") + at(30),
                                  QStringLiteral("[A]|0|") + at(30), QStringLiteral("[A]|0|") + at(30),
-                                 QStringLiteral("[A]|0|") + at(30), QStringLiteral("[A]|0|") + at(40),
+                                 QStringLiteral("[A]|0|") + at(40),
                                  QStringLiteral("[A]|0|") + at(50)}));
     QCOMPARE(db.column(QStringLiteral("select guid from chat order by guid")),
              QStringList({QStringLiteral("SMS;-;9123456789"), QStringLiteral("SMS;-;9876543210")}));
     QCOMPARE(db.text(QStringLiteral("select _ct_name from handle where id='9876543210'")), QStringLiteral("Asha"));
 
-    // Pictures, the contact card, the application part, the part without a
-    // type and the missing picture keep their rows; the picture two messages
+    // Pictures, the contact card, the part without a type and the missing
+    // picture keep their rows, the slide layout does not; the picture two messages
     // name is one row linked twice, its file stored once.
     QCOMPARE(db.column(QStringLiteral("select transfer_name || '|' || mime_type || '|' || uti from attachment order by transfer_name")),
              QStringList({QStringLiteral("c.vcf|text/x-vcard|public.x-vcard"), QStringLiteral("gone.jpg|image/jpeg|public.jpeg"),
                           QStringLiteral("p1.jpg|image/jpeg|public.jpeg"), QStringLiteral("p2.png|IMAGE/PNG|public.PNG"),
-                          QStringLiteral("s.smil|application/smil|public.smil"),
                           QStringLiteral("x.bin|application/octet-stream|public.octet-stream")}));
-    QCOMPARE(db.scalar(QStringLiteral("select count(*) from message_attachment_join")), 7);
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from message_attachment_join")), 6);
     IOS6MessageDb stored(folder, QString());
     const QString p1 = db.text(QStringLiteral("select filename from attachment where transfer_name='p1.jpg'"));
     QCOMPARE(readFile(stored.localPath(p1)), QByteArray("jpeg bytes"));
