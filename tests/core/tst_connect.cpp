@@ -327,30 +327,17 @@ private slots:
     }
 
     // A forward re-pointed by another adb client while the exchange starts:
-    // the agent that answers may be another phone's. Nothing is read, and the
-    // error says what happened instead of advising to reinstall the agent.
+    // the agent that answers may be another phone's. The error says what
+    // happened instead of advising to reinstall the agent.
     void usbPortTakenOverIsNamed()
     {
         SimulatedPhone phone(storeFolder("usb-port-taken-over"));
         QVERIFY(plugPhone(phone, {}));
-        m_world->adb({"fake", "plug", "OTHER"});
-        // The broadcast takes its time; meanwhile the other program re-points
-        // the forward it finds to its own phone, as adb lets any client do.
-        m_world->adb({"fake", "delay", "am", "3000"});
-        QTimer otherProgram;
-        connect(&otherProgram, &QTimer::timeout, this, [this, &otherProgram] {
-            const QStringList ours = m_world->state().value("forwards").toObject().keys();
-            if (ours.isEmpty())
-                return;
-            otherProgram.stop();
-            m_world->adb({"-s", "OTHER", "forward", ours.first(), ours.first()});
-        });
-        otherProgram.start(20);
-
+        const ForwardTakeover otherProgram(*m_world, "OTHER");
         HeadlessProgress progress;
         AndroidConnectWithUSBThread worker(Serial, &progress);
         progress.runToEnd(worker);
-        QVERIFY(!otherProgram.isActive());
+        QVERIFY(otherProgram.done());
         QVERIFY(!progress.succeeded());
         QVERIFY2(progress.errorText().contains("taken over by another program (it now leads to phone OTHER)")
                      && !progress.errorText().contains("Google Play"),
