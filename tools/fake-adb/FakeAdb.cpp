@@ -298,17 +298,27 @@ AdbOutcome FakeAdb::forward(const QStringList &rest)
     if (specs.size() < 2)
         return failure("adb: usage: forward requires an argument\n");
     // Looked at and changed under the state's lock, as the adb server does it
-    // in one step. The simulator itself listens on 127.0.0.1 at the port.
-    bool refused = false;
+    // in one step. A new forward's port is held by the phone simulator (its
+    // launcher listens there at once), as the adb server binds it.
+    AdbOutcome outcome;
     m_state.update([&](QJsonObject &state) {
         QJsonObject forwards = state.value("forwards").toObject();
-        refused = noRebind && forwards.contains(specs.at(0));
-        if (!refused) {
-            forwards.insert(specs.at(0), QJsonObject{{"serial", device.value("serial")}, {"remote", specs.at(1)}});
-            state.insert("forwards", forwards);
+        const bool held = forwards.contains(specs.at(0));
+        if (held && noRebind) {
+            outcome = failure("adb: error: cannot rebind existing socket\n");
+            return;
         }
+        if (!held) {
+            const QByteArray reply = handUrlToLauncher(device.value("launcherPort").toInt(44441), "forward " + specs.at(0));
+            if (reply.startsWith('0')) {
+                outcome = failure("adb: error: cannot bind listener: " + QByteArray::fromBase64(reply.mid(1)) + "\n");
+                return;
+            }
+        }
+        forwards.insert(specs.at(0), QJsonObject{{"serial", device.value("serial")}, {"remote", specs.at(1)}});
+        state.insert("forwards", forwards);
     });
-    return refused ? failure("adb: error: cannot rebind existing socket\n") : AdbOutcome{};
+    return outcome;
 }
 
 AdbOutcome FakeAdb::listForwards() const

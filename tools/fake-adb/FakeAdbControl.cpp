@@ -139,8 +139,9 @@ adb commands:
  -s SERIAL uninstall PACKAGE
  -s SERIAL forward [--no-rebind] tcp:L tcp:R
                                   records the forward (re-pointing one of port
-                                  L unless --no-rebind); the simulator itself
-                                  listens on 127.0.0.1
+                                  L unless --no-rebind); for a new one the
+                                  phone simulator's launcher is asked to listen
+                                  on 127.0.0.1:L, as the adb server binds it
  forward --list | -s SERIAL forward --remove tcp:L | forward --remove-all
  -s SERIAL shell am broadcast -n com.ferrywright.smssync/... -d URL
                                   prints adb's broadcast lines and, when the
