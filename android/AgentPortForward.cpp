@@ -25,9 +25,10 @@ bool portTaken(const QHash<int, QString> &forwards, int port)
 bool loopbackPortInUse(int port)
 {
     // Binding without listening: a program connecting meanwhile is not
-    // answered by this probe.
+    // answered by this probe. Exclusively: on Windows a shared bind would
+    // succeed over another program's listener.
     QTcpSocket probe;
-    return !probe.bind(QHostAddress(QHostAddress::LocalHost), quint16(port));
+    return !probe.bind(QHostAddress(QHostAddress::LocalHost), quint16(port), QAbstractSocket::DontShareAddress);
 }
 
 int forwardFreeAgentPort(const AdbClient &adb, const QString &serial, int firstChoice)
