@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -37,6 +38,14 @@ bool isEmojiPictureName(const QString &name)
 // keep them so in every browser.
 const QString kThumbnailAttributes = QStringLiteral("style=\"max-width:120px;max-height:120px\"");
 const QString kCardAttributes = QStringLiteral("style=\"max-width:200px;max-height:200px\"");
+
+// A GIF keeps its motion, and WebP or BMP their look, when the page shows
+// the copy itself; photographs get a small thumbnail instead.
+bool browserShowsOriginal(const QString &path)
+{
+    const QByteArray format = QImageReader::imageFormat(path);
+    return !format.isEmpty() && !isJpegFormat(format) && format != "png";
+}
 
 bool isExistingFile(const QString &path)
 {
@@ -163,6 +172,8 @@ std::optional<QString> ExportMessagesHtml::attachmentContent(const _MsgAttachmen
     const QString link = present ? copyIntoFiles(attachment.localPath, copyName(attachment.localPath))
                                  : QStringLiteral("#");
     if (mimeStartsWith(attachment, QLatin1String("image/"))) {
+        if (present && browserShowsOriginal(attachment.localPath))
+            return QStringLiteral("<a href=\"%1\"><img src=\"%1\" %2 /></a>").arg(xmlEscaped(link), kThumbnailAttributes);
         const QString thumbnail = present ? attachmentThumbnail(attachment) : QString();
         return pictureContent(link, thumbnail, copyName(attachment.localPath, QStringLiteral("_thumb")),
                               kThumbnailAttributes);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QSaveFile>
 
 namespace {
@@ -86,12 +87,19 @@ QString attachmentThumbnail(const _MsgAttachment &attachment)
     const QString path = thumbnailPath(attachment.localPath);
     if (QFile::exists(path) || attachment.localPath.isEmpty())
         return path;
-    for (const char *format : {"JPEG", "PNG"}) {
-        QImage image;
-        if (image.load(attachment.localPath, format) && !image.isNull()) {
-            writeThumbnail(image, format, path);
-            break;
-        }
-    }
+    // Whatever Qt reads (GIF, BMP, WebP, ...), told by the content: stored
+    // names and types come from phones. Photographs stay JPEG, the rest
+    // become PNG, which Qt always writes.
+    QImageReader reader(attachment.localPath);
+    reader.setDecideFormatFromContent(true);
+    const bool jpeg = isJpegFormat(reader.format());  // known before reading only
+    const QImage image = reader.read();
+    if (!image.isNull())
+        writeThumbnail(image, jpeg ? "JPEG" : "PNG", path);
     return path;
+}
+
+bool isJpegFormat(const QByteArray &format)
+{
+    return format == "jpeg" || format == "jpg";
 }

@@ -12,7 +12,10 @@ class _MsgAttachment;
 QByteArray attachmentAttributedBody(const QString &guid);
 
 // Path of the attachment's thumbnail in the temporary folder:
-// <temp>/<md5Hex(localPath)>.thumb. Made on first call from a JPEG or PNG file
-// (longer side 120 pixels, same format); other files get no thumbnail file but
-// the path is still returned.
+// <temp>/<md5Hex(localPath)>.thumb. Made on first call from any picture Qt
+// reads (longer side 120 pixels; JPEG from a JPEG, else PNG); other files get
+// no thumbnail file but the path is still returned.
 QString attachmentThumbnail(const _MsgAttachment &attachment);
+
+// True for the names Qt's picture readers give JPEG ("jpeg", "jpg").
+bool isJpegFormat(const QByteArray &format);

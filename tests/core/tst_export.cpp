@@ -396,6 +396,31 @@ private slots:
                  bytes.constData());
     }
 
+    // GIF, BMP and WebP pictures show as their copies, never as the placeholder.
+    void htmlShowsPicturesOfEveryFormat()
+    {
+        QTemporaryDir sources;
+        const QList<QPair<QString, QByteArray>> pictures{
+            {"moving.gif", QByteArray::fromBase64("R0lGODlhAQABAIAAAP8AAAAAACwAAAAAAQABAAACAkQBADs=")},
+            {"drawn.bmp", ConversationBuilder::imageBytes(40, 30, "BMP")},
+            {"modern.webp", ConversationBuilder::imageBytes(40, 30, "WEBP")}};
+        ConversationBuilder build;
+        _MsgChat *chat = build.chat(QStringLiteral("1"), {build.handle("1")}, 1);
+        _MsgMessage *message = build.message(chat, 0, QString(), false);
+        for (const auto &[name, bytes] : pictures) {
+            QVERIFY(!bytes.isEmpty());
+            writeBytes(sources.filePath(name), bytes);
+            build.attachment(message, QStringLiteral("image/") + QFileInfo(name).suffix(), sources.filePath(name));
+        }
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("h");
+        QVERIFY(runExport(build.list(), folder, Format::FormatHtml).succeeded);
+        const QByteArray page = readAll(folder + "/1.html");
+        QVERIFY(!page.contains("empty_photo"));
+        for (const auto &picture : pictures)
+            QVERIFY2(page.contains("<img src=\"files/" + picture.first.toUtf8() + "\""), qPrintable(picture.first));
+    }
+
     // A received text that looks like page markup stays text: it names no
     // file the export copies, and the export goes through.
     void htmlStrangerTextCopiesNothing()
