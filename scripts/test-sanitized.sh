@@ -22,5 +22,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp
 cd "$build"
 ctest -L core -j"$(nproc)" --output-on-failure
+# The window's test loads QtWebEngine, whose own code deletes objects through
+# a base of another size (new-delete-type-mismatch, inside Chromium); that
+# check is off for this test alone. Its leaks at exit are in lsan.supp.
 export QTWEBENGINE_DISABLE_SANDBOX=1
-ctest -R '^tst_mainwindow_unplug$' --output-on-failure
+ASAN_OPTIONS=$ASAN_OPTIONS:new_delete_type_mismatch=0 ctest -R '^tst_mainwindow_unplug$' --output-on-failure
