@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
@@ -35,6 +36,11 @@ QString fileErrorReason(const QFileDevice &file)
     if (systemError != 0)
         return QString::fromLocal8Bit(std::strerror(systemError));
     return own;
+}
+
+bool commitSaveFile(QSaveFile &file)
+{
+    return file.flush() && file.commit();
 }
 
 void copyFileOrThrow(const QString &source, const QString &target)

@@ -43,6 +43,6 @@ void flushOrThrow(QTextStream &stream, QFileDevice &file)
 void commitStream(QTextStream &stream, QSaveFile &file)
 {
     flushOrThrow(stream, file);
-    if (!file.commit())
+    if (!commitSaveFile(file))
         throwFileError(file);
 }

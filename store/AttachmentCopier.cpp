@@ -42,7 +42,7 @@ public:
     }
     QString commit()
     {
-        return m_file.commit() ? QString() : fileErrorReason(m_file);
+        return commitSaveFile(m_file) ? QString() : fileErrorReason(m_file);
     }
 
 private:

@@ -1,7 +1,9 @@
 // What every writer says when the disk is full: the file it was writing and
 // the system's reason, never Qt's "Unknown error" (what a short write leaves
-// it with) and never silence. The disk is a tiny tmpfs with a little room
-// left, so the first large write is cut short, as on a real full disk.
+// it with) and never silence (a truncated PDF, or a small attachment whose
+// last buffered bytes did not fit, kept as if complete). The disk is a tiny
+// tmpfs with a little room left, so the first write is cut short, as on a
+// real full disk.
 
 #include "android/TemporaryPartFile.h"
 #include "export/ExportFile.h"
@@ -25,8 +27,9 @@ using namespace localdbtest;
 namespace {
 
 constexpr qint64 kDiskBytes = 1024 * 1024;
-constexpr qint64 kRoomLeft = 16 * 1024;
+constexpr qint64 kRoomLeft = 4 * 1024;
 constexpr int kLargeWrite = 256 * 1024;
+constexpr int kSmallWrite = 12 * 1024;  // stays in Qt's buffer until the copy is committed
 
 // The text of the exception `write` raises; empty when it raises none.
 QString failureOf(const std::function<void()> &write)
@@ -71,9 +74,9 @@ private:
         return error;
     }
 
-    QString attachmentCopy(const QString &disk)
+    QString attachmentCopy(const QString &disk, int bytes)
     {
-        const QString source = sourceFile(kLargeWrite);
+        const QString source = sourceFile(bytes);
         return failureOf([&] {
             AttachmentCopier copier;
             copier.copy(source, disk + QStringLiteral("/Attachments/ab/picture.jpg"));
@@ -131,6 +134,7 @@ private slots:
         QTest::addColumn<QString>("file");  // what the text names
         QTest::newRow("part file of a download") << "download" << "";
         QTest::newRow("attachment copied into a database") << "attachment" << "picture.jpg";
+        QTest::newRow("small attachment copied into a database") << "small attachment" << "picture.jpg";
         QTest::newRow("exported text") << "text" << "messages.txt";
         QTest::newRow("exported PDF") << "pdf" << "messages.pdf";
         QTest::newRow("extracted attachment") << "extraction" << "picture.jpg";
@@ -147,7 +151,8 @@ private slots:
 
         const QHash<QString, std::function<QString(const QString &)>> writers = {
             {"download", [this](const QString &d) { return downloadPart(d); }},
-            {"attachment", [this](const QString &d) { return attachmentCopy(d); }},
+            {"attachment", [this](const QString &d) { return attachmentCopy(d, kLargeWrite); }},
+            {"small attachment", [this](const QString &d) { return attachmentCopy(d, kSmallWrite); }},
             {"text", [this](const QString &d) { return textExport(d); }},
             {"pdf", [this](const QString &d) { return pdfExport(d); }},
             {"extraction", [this](const QString &d) { return extraction(d); }},
