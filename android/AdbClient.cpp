@@ -114,11 +114,24 @@ void AdbClient::install(const QString &serial, const QString &apkPath) const
                            ErrorMode::Quiet));
 }
 
-void AdbClient::forward(const QString &serial, int localPort, int remotePort) const
+void AdbClient::forward(const QString &serial, int localPort, int remotePort, Rebind rebind) const
 {
-    run({QStringLiteral("-s"), serial, QStringLiteral("forward"), portArgument(localPort),
-         portArgument(remotePort)},
-        ErrorMode::Throwing);
+    QStringList arguments{QStringLiteral("-s"), serial, QStringLiteral("forward")};
+    if (rebind == Rebind::Refused)
+        arguments << QStringLiteral("--no-rebind");
+    arguments << portArgument(localPort) << portArgument(remotePort);
+    run(arguments, ErrorMode::Throwing);
+}
+
+QHash<int, QString> AdbClient::tcpForwards() const
+{
+    return parseTcpForwards(run({QStringLiteral("forward"), QStringLiteral("--list")}, ErrorMode::Throwing));
+}
+
+void AdbClient::removeForward(const QString &serial, int localPort) const
+{
+    run({QStringLiteral("-s"), serial, QStringLiteral("forward"), QStringLiteral("--remove"), portArgument(localPort)},
+        ErrorMode::Quiet);
 }
 
 QStringList AdbClient::amArguments(const QString &serial, const QString &command,

@@ -2,6 +2,7 @@
 
 #include "android/AdbDevice.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -20,6 +21,8 @@ class AdbClient
 {
 public:
     enum class ErrorMode { Quiet, Throwing };
+    // Whether `forward` may re-point a local port another forward holds.
+    enum class Rebind { Allowed, Refused };
 
     AdbClient() = default;
 
@@ -34,7 +37,14 @@ public:
     QList<AdbDevice> devices() const;
     QSet<QString> listPackages(const QString &serial) const;
     void install(const QString &serial, const QString &apkPath) const;
-    void forward(const QString &serial, int localPort, int remotePort) const;
+    // With Rebind::Refused adb fails when the local port is forwarded already,
+    // which makes taking a port one step that no other adb client can split.
+    void forward(const QString &serial, int localPort, int remotePort,
+                 Rebind rebind = Rebind::Allowed) const;
+    // Every TCP forward adb holds, any device: local port -> serial.
+    QHash<int, QString> tcpForwards() const;
+    // Quiet: a forward that is gone already is no failure.
+    void removeForward(const QString &serial, int localPort) const;
     void am(const QString &serial, const QString &command, const QString &component,
             const QString &action, const QString &data, const QStringList &categories,
             const QString &mimeType) const;

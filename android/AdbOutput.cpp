@@ -15,6 +15,15 @@ QStringList trimmedLines(const QString &output)
     return lines;
 }
 
+// The port of a "tcp:N" forward end; 0 for anything else.
+int tcpPort(const QString &end)
+{
+    static const QLatin1String Prefix("tcp:");
+    bool ok = false;
+    const int port = end.startsWith(Prefix) ? end.mid(Prefix.size()).toInt(&ok) : 0;
+    return ok && port > 0 ? port : 0;
+}
+
 } // namespace
 
 QString decodeAdbText(const QByteArray &bytes)
@@ -55,6 +64,18 @@ QSet<QString> parsePackageList(const QString &output)
             packages.insert(name);
     }
     return packages;
+}
+
+QHash<int, QString> parseTcpForwards(const QString &output)
+{
+    QHash<int, QString> forwards;
+    for (const QString &line : trimmedLines(output)) {
+        const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const int port = fields.size() == 3 ? tcpPort(fields.at(1)) : 0;
+        if (port > 0)
+            forwards.insert(port, fields.at(0));
+    }
+    return forwards;
 }
 
 bool hasSuccessLine(const QString &output)

@@ -3,6 +3,7 @@
 #include "android/AdbDevice.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -19,6 +20,11 @@ QList<AdbDevice> parseDeviceList(const QString &output);
 
 // Names from the "package:" lines of `pm -l`; every other line is ignored.
 QSet<QString> parsePackageList(const QString &output);
+
+// The TCP forwards of `adb forward --list` ("SERIAL tcp:LOCAL tcp:REMOTE"
+// lines): local port -> serial. Other lines and other kinds of forward are
+// ignored.
+QHash<int, QString> parseTcpForwards(const QString &output);
 
 // True when a trimmed line equals "Success", any case (install, uninstall).
 bool hasSuccessLine(const QString &output);

@@ -1,6 +1,7 @@
 #include "android/AgentConnection.h"
 
 #include "android/AdbClient.h"
+#include "android/AgentPortForward.h"
 #include "android/AndroidDevice.h"
 #include "android/SimpleProtocol.h"
 #include "work/WorkerNotify.h"
@@ -20,6 +21,8 @@ namespace {
 const char *const AgentReceiver = "com.ferrywright.smssync/.AdbSyncBroadcastReceiver";
 const char *const Loopback = "127.0.0.1";
 const int CloseWaitMs = 1000;
+// A closing exchange does not wait long for adb to drop its forward.
+const int ForwardRemovalLimitMs = 10000;
 // How often a wait for the agent looks at the cancel flag.
 const int CancelPollMs = 200;
 
@@ -53,21 +56,26 @@ bool tryReadyConnection(QTcpSocket &socket, int port, const QString &url, int at
     }
 }
 
-AgentSocket connectOverUsb(const AndroidDevice &device, const QString &url, int timeoutMs)
+AgentSocket connectOverUsb(const AndroidDevice &device, AgentUrlPattern urlFor, int timeoutMs)
 {
+    // The port is forwarded before the agent hears of it: a port that turns
+    // out to be taken then leaves no agent waiting on the phone.
+    const AdbClient adb;
+    const int port = forwardFreeAgentPort(adb, device.serial, simpleprotocol::nextAgentPort());
+    AgentSocket socket(new QTcpSocket, AgentSocketCloser{device.serial, port});
+    const QString url = urlFor(port);
     startAgentByBroadcast(device, url);
-    const int port = agentUrlPort(url);
-    AdbClient().forward(device.serial, port, port);
 
     const AgentTimings timings = agentTimings();
     QElapsedTimer clock;
     clock.start();
-    AgentSocket socket(new QTcpSocket);
     for (;;) {
         if (clock.elapsed() > timeoutMs)
             fail(QStringLiteral("start %1 failed.").arg(url));
-        if (tryReadyConnection(*socket, port, url, timings.attemptTimeoutMs))
+        if (tryReadyConnection(*socket, port, url, timings.attemptTimeoutMs)) {
+            requireForwardedTo(adb, device.serial, port);
             return socket;
+        }
         // A refused connection fails at once; do not spin on it.
         QThread::msleep(ulong(timings.retryPauseMs));
     }
@@ -89,8 +97,10 @@ void startAgentByLauncher(const AndroidDevice &device, const QString &url)
         fail(QStringLiteral("start %1 failed.%2").arg(url, simpleprotocol::decodeText(reply.mid(1))));
 }
 
-AgentSocket connectOverWifi(const AndroidDevice &device, const QString &url, int timeoutMs)
+AgentSocket connectOverWifi(const AndroidDevice &device, AgentUrlPattern urlFor, int timeoutMs)
 {
+    // The port is one on the phone: nothing on this machine can clash with it.
+    const QString url = urlFor(simpleprotocol::nextAgentPort());
     startAgentByLauncher(device, url);
     AgentSocket socket(new QTcpSocket);
     socket->connectToHost(device.host, quint16(agentUrlPort(url)));
@@ -124,6 +134,11 @@ void AgentSocketCloser::operator()(QTcpSocket *socket) const
             socket->abort();
     }
     delete socket;
+    if (forwardedPort > 0) {
+        AdbClient adb;
+        adb.setTimeLimit(ForwardRemovalLimitMs);
+        adb.removeForward(forwardSerial, forwardedPort);
+    }
 }
 
 int agentUrlPort(const QString &url)
@@ -134,16 +149,15 @@ int agentUrlPort(const QString &url)
     return port;
 }
 
-AgentSocket connectAgent(const AndroidDevice &device, const QString &url, int timeoutMs)
+AgentSocket connectAgent(const AndroidDevice &device, AgentUrlPattern urlFor, int timeoutMs)
 {
-    return device.viaWifi ? connectOverWifi(device, url, timeoutMs) : connectOverUsb(device, url, timeoutMs);
+    return device.viaWifi ? connectOverWifi(device, urlFor, timeoutMs) : connectOverUsb(device, urlFor, timeoutMs);
 }
 
 void exchangeDeviceInformation(AndroidDevice &device, const ProgressReporter *form)
 {
     static const int HelloWordLength = 7;  // "$hello:"
-    const QString url = simpleprotocol::deviceInfoUrl(simpleprotocol::nextAgentPort());
-    AgentSocket socket = connectAgent(device, url, agentTimings().connectTimeoutMs);
+    AgentSocket socket = connectAgent(device, simpleprotocol::deviceInfoUrl, agentTimings().connectTimeoutMs);
     waitForLineUnlessCancelled(*socket, form);
     const QString line = simpleprotocol::readCommand(*socket, -1);
     simpleprotocol::sendCommand(*socket, QStringLiteral("$bye:"), QString(), true, -1);

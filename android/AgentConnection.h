@@ -27,19 +27,31 @@ AgentTimings agentTimings();
 void setAgentTimings(const AgentTimings &timings);
 
 // Disconnects, then deletes: an exchange's connection is closed on every road.
+// Over USB it then removes the exchange's adb forward, so that forwards do
+// not pile up in the adb server.
 struct AgentSocketCloser
 {
+    QString forwardSerial;
+    int forwardedPort = 0;  // 0: nothing forwarded
+
     void operator()(QTcpSocket *socket) const;
 };
 using AgentSocket = std::unique_ptr<QTcpSocket, AgentSocketCloser>;
 
-// An open connection positioned after the agent's "$ready:". Over USB the
-// agent is started by broadcast, the url's port forwarded, and connecting is
-// retried until `timeoutMs` has passed ("start <url> failed."). Over WiFi the
-// launcher at device.host:device.port is asked to start the exchange ("can not
-// connect <host>:<port>.", "start <url> failed.<reason>", "connec <url>
-// failed."). Raises std::runtime_error or the protocol's exceptions.
-AgentSocket connectAgent(const AndroidDevice &device, const QString &url, int timeoutMs);
+// A start URL for an exchange port: simpleprotocol::deviceInfoUrl, downloadUrl
+// or uploadUrl.
+using AgentUrlPattern = QString (*)(int port);
+
+// An open connection positioned after the agent's "$ready:". The port rule
+// (simpleprotocol::nextAgentPort) gives the first choice. Over USB the first
+// free port from there is forwarded (see forwardFreeAgentPort), the agent
+// started by broadcast, connecting retried until `timeoutMs` has passed
+// ("start <url> failed."), and the forward checked to lead still to this
+// phone (AgentPortClash). Over WiFi the launcher at device.host:device.port
+// is asked to start the exchange ("can not connect <host>:<port>.", "start
+// <url> failed.<reason>", "connec <url> failed."). Raises std::runtime_error
+// or the protocol's exceptions.
+AgentSocket connectAgent(const AndroidDevice &device, AgentUrlPattern urlFor, int timeoutMs);
 
 // The port of a start URL such as "device2://127.0.0.1:43005"; raises
 // std::runtime_error when the url names none.

@@ -1,6 +1,7 @@
 #include "android/AndroidConnectThread.h"
 
 #include "android/AgentConnection.h"
+#include "android/AgentPortClash.h"
 #include "work/WorkerNotify.h"
 
 #include <exception>
@@ -19,6 +20,10 @@ void AndroidConnectThread::identifyDevice()
     try {
         exchangeDeviceInformation(m_device, m_form);
     } catch (const OperationCancelled &) {
+        return;
+    } catch (const AgentPortClash &clash) {
+        // Reinstalling the agent would not help: say what happened.
+        notifyException(m_form, clash);
         return;
     } catch (const std::exception &error) {
         notifyError(m_form, describeExchangeError(QString::fromUtf8(error.what())));

@@ -75,8 +75,7 @@ void AndroidLoadSMSThread::download()
     m_writer->begin();
     prepareBookkeeping(db);
 
-    const QString url = simpleprotocol::downloadUrl(simpleprotocol::nextAgentPort());
-    m_socket = connectAgent(*m_device, url, agentTimings().connectTimeoutMs);
+    m_socket = connectAgent(*m_device, simpleprotocol::downloadUrl, agentTimings().connectTimeoutMs);
     m_socket->setReadBufferSize(ReadBufferBytes);
     receiveExchange();
     sendBare(ByeWord);

@@ -142,8 +142,7 @@ void AndroidRestoreSMSThread::run()
 void AndroidRestoreSMSThread::upload()
 {
     const MsgMessageList pending = messagesNotYetSent();
-    const QString url = simpleprotocol::uploadUrl(simpleprotocol::nextAgentPort());
-    m_socket = connectAgent(m_target, url, agentTimings().connectTimeoutMs);
+    m_socket = connectAgent(m_target, simpleprotocol::uploadUrl, agentTimings().connectTimeoutMs);
     // Short commands answered one by one: held back until the peer's
     // delayed acknowledgement, each batch would lose tens of milliseconds.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);

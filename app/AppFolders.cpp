@@ -91,16 +91,20 @@ QString uniqueFilePath(const QString &path)
         return path;
     const QFileInfo info(path);
     const QDir folder = info.absoluteDir();
-    const QString base = info.baseName();
-    const QString suffix = info.suffix();
     for (int counter = 1;; ++counter) {
-        QString name = QStringLiteral("%1(%2)").arg(base).arg(counter);
-        if (!suffix.isEmpty())
-            name += QLatin1Char('.') + suffix;
-        const QString candidate = folder.absoluteFilePath(name);
+        const QString candidate = folder.absoluteFilePath(numberedFileName(info.fileName(), counter));
         if (!QFileInfo::exists(candidate))
             return candidate;
     }
+}
+
+QString numberedFileName(const QString &fileName, int counter)
+{
+    const QFileInfo info(fileName);
+    QString name = QStringLiteral("%1(%2)").arg(info.completeBaseName()).arg(counter);
+    if (!info.suffix().isEmpty())
+        name += QLatin1Char('.') + info.suffix();
+    return name;
 }
 
 QString sanitizeFileName(const QString &name)
@@ -155,6 +159,11 @@ QString fileNameWithin(const QString &name, int maxBytes)
     const QString suffix = keepSuffix ? name.mid(dot) : QString();
     const QStringView stem = QStringView(name).left(name.size() - suffix.size());
     return stem.left(unitsWithin(stem, maxBytes - suffix.toUtf8().size())).toString() + suffix;
+}
+
+QString truncatedToUtf8Bytes(const QString &text, int maxBytes)
+{
+    return text.left(unitsWithin(text, maxBytes));
 }
 
 QString md5Hex(const QString &text)

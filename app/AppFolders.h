@@ -18,9 +18,13 @@ QDir localDatabasesDir();
 // Hidden entries are not listed, so a folder holding one stays. Failures are silent.
 void removeFolderRecursively(const QString &path);
 
-// `path` itself when nothing exists there, else the first free "base(N).suffix"
-// in the same folder (base = name up to its first dot, suffix after its last dot).
+// `path` itself when nothing exists there, else the first free numbered name
+// in the same folder (see numberedFileName).
 QString uniqueFilePath(const QString &path);
+
+// "(counter)" put before the last suffix only: "Dr. Jones.html" gives
+// "Dr. Jones(1).html", "notes" gives "notes(1)".
+QString numberedFileName(const QString &fileName, int counter);
 
 // Drops \ / : * ? " < > | and trims the result.
 QString sanitizeFileName(const QString &name);
@@ -36,6 +40,10 @@ constexpr int MaxSentFileNameBytes = 120;
 // `name` when its UTF-8 fits `maxBytes`; else its stem cut at a character
 // boundary so that stem and a short suffix (".jpeg") fit together.
 QString fileNameWithin(const QString &name, int maxBytes = MaxSentFileNameBytes);
+
+// The longest start of `text` whose UTF-8 fits `maxBytes`, cut between
+// characters (never inside a surrogate pair).
+QString truncatedToUtf8Bytes(const QString &text, int maxBytes);
 
 // MD5 of the UTF-8 bytes, 32 lower-case hex digits.
 QString md5Hex(const QString &text);

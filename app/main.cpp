@@ -4,7 +4,6 @@
 #include "app/MessageBoxes.h"
 #include "app/WebEngineProcess.h"
 #include "store/Sqlite3DB.h"
-#include "ui/MainWindow.h"
 #include "ui/StartupUpgrade.h"
 
 #include <QApplication>
@@ -27,14 +26,6 @@ int main(int argc, char *argv[])
 
     startLog(dataRootDir().absoluteFilePath(QStringLiteral("qlogs")), 10);
 
-    auto window = std::make_unique<MainWindow>();
-    window->show();
-    if (upgradeOldDatabasesAtStartup(window.get())) {
-        // The window read its databases before the conversion: a new one
-        // shows them as they are now.
-        window.reset();
-        window = std::make_unique<MainWindow>();
-        window->show();
-    }
+    const std::unique_ptr<MainWindow> window = showMainWindowAtStartup(MainWindow::Options());
     return app.exec();
 }

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -19,6 +20,18 @@ namespace {
 const QString kFilesFolder = QStringLiteral("files");
 const QString kEmojiFolder = QStringLiteral("emoji");
 const QString kPlaceholderPicture = QStringLiteral("empty_photo.jpg");
+// A copy's name with "_thumb", a number and its suffix stays well within the
+// 255 bytes file systems allow.
+constexpr int kMaxCopyBaseBytes = 200;
+constexpr int kMaxCopySuffixBytes = 10;
+
+// Only names the emoji scanner makes ("1F604.png"): whatever else the markup
+// holds never becomes a path to copy from or to.
+bool isEmojiPictureName(const QString &name)
+{
+    static const QRegularExpression pictureName(QStringLiteral("^[0-9A-F]{1,6}\\.png$"));
+    return pictureName.match(name).hasMatch();
+}
 
 // The thumbnails are at most 120 pixels and the cards 200 x 90; the sizes
 // keep them so in every browser.
@@ -45,8 +58,8 @@ QString copyName(const QString &path, const QString &insert = QString())
         base.remove(0, 1);
     if (base.isEmpty())
         base = QStringLiteral("attachment");
-    base = base.left(100) + insert;
-    const QString suffix = sanitizeFileName(info.suffix()).left(10);
+    base = truncatedToUtf8Bytes(base, kMaxCopyBaseBytes) + insert;
+    const QString suffix = truncatedToUtf8Bytes(sanitizeFileName(info.suffix()), kMaxCopySuffixBytes);
     return suffix.isEmpty() ? base : base + QLatin1Char('.') + suffix;
 }
 
@@ -86,7 +99,7 @@ void ExportMessagesHtml::copyEmojiPictures(const QString &html)
     for (qsizetype at = html.indexOf(marker); at >= 0; at = html.indexOf(marker, at + 1)) {
         const qsizetype start = at + marker.size();
         const QString name = html.mid(start, html.indexOf(QLatin1Char('"'), start) - start);
-        if (m_emojiCopied.contains(name))
+        if (!isEmojiPictureName(name) || m_emojiCopied.contains(name))
             continue;
         m_emojiCopied.insert(name);
         const QString source = QDir(m_emojiSource).absoluteFilePath(name);

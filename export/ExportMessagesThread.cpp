@@ -22,7 +22,7 @@ namespace {
 
 // Long enough for any name, short enough for every file system with the
 // suffix and a "(N)" counter added.
-constexpr int kMaxFileNameLength = 100;
+constexpr int kMaxFileNameBytes = 200;
 
 QString conversationKey(const _MsgMessage &message)
 {
@@ -149,7 +149,7 @@ QString ExportMessagesThread::conversationFileName(const _MsgMessage &message)
     name.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
     while (name.startsWith(QLatin1Char('.')))
         name.remove(0, 1);
-    name = name.left(kMaxFileNameLength).trimmed();
+    name = truncatedToUtf8Bytes(name, kMaxFileNameBytes).trimmed();
     return name.isEmpty() ? QStringLiteral("unknown-chat") : name;
 }
 

@@ -1,5 +1,6 @@
 #include "export/ExportOutput.h"
 
+#include "app/AppFolders.h"
 #include "app/FileErrors.h"
 
 #include <QDir>
@@ -7,20 +8,6 @@
 #include <QFileInfo>
 
 #include <stdexcept>
-
-namespace {
-
-QString candidateName(const QString &fileName, int counter)
-{
-    // Same shape as uniqueFilePath: base up to the first dot, suffix after the last.
-    const QFileInfo info(fileName);
-    QString name = QStringLiteral("%1(%2)").arg(info.baseName()).arg(counter);
-    if (!info.suffix().isEmpty())
-        name += QLatin1Char('.') + info.suffix();
-    return name;
-}
-
-} // namespace
 
 void ExportOutput::makeFolder(const QString &folder)
 {
@@ -51,7 +38,7 @@ QString ExportOutput::reserveFile(const QString &folder, const QString &fileName
     QString path = wanted;
     int counter = m_nextCounter.value(wanted, 1);
     while (m_reserved.contains(path) || QFileInfo::exists(path))
-        path = dir.absoluteFilePath(candidateName(fileName, counter++));
+        path = dir.absoluteFilePath(numberedFileName(fileName, counter++));
     m_nextCounter.insert(wanted, counter);
     m_reserved.insert(path);
     m_files.append(path);

@@ -25,9 +25,15 @@ const QLatin1String kStagingName("mms-upgrade.partial");
 const QLatin1String kFileRelayName("file-relay");
 
 // The old row id is asked for by name: "m.*" holds it only when the old
-// table declared it as a column.
-const QLatin1String kRowsSql("select m.rowid as _old_rowid, m.*, h.address,h.person from message as m "
-                             "inner join handle as h on m.handle_id=h.rowid");
+// table declared it as a column. A message whose handle row is missing is
+// kept too: it has its text and parts, only not its number.
+const QLatin1String kRowsSql("select m.rowid as _old_rowid, m.*, h.address as _handle_address, "
+                             "h.person as _handle_person from message as m "
+                             "left join handle as h on m.handle_id=h.rowid");
+// The conversation of messages whose number is not known.
+const QLatin1String kUnknownAddress("Unknown");
+// The type of a part stored without one: bytes of an unknown kind.
+const QLatin1String kUnknownMime("application/octet-stream");
 const QLatin1String kPartsSql("select ma.message_id as _old_message, a.* from attachment as a "
                               "inner join message_attachment as ma on ma.attachment_id=a.rowid "
                               "order by ma.message_id, a.rowid");
@@ -35,11 +41,6 @@ const QLatin1String kPartsSql("select ma.message_id as _old_message, a.* from at
 [[noreturn]] void fail(const QString &text)
 {
     throw std::runtime_error(text.toStdString());
-}
-
-bool isLeftOut(const QString &mime)
-{
-    return mime.isEmpty() || mime.startsWith(QLatin1String("application/"), Qt::CaseInsensitive);
 }
 
 QString utiOfMime(const QString &mime)
@@ -145,9 +146,9 @@ void OldDbConverter::convertRow(const Sqlite3Cursor &row)
 _MsgMessage OldDbConverter::baseMessage(const Sqlite3Cursor &row)
 {
     m_handle = _MsgHandle();
-    m_handle.id = m_countries->normalise(row.getText(QStringLiteral("address")));
+    m_handle.id = handleAddress(row);
     m_handle.service = QStringLiteral("SMS");
-    m_handle._ct_name = row.getText(QStringLiteral("person"));
+    m_handle._ct_name = row.getText(QStringLiteral("_handle_person"));
 
     m_chat = _MsgChat();
     m_chat.guid = QStringLiteral("SMS;-;") + m_handle.id;
@@ -181,15 +182,31 @@ _MsgMessage OldDbConverter::baseMessage(const Sqlite3Cursor &row)
     return message;
 }
 
+QString OldDbConverter::handleAddress(const Sqlite3Cursor &row) const
+{
+    // Without its handle row, a message may still carry a number of its own
+    // (a column some old files have); otherwise it joins the unknown ones.
+    for (const QLatin1String column : {QLatin1String("_handle_address"), QLatin1String("address")}) {
+        const QString address = row.getText(column);
+        if (!address.trimmed().isEmpty())
+            return m_countries->normalise(address);
+    }
+    return kUnknownAddress;
+}
+
 void OldDbConverter::writeParts(qint64 oldRowid, const _MsgMessage &base)
 {
+    // Every part with a file becomes an attachment, whatever its type: the
+    // old file is retired afterwards, so what is left out here is lost. Only
+    // the slide layout goes: it is no one's content, and downloads leave it
+    // out too.
     for (const OldPart &part : m_parts.value(oldRowid)) {
-        if (isLeftOut(part.mime))
+        if (part.mime.compare(QLatin1String("application/smil"), Qt::CaseInsensitive) == 0)
             continue;
         if (part.mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0)
             writeTextPart(base, part.filename);
         else
-            writeMediaPart(base, part.filename, part.mime);
+            writeMediaPart(base, part.filename, part.mime.isEmpty() ? QString(kUnknownMime) : part.mime);
     }
 }
 

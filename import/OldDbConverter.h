@@ -23,10 +23,12 @@ class _MsgAttachment;
 // S/mms.db to "mms.db-bak" so it is not converted again.
 //
 // An old message becomes up to one message per part: its own text, each
-// text/plain part as a text message, each media part as a message holding
-// that one attachment; application/ parts are left out. Attachment ids come
-// from the part's file path, so a file that several old messages share is
-// stored once and linked to each of them.
+// text/plain part as a text message, each other part (of any type, also
+// application/ and none) as a message holding that one attachment. A message
+// whose handle row is missing keeps its own number when the old table has
+// one, else it goes to the conversation "Unknown". Attachment ids come from
+// the part's file path, so a file that several old messages share is stored
+// once and linked to each of them.
 //
 // Interrupted at any point (error, crash, kill), the old file keeps its name
 // and the next run starts again; nothing it leaves behind can be taken for a
@@ -68,6 +70,8 @@ private:
     void loadParts(Sqlite3DB &old);
     void convertRow(const Sqlite3Cursor &row);
     _MsgMessage baseMessage(const Sqlite3Cursor &row);
+    // The normalised number of the row's conversation.
+    QString handleAddress(const Sqlite3Cursor &row) const;
     void writeParts(qint64 oldRowid, const _MsgMessage &base);
     void writeTextPart(const _MsgMessage &base, const QString &relativePath);
     void writeMediaPart(const _MsgMessage &base, const QString &relativePath, const QString &mime);

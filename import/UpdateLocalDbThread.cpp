@@ -1,6 +1,7 @@
 #include "import/UpdateLocalDbThread.h"
 
 #include "app/AppFolders.h"
+#include "app/RichText.h"
 #include "import/OldDbConverter.h"
 
 #include <QDir>
@@ -48,8 +49,11 @@ QStringList UpdateLocalDbThread::oldDatabaseFolders()
 void UpdateLocalDbThread::run()
 {
     try {
-        convertAll();
-        notifySuccess(m_form, QStringLiteral("Successfully updated local database. Please restart software."));
+        const QStringList failures = convertAll();
+        if (failures.isEmpty())
+            notifySuccess(m_form, QStringLiteral("Successfully updated local database. Please restart software."));
+        else
+            notifyError(m_form, failures.join(QLatin1String("<br/>")));
     } catch (const OperationCancelled &) {
         // the dialog has closed already: nothing to report
     } catch (const std::exception &error) {
@@ -57,10 +61,22 @@ void UpdateLocalDbThread::run()
     }
 }
 
-void UpdateLocalDbThread::convertAll()
+QStringList UpdateLocalDbThread::convertAll()
 {
-    for (const QString &folder : oldDatabaseFolders())
-        convertFolder(folder);
+    // A folder that cannot be converted keeps its old file for the next
+    // start and does not hold up the others; all failures are told at once.
+    QStringList failures;
+    for (const QString &folder : oldDatabaseFolders()) {
+        try {
+            convertFolder(folder);
+        } catch (const std::exception &error) {
+            const QString name = QFileInfo(folder).fileName();
+            qWarning("local database %s not updated: %s", qUtf8Printable(folder), error.what());
+            failures.append(tr("Local database %1 could not be updated: %2")
+                                .arg(richTextFromPlain(name), richTextFromPlain(QString::fromUtf8(error.what()))));
+        }
+    }
+    return failures;
 }
 
 void UpdateLocalDbThread::convertFolder(const QString &folder)

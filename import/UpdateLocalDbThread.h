@@ -8,9 +8,9 @@
 // Converts, at start-up, every database of the older single-file format into
 // the current one (see OldDbConverter): each sub-folder of the local-databases
 // folder and then of the data root's "data" folder that holds "mms.db" is
-// converted into the local-databases folder under its own name. A failure
-// stops the run: the folders done so far stay converted, the others keep
-// their old file for the next start.
+// converted into the local-databases folder under its own name. A folder
+// that fails keeps its old file for the next start and the run goes on with
+// the next one; the failures are reported together, once, at the end.
 class UpdateLocalDbThread : public QThread
 {
     Q_OBJECT
@@ -26,7 +26,8 @@ protected:
     void run() override;
 
 private:
-    void convertAll();
+    // The failures, one rich-text line per folder that was not converted.
+    QStringList convertAll();
     void convertFolder(const QString &folder);
 
     ProgressReporter *m_form;

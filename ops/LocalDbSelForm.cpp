@@ -7,6 +7,7 @@
 #include "app/WinMovable.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -39,6 +40,10 @@ void LocalDbSelForm::buildUi(const QStringList &names, const QString &defaultNam
     cbLocalDbNames->setObjectName(QStringLiteral("cbLocalDbNames"));
     cbLocalDbNames->setEditable(true);
     cbLocalDbNames->setInsertPolicy(QComboBox::NoInsert);
+    // The box completes a typed name and, when the typing ends, turns it into
+    // the matching item. Matched regardless of letter case, "backup" would
+    // become "Backup" where both exist (file systems that tell them apart).
+    cbLocalDbNames->completer()->setCaseSensitivity(Qt::CaseSensitive);
     cbLocalDbNames->setToolTip(tr("选择现有的数据库会将短信息附加到里面,输入新的名字会创建新的本地数据库."));
     cbLocalDbNames->addItem(QString());
     cbLocalDbNames->addItems(names);
@@ -62,6 +67,10 @@ QString LocalDbSelForm::nameProblem(const QString &name)
     // "." and ".." would name the databases folder itself or its parent.
     if (name.contains(forbidden) || name.trimmed() == QLatin1String(".") || name.trimmed() == QLatin1String(".."))
         return tr("IDS_INVALID_LOCALDB_NAME");
+    // Windows drops them from folder names: "Family." would be the folder
+    // of "Family", and two databases of the tree would share it.
+    if (name.endsWith(QLatin1Char('.')) || name.back().isSpace())
+        return tr("A Local Database name cannot end with a dot or a blank.");
     return QString();
 }
 

@@ -12,8 +12,9 @@ class QPushButton;
 class WinMovable;
 
 // Asks which local database a backup goes to: an existing one (merged into)
-// or a new name (a new database). Names that cannot be folder names are
-// refused with a warning and the dialog stays open.
+// or a new name (a new database). Names that cannot be folder names, or that
+// Windows would shorten (a trailing dot or blank), are refused with a warning
+// and the dialog stays open.
 class LocalDbSelForm : public QDialog
 {
     Q_OBJECT

@@ -276,6 +276,10 @@
         <translation>Updating local database %1 messages...</translation>
     </message>
     <message>
+        <source>Local database %1 could not be updated: %2</source>
+        <translation>Local database %1 could not be updated: %2</translation>
+    </message>
+    <message>
         <source>IDS_CHECKING_APK_INSTALL</source>
         <translation>Checking and installing Ferrywright SMS Sync now...</translation>
     </message>
@@ -326,6 +330,10 @@
     <message>
         <source>IDS_INVALID_LOCALDB_NAME</source>
         <translation>Invalid Local Database name(can't contain \ / : * ? " &lt; &gt; |).</translation>
+    </message>
+    <message>
+        <source>A Local Database name cannot end with a dot or a blank.</source>
+        <translation>A Local Database name cannot end with a dot or a blank.</translation>
     </message>
     <message>
         <source>IDS_BACKING_UP_SMS</source>
@@ -584,8 +592,8 @@
         <translation>HTML Files(*.html)</translation>
     </message>
     <message>
-        <source>A new version of %1 is available. Would you like to download it now?</source>
-        <translation>A new version of %1 is available. Would you like to download it now?</translation>
+        <source>A new version of %1 is available from %2. Would you like to download it now?</source>
+        <translation>A new version of %1 is available from %2. Would you like to download it now?</translation>
     </message>
     <message>
         <source>File</source>

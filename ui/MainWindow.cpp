@@ -12,6 +12,7 @@
 #include "store/MsgChat.h"
 #include "ui/MainWindowUi.h"
 #include "ui/MyTreeView.h"
+#include "ui/UpdateCheck.h"
 #include "ui/ViewRules.h"
 #include "views/AndroidDeviceItemNode.h"
 #include "views/ChatSessionItemNode.h"
@@ -21,7 +22,6 @@
 #include "views/RootDeviceItemNode.h"
 #include "views/RootLocalDBItemNode.h"
 
-#include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -122,9 +122,7 @@ void MainWindow::setupStatusBar()
     ui->statusBar->setStyleSheet(QStringLiteral("QStatusBar::item{border: 0px}"));
     ui->statusBar->addWidget(m_advLabel, 0);
     // The last advertisement line received, kept by the update check.
-    QFile cached(dataRootDir().absoluteFilePath(QStringLiteral("last-adv")));
-    if (cached.open(QIODevice::ReadOnly))
-        m_advLabel->setText(QString::fromUtf8(cached.readAll()));
+    m_advLabel->setText(UpdateCheck::cachedAdvertisementLine());
 }
 
 void MainWindow::startMonitor(const Options &options)

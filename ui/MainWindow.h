@@ -13,6 +13,7 @@
 #include <QItemSelection>
 #include <QMainWindow>
 #include <QPointer>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -25,6 +26,7 @@ class ProgressForm;
 class QAction;
 class QLabel;
 class QMenu;
+class QTimer;
 class SearchResultsDialog;
 struct SearchHit;
 class UpdateCheck;
@@ -84,6 +86,10 @@ public:
     // The selected node of the tree (null when none).
     AbsTreeItemModel::_ItemNode *currentTreeNode() const;
 
+    // The download the update check offered and the user was not yet asked
+    // about; empty when none waits.
+    QUrl waitingDownloadOffer() const { return m_offeredDownload; }
+
     // --- menus -----------------------------------------------------------------
     // Whether a command has a handler (and so appears in the menus).
     bool hasCommand(MainMenus::Command command) const;
@@ -136,6 +142,7 @@ public slots:
     void miDelChat();
     void miDelAll();
     void miOpenDbFolder();
+    // Removes the phone caches; the phones shown from them are read again.
     void miClearCache();
     void miViewCache();
     void miUnmoutDevice();
@@ -147,7 +154,8 @@ public slots:
     void miAbout();
 
     // --- update check --------------------------------------------------------------
-    // Offers the download; on Yes opens it and closes the window.
+    // Offers the download once no dialog is open over the window (an
+    // operation, a chooser, a box); on Yes opens it and closes the window.
     void onNewVersionAvailable(const QUrl &download);
     void onAdvertisementChanged(const QString &line);
 
@@ -164,6 +172,7 @@ private:
     void addLocalDatabases();
     void addVirtualDevices();
     void startUpdateCheck();
+    void offerDownloadWhenIdle();
 
     // Selection.
     void showSourceNode(_AbsDBItemNode *node);
@@ -261,6 +270,8 @@ private:
     QHash<MainMenus::Command, QAction *> m_menuBarActions;
     QLabel *m_advLabel = nullptr;
     UpdateCheck *m_updateCheck = nullptr;
+    QTimer *m_offerTimer = nullptr;
+    QUrl m_offeredDownload;
     AndroidMonitor *m_monitor = nullptr;
     _MsgChat *m_currentChat = nullptr;
     // Keeps the records the views point at alive until the views are cleared,

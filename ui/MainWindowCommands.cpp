@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
@@ -284,7 +285,22 @@ void MainWindow::miDelAll()
 
 void MainWindow::miClearCache()
 {
-    removeFolderRecursively(dataRootDir().absoluteFilePath(QStringLiteral("android_cache")));
+    const QString caches = QDir::cleanPath(dataRootDir().absoluteFilePath(QStringLiteral("android_cache")));
+    // The phones in the tree read their caches: without them a backup would
+    // find no attachment files and a transfer to them would send everything
+    // again. They leave the tree with their caches and are read afresh.
+    const auto readsCache = [&caches](const _AndroidDeviceItemNode &node) {
+        return node.db && QDir::cleanPath(node.db->folder()).startsWith(caches + QLatin1Char('/'));
+    };
+    QList<AndroidDevice> phones;
+    for (const _AndroidDeviceItemNode *node : deviceNodes()) {
+        if (readsCache(*node))
+            phones.append(node->device);
+    }
+    removeDeviceNodes(readsCache);
+    removeFolderRecursively(caches);
+    for (const AndroidDevice &phone : std::as_const(phones))
+        androidDeviceLoad(phone);
     showInformation(tr("IDS_SUC_CLEAR_CACHE"));
 }
 

@@ -35,13 +35,21 @@ bool isSourceKind(const Node *node)
         && (node->kind == AbsTreeItemModel::KindAndroidDevice || node->kind == AbsTreeItemModel::KindLocalDb);
 }
 
+// The database of that name; when only the letter case differs, the first
+// such one. On a file system that tells "Backup" from "backup" both can
+// exist, and the one typed exactly is meant.
 _AbsDBItemNode *localDatabaseNamed(const ItemModelMain &model, const QString &name)
 {
+    _AbsDBItemNode *sameLetters = nullptr;
     for (Node *child : model.localDbRoot()->children) {
-        if (child->kind == AbsTreeItemModel::KindLocalDb && child->text.compare(name, Qt::CaseInsensitive) == 0)
+        if (child->kind != AbsTreeItemModel::KindLocalDb)
+            continue;
+        if (child->text == name)
             return static_cast<_AbsDBItemNode *>(child);
+        if (!sameLetters && child->text.compare(name, Qt::CaseInsensitive) == 0)
+            sameLetters = static_cast<_AbsDBItemNode *>(child);
     }
-    return nullptr;
+    return sameLetters;
 }
 
 QStringList localDatabaseNames(const ItemModelMain &model)

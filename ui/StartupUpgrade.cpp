@@ -13,3 +13,20 @@ bool upgradeOldDatabasesAtStartup(QWidget *parent)
     form.runWorker(worker);
     return true;
 }
+
+std::unique_ptr<MainWindow> showMainWindowAtStartup(const MainWindow::Options &options)
+{
+    auto window = std::make_unique<MainWindow>(options);
+    window->show();
+    if (!upgradeOldDatabasesAtStartup(window.get()))
+        return window;
+    // The window read its databases before the conversion: a new one shows
+    // them as they are now.
+    const QUrl offer = window->waitingDownloadOffer();
+    window.reset();
+    window = std::make_unique<MainWindow>(options);
+    window->show();
+    if (!offer.isEmpty())
+        window->onNewVersionAvailable(offer);
+    return window;
+}

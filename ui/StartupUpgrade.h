@@ -1,5 +1,9 @@
 #pragma once
 
+#include "ui/MainWindow.h"
+
+#include <memory>
+
 class QWidget;
 
 // Start-up step after the main window is shown: when a database of the older
@@ -8,3 +12,8 @@ class QWidget;
 // (successful or not): the window's tree was read before it and no longer
 // shows what is on disk.
 bool upgradeOldDatabasesAtStartup(QWidget *parent);
+
+// The window at start-up: shown, then the conversion above under it; after a
+// conversion a fresh window takes its place. A download offer that arrived
+// during the conversion waited for it and passes to the fresh window.
+std::unique_ptr<MainWindow> showMainWindowAtStartup(const MainWindow::Options &options);

@@ -11,6 +11,8 @@
 #include <QNetworkRequest>
 #include <QRegularExpression>
 
+#include <memory>
+
 namespace {
 
 const QLatin1String kThrottleFile("last-check-version-time");
@@ -33,7 +35,7 @@ void writeDataFile(const QString &name, const QByteArray &content)
 QByteArray readDataFile(const QString &name)
 {
     QFile file(dataFilePath(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return file.open(QIODevice::ReadOnly) ? file.read(UpdateCheck::kMaxAnswerBytes) : QByteArray();
 }
 
 bool isWebAddress(const QUrl &url)
@@ -51,6 +53,36 @@ bool hasStatus(const QNetworkReply *reply)
 int statusOf(const QNetworkReply *reply)
 {
     return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+void readUpToLimit(QNetworkReply &reply, QByteArray &body)
+{
+    const qsizetype room = UpdateCheck::kMaxAnswerBytes - body.size();
+    if (room > 0 && reply.isOpen())  // an aborted reply is closed
+        body.append(reply.read(room));
+}
+
+bool isFull(const QByteArray &body)
+{
+    return body.size() >= UpdateCheck::kMaxAnswerBytes;
+}
+
+// A 200 whose body arrived whole, or filled the limit (the transfer was then
+// stopped on purpose). A body cut short by the network is a different answer
+// than the server meant to give.
+bool isUsableAnswer(const QNetworkReply &reply, const QByteArray &body)
+{
+    return statusOf(&reply) == 200 && (reply.error() == QNetworkReply::NoError || isFull(body));
+}
+
+// Plain HTTP can be redirected by anyone on the way: an address on another
+// host is offered only when it is fetched over https.
+bool isTrustedDownload(const QUrl &url)
+{
+    if (url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QString vendorHost = vendorUrl(QStringLiteral("/")).host();
+    return !vendorHost.isEmpty() && url.host().compare(vendorHost, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -73,37 +105,49 @@ void UpdateCheck::start()
     if (vendorUrl(QStringLiteral("/")).isEmpty() || !isDue(QDateTime::currentSecsSinceEpoch()))
         return;
     const QString pid = QLatin1String(AppInfo::kProductId);
-    QNetworkReply *update = get(QStringLiteral("/sms_check_update.php?pid=%1&ver=%2&q=1").arg(pid).arg(AppInfo::kVersionCode));
-    connect(update, &QNetworkReply::finished, this, [this, update] { onUpdateAnswer(update); });
-    QNetworkReply *advertisement = get(QStringLiteral("/adv.php?pid=%1").arg(pid));
-    connect(advertisement, &QNetworkReply::finished, this, [this, advertisement] { onAdvertisementAnswer(advertisement); });
+    get(QStringLiteral("/sms_check_update.php?pid=%1&ver=%2&q=1").arg(pid).arg(AppInfo::kVersionCode),
+        &UpdateCheck::onUpdateAnswer);
+    get(QStringLiteral("/adv.php?pid=%1").arg(pid), &UpdateCheck::onAdvertisementAnswer);
 }
 
-QNetworkReply *UpdateCheck::get(const QString &pathAndQuery)
+void UpdateCheck::get(const QString &pathAndQuery, AnswerHandler handler)
 {
     QNetworkRequest request(vendorUrl(pathAndQuery));
     // A server that accepts the connection and never answers must not keep
     // the reply for the rest of the session.
     request.setTransferTimeout(m_timeoutMs);
     ++m_pending;
-    return m_network->get(request);
+    QNetworkReply *reply = m_network->get(request);
+    // The body is taken as it arrives and never beyond the limit; the reply's
+    // own buffer is bounded as well, and a full body ends the transfer.
+    reply->setReadBufferSize(kMaxAnswerBytes);
+    auto body = std::make_shared<QByteArray>();
+    connect(reply, &QNetworkReply::readyRead, this, [reply, body] {
+        readUpToLimit(*reply, *body);
+        if (isFull(*body))
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, body, handler] {
+        readUpToLimit(*reply, *body);
+        (this->*handler)(reply, isUsableAnswer(*reply, *body) ? *body : QByteArray());
+    });
 }
 
-void UpdateCheck::onUpdateAnswer(QNetworkReply *reply)
+void UpdateCheck::onUpdateAnswer(QNetworkReply *reply, const QByteArray &body)
 {
     // Any answer, even an error page, counts as asked for today; no answer
     // at all (no network) leaves the question for the next start.
     if (hasStatus(reply))
         writeDataFile(kThrottleFile, QByteArray::number(QDateTime::currentSecsSinceEpoch()));
-    const QUrl download = statusOf(reply) == 200 ? downloadAddress(reply->readAll()) : QUrl();
+    const QUrl download = downloadAddress(body);
     requestEnded(reply);
     if (!download.isEmpty())
         emit newVersionAvailable(download);
 }
 
-void UpdateCheck::onAdvertisementAnswer(QNetworkReply *reply)
+void UpdateCheck::onAdvertisementAnswer(QNetworkReply *reply, const QByteArray &body)
 {
-    const QString line = statusOf(reply) == 200 ? advertisementLine(reply->readAll()) : QString();
+    const QString line = advertisementLine(body);
     if (!line.isEmpty())
         writeDataFile(kAdvertisementFile, line.toUtf8());
     requestEnded(reply);
@@ -126,7 +170,12 @@ QUrl UpdateCheck::downloadAddress(const QByteArray &body)
         && !text.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
         return {};
     const QUrl url(text, QUrl::StrictMode);
-    return isWebAddress(url) ? url : QUrl();
+    return isWebAddress(url) && isTrustedDownload(url) ? url : QUrl();
+}
+
+QString UpdateCheck::cachedAdvertisementLine()
+{
+    return advertisementLine(readDataFile(kAdvertisementFile));
 }
 
 QString UpdateCheck::advertisementLine(const QByteArray &body)

@@ -20,13 +20,20 @@ class QNetworkReply;
 // The advertisement comes from the network and is shown as rich text in a
 // label that opens links: only a single anchor to an http(s) address is
 // accepted, and it is rebuilt from its address and plain text before it is
-// shown or kept.
+// shown or kept. The kept line is checked the same way before it is shown
+// again, since an older version kept what it received.
+//
+// The requests are plain HTTP: an answer is read up to kMaxAnswerBytes and
+// the rest is ignored, and an answer that a network error cut short is not
+// used. A download address is offered only over https or on the vendor's own
+// host.
 class UpdateCheck : public QObject
 {
     Q_OBJECT
 public:
     static constexpr qint64 kThrottleSeconds = 86400;
     static constexpr int kDefaultTimeoutMs = 30000;
+    static constexpr qsizetype kMaxAnswerBytes = 64 * 1024;
 
     explicit UpdateCheck(QObject *parent = nullptr);
 
@@ -37,11 +44,15 @@ public:
     // before `nowSecs`, or after it (a clock set back must not stop the check).
     static bool isDue(qint64 nowSecs);
 
-    // The download address an update answer names, or an empty URL.
+    // The download address an update answer names, or an empty URL when it
+    // names none, or one that is neither https nor on the vendor's host.
     static QUrl downloadAddress(const QByteArray &body);
     // The status-bar line for an advertisement answer, or an empty string
     // when the answer is not a usable link.
     static QString advertisementLine(const QByteArray &body);
+    // The kept advertisement line, checked as a fresh answer would be; empty
+    // when none is kept or it is not a usable link.
+    static QString cachedAdvertisementLine();
 
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
     // Requests sent and not yet answered, failed or timed out.
@@ -54,9 +65,14 @@ signals:
     void finished();
 
 private:
-    QNetworkReply *get(const QString &pathAndQuery);
-    void onUpdateAnswer(QNetworkReply *reply);
-    void onAdvertisementAnswer(QNetworkReply *reply);
+    // Called once the request has ended, with the body when the server
+    // answered 200 and the answer arrived whole (or filled the limit), else
+    // with a null array.
+    using AnswerHandler = void (UpdateCheck::*)(QNetworkReply *reply, const QByteArray &body);
+
+    void get(const QString &pathAndQuery, AnswerHandler handler);
+    void onUpdateAnswer(QNetworkReply *reply, const QByteArray &body);
+    void onAdvertisementAnswer(QNetworkReply *reply, const QByteArray &body);
     void requestEnded(QNetworkReply *reply);
 
     // A child, so that it and any unfinished reply go only after this

@@ -48,10 +48,9 @@ const QString kBubbleCells = QStringLiteral(
 QString textToBubbleHtml(const QString &text)
 {
     static const QRegularExpression lineBreak(QStringLiteral("\r?\n"));
-    QString html = withoutNonXmlChars(text);
-    html.replace(QLatin1Char('&'), QLatin1String("&amp;"));
-    html.replace(QLatin1Char('<'), QLatin1String("&lt;"));
-    html.replace(QLatin1Char('>'), QLatin1String("&gt;"));
+    // Quotes too: a stranger's text must never read as an attribute to
+    // anything that scans the page markup.
+    QString html = xmlEscaped(text);
     html.replace(lineBreak, QStringLiteral("<br/>"));
     return replaceEmoji(html, emojiPicture);
 }

@@ -48,6 +48,8 @@ public:
         return m_db.scalar(QStringLiteral("select max(rowid) from attachment"));
     }
 
+    void exec(const QString &sql) { m_db.exec(sql); }
+
     void link(qint64 message, qint64 part)
     {
         m_db.exec(QStringLiteral("INSERT INTO message_attachment VALUES(%1, %2)").arg(message).arg(part));

@@ -13,6 +13,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 inline QString standInBinDir()
 {
@@ -91,6 +92,35 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// Plays another adb client that, while an exchange starts, re-points the
+// first forward it finds to its own phone (adb lets any client do that
+// unless it forwards with --no-rebind). Needs an event loop to act.
+class ForwardTakeover
+{
+public:
+    ForwardTakeover(const FakeAdbWorld &world, const QString &otherSerial)
+    {
+        world.adb({"fake", "plug", otherSerial});
+        // A slow broadcast: the takeover comes before the agent is reached.
+        world.adb({"fake", "delay", "am", "3000"});
+        QObject::connect(&m_look, &QTimer::timeout, &m_look, [this, &world, otherSerial] {
+            const QStringList forwarded = world.state().value("forwards").toObject().keys();
+            if (forwarded.isEmpty())
+                return;
+            m_look.stop();
+            world.adb({"-s", otherSerial, "forward", forwarded.first(), forwarded.first()});
+            m_done = true;
+        });
+        m_look.start(20);
+    }
+
+    bool done() const { return m_done; }
+
+private:
+    QTimer m_look;
+    bool m_done = false;
 };
 
 // A running phone simulator with its own store, status file and launcher port.

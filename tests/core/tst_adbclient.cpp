@@ -54,6 +54,7 @@ private slots:
     void amFailsOnAnErrorLine_data();
     void amFailsOnAnErrorLine();
     void forwardArgumentsAndFailure();
+    void forwardsRefuseRebindAndAreRemoved();
     void serverStartAndStop();
     void otherCommandsArguments();
 
@@ -298,6 +299,25 @@ void TestAdbClient::forwardArgumentsAndFailure()
     QCOMPARE(m_world->calls().last(), (QStringList{"-s", "SIM1", "forward", "tcp:12345", "tcp:23456"}));
     QCOMPARE(messageOf([] { AdbClient().forward("GONE", 1, 1); }),
              QString("adb: error: device 'GONE' not found\n"));
+}
+
+// What makes taking an exchange port safe: a forward that refuses to
+// re-point, the list of every forward, and dropping one.
+void TestAdbClient::forwardsRefuseRebindAndAreRemoved()
+{
+    m_world->adb({"fake", "plug", "SIM1"});
+    m_world->adb({"fake", "plug", "SIM2"});
+    const AdbClient adb;
+    adb.forward("SIM1", 12345, 12345, AdbClient::Rebind::Refused);
+    QCOMPARE(m_world->calls().last(), (QStringList{"-s", "SIM1", "forward", "--no-rebind", "tcp:12345", "tcp:12345"}));
+    QCOMPARE(messageOf([&adb] { adb.forward("SIM2", 12345, 12345, AdbClient::Rebind::Refused); }),
+             QString("adb: error: cannot rebind existing socket\n"));
+    QCOMPARE(adb.tcpForwards(), (QHash<int, QString>{{12345, "SIM1"}}));
+    adb.forward("SIM2", 12345, 12345);  // without --no-rebind adb re-points it
+    QCOMPARE(adb.tcpForwards(), (QHash<int, QString>{{12345, "SIM2"}}));
+    adb.removeForward("SIM2", 12345);
+    QCOMPARE(m_world->calls().last(), (QStringList{"-s", "SIM2", "forward", "--remove", "tcp:12345"}));
+    QVERIFY(adb.tcpForwards().isEmpty());
 }
 
 void TestAdbClient::serverStartAndStop()

@@ -96,7 +96,8 @@ private slots:
         QTest::newRow("free name unchanged") << QStringList() << "photo.jpg" << "photo.jpg";
         QTest::newRow("first counter") << QStringList{"photo.jpg"} << "photo.jpg" << "photo(1).jpg";
         QTest::newRow("next free counter") << QStringList{"photo.jpg", "photo(1).jpg"} << "photo.jpg" << "photo(2).jpg";
-        QTest::newRow("base ends at first dot") << QStringList{"a.b.c"} << "a.b.c" << "a(1).c";
+        QTest::newRow("number before the last suffix") << QStringList{"a.b.c"} << "a.b.c" << "a.b(1).c";
+        QTest::newRow("dotted name") << QStringList{"Dr. Jones.html"} << "Dr. Jones.html" << "Dr. Jones(1).html";
         QTest::newRow("no dot, no trailing dot") << QStringList{"notes"} << "notes" << "notes(1)";
     }
 

@@ -92,7 +92,7 @@ private slots:
         QTest::addColumn<QString>("html");
         QTest::newRow("plain") << "hello" << "hello";
         QTest::newRow("markup escaped") << "a<b>&c" << "a&lt;b&gt;&amp;c";
-        QTest::newRow("quotes kept") << "say \"hi\"" << "say \"hi\"";
+        QTest::newRow("quotes escaped") << "say \"hi\"" << "say &quot;hi&quot;";
         QTest::newRow("line breaks") << "one\r\ntwo\nthree" << "one<br/>two<br/>three";
         QTest::newRow("emoji astral") << QString::fromUtf8("ok \xF0\x9F\x98\x84") << "ok <img src=\"emoji/1F604.png\" />";
         QTest::newRow("emoji private use") << QString(QChar(0xE415)) << "<img src=\"emoji/E415.png\" />";

@@ -9,10 +9,12 @@
 #include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <map>
 #include <memory>
 
 namespace {
@@ -228,6 +230,45 @@ private slots:
         const CliRun run = cli({"download", "--wifi", host, "--country", Mmc});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QVERIFY2(run.out.startsWith("cache:IMEI-SIMA\t"), qPrintable(run.out));
+    }
+
+    // Two downloads of two phones started together choose their exchange
+    // ports in the same second: each must still read its own phone, or fail
+    // saying why.
+    void downloadsSideBySideReadTheirOwnPhones()
+    {
+        const QStringList serials{"SIMA", "SIMB"};
+        QMap<QString, QString> folders;
+        QMap<QString, qint64> messages;
+        for (const QString &serial : serials) {
+            const CliRun alone = cli({"download", "--serial", serial, "--country", Mmc});
+            QVERIFY2(alone.exitCode == 0, qPrintable(alone.err));
+            folders[serial] = alone.out.section('\t', 1).trimmed();
+            messages[serial] = countRows(folders[serial], "message");
+        }
+        QVERIFY(messages["SIMA"] != messages["SIMB"]);
+
+        for (int round = 0; round < 20; ++round) {
+            std::map<QString, QProcess> runs;
+            for (const QString &serial : serials)
+                start(runs[serial], {"download", "--serial", serial, "--country", Mmc});
+            for (auto &[serial, process] : runs)
+                QVERIFY(process.waitForFinished(60000));
+            for (auto &[serial, process] : runs) {
+                const QString out = QString::fromUtf8(process.readAllStandardOutput());
+                const QString err = QString::fromUtf8(process.readAllStandardError());
+                const QString context = QStringLiteral("round %1, %2: %3%4").arg(round).arg(serial, out, err);
+                if (process.exitCode() == 0) {
+                    QVERIFY2(out.startsWith("cache:IMEI-" + serial + "\t"), qPrintable(context));
+                } else {
+                    QCOMPARE(process.exitCode(), 1);
+                    QVERIFY2(err.contains("another program", Qt::CaseInsensitive) && !err.contains("Google Play"),
+                             qPrintable(context));
+                }
+            }
+            for (const QString &serial : serials)
+                QCOMPARE(countRows(folders[serial], "message"), messages[serial]);
+        }
     }
 
     void backupTwiceAddsNothing()

@@ -13,8 +13,12 @@
 #include "ScriptedAgent.h"
 #include "StandInTools.h"
 
+#include <QJsonObject>
+#include <QScopeGuard>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -268,20 +272,76 @@ private slots:
         const QList<QStringList> calls = m_world->calls();
         QVERIFY(withoutAdbPrelude(calls, "install").isEmpty());
         QCOMPARE(withoutAdbPrelude(calls, "shell").mid(0, 5), (QStringList{"-s", Serial, "shell", "pm", "-l"}));
-        QStringList broadcast;
-        QStringList forward;
-        for (const QStringList &call : calls) {
-            if (call.contains("broadcast"))
-                broadcast = call;
-            if (call.value(2) == "forward")
-                forward = call;
+        const auto broadcast = std::find_if(calls.begin(), calls.end(),
+                                            [](const QStringList &call) { return call.contains("broadcast"); });
+        QVERIFY(broadcast != calls.end());
+        QCOMPARE(broadcast->size(), 9);
+        QCOMPARE(broadcast->mid(0, 8), (QStringList{"-s", Serial, "shell", "am", "broadcast", "-n",
+                                                    "com.ferrywright.smssync/.AdbSyncBroadcastReceiver", "-d"}));
+        QVERIFY(broadcast->at(8).startsWith("device2://127.0.0.1:"));
+        const QString port = "tcp:" + QString::number(agentUrlPort(broadcast->at(8)));
+        // Forwarded before the broadcast, without taking over another's
+        // forward, and dropped when the exchange has ended.
+        const QStringList forward{"-s", Serial, "forward", "--no-rebind", port, port};
+        QVERIFY(calls.indexOf(forward) >= 0 && calls.indexOf(forward) < broadcast - calls.begin());
+        QVERIFY(calls.indexOf(QStringList{"-s", Serial, "forward", "--remove", port}) > calls.indexOf(forward));
+        QVERIFY(m_world->state().value("forwards").toObject().isEmpty());
+    }
+
+    // The port rule's first choice is taken when something else holds it: a
+    // listener on this machine, or a forward of adb (another program's).
+    void usbStepsPastATakenPort_data()
+    {
+        QTest::addColumn<bool>("forwardedByAdb");
+        QTest::newRow("listening here") << false;
+        QTest::newRow("forwarded by adb") << true;
+    }
+
+    void usbStepsPastATakenPort()
+    {
+        QFETCH(bool, forwardedByAdb);
+        SimulatedPhone phone(storeFolder("usb-taken-port"));
+        QVERIFY(plugPhone(phone, {}));
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
+        const int taken = holder.serverPort();
+        const QString takenSpec = "tcp:" + QString::number(taken);
+        if (forwardedByAdb) {
+            holder.close();
+            m_world->adb({"fake", "plug", "OTHER"});
+            m_world->adb({"-s", "OTHER", "forward", takenSpec, takenSpec});
         }
-        QCOMPARE(broadcast.size(), 9);
-        QCOMPARE(broadcast.mid(0, 8), (QStringList{"-s", Serial, "shell", "am", "broadcast", "-n",
-                                                   "com.ferrywright.smssync/.AdbSyncBroadcastReceiver", "-d"}));
-        QVERIFY(broadcast.at(8).startsWith("device2://127.0.0.1:"));
-        const QString port = QString::number(agentUrlPort(broadcast.at(8)));
-        QCOMPARE(forward, (QStringList{"-s", Serial, "forward", "tcp:" + port, "tcp:" + port}));
+        simpleprotocol::setAgentPortSource([taken] { return taken; });
+        const auto restorePorts =
+            qScopeGuard([] { simpleprotocol::setAgentPortSource([] { return freeLoopbackPort(); }); });
+
+        HeadlessProgress progress;
+        AndroidConnectWithUSBThread worker(Serial, &progress);
+        progress.runToEnd(worker);
+        QVERIFY2(progress.succeeded(), qPrintable(progress.errorText()));
+        QCOMPARE(worker.device().imei, QStringLiteral("356938035643809"));
+        for (const QStringList &call : m_world->calls()) {
+            if (call.contains("broadcast"))
+                QVERIFY2(agentUrlPort(call.last()) != taken, qPrintable(call.last()));
+        }
+    }
+
+    // A forward re-pointed by another adb client while the exchange starts:
+    // the agent that answers may be another phone's. The error says what
+    // happened instead of advising to reinstall the agent.
+    void usbPortTakenOverIsNamed()
+    {
+        SimulatedPhone phone(storeFolder("usb-port-taken-over"));
+        QVERIFY(plugPhone(phone, {}));
+        const ForwardTakeover otherProgram(*m_world, "OTHER");
+        HeadlessProgress progress;
+        AndroidConnectWithUSBThread worker(Serial, &progress);
+        progress.runToEnd(worker);
+        QVERIFY(otherProgram.done());
+        QVERIFY(!progress.succeeded());
+        QVERIFY2(progress.errorText().contains("taken over by another program (it now leads to phone OTHER)")
+                     && !progress.errorText().contains("Google Play"),
+                 qPrintable(progress.errorText()));
     }
 
     void usbAgentVersion_data()

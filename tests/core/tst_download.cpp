@@ -662,6 +662,27 @@ private slots:
         QVERIFY(broadcastDownload);
     }
 
+    // The exchange port re-pointed to another phone by another adb client:
+    // whatever answers there, nothing reaches this phone's cache.
+    void takenOverPortWritesNothing()
+    {
+        FakeAdbWorld world;
+        SimulatedPhone phone(newStore());
+        QVERIFY(phone.start({"--adb-state", world.statePath(), "--serial", "SIMUSB"}));
+        QVERIFY(QTest::qWaitFor([&world] { return world.adb({"devices"}).contains("SIMUSB"); }, 10000));
+        AndroidDevice device;
+        device.serial = QStringLiteral("SIMUSB");
+        device.imei = QStringLiteral("taken-over");
+        device.mmc = Mmc;
+        const ForwardTakeover otherProgram(world, "OTHER");
+        const Run run = download(device);
+        QVERIFY(otherProgram.done());
+        QVERIFY(!run.succeeded);
+        QVERIFY2(run.error.contains("taken over by another program (it now leads to phone OTHER)"),
+                 qPrintable(run.error));
+        QVERIFY(CacheContents(run.cacheFolder).rows().isEmpty());
+    }
+
     void secondDownloadMovesNothing()
     {
         const QString storeFolder = newStore();

@@ -348,6 +348,56 @@ private slots:
         QCOMPARE(readAll(dir.filePath("h/2.html")).count("class=\"dt\""), 1);
     }
 
+    // Names from phones are capped in bytes, between characters: 120 Chinese
+    // characters, or pairs of UTF-16 units, still make a file name.
+    void longNamesFitTheFileSystem_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("name");
+        const QString chinese = QString(120, QChar(0x6C49));
+        const QString pairs = QStringLiteral("a") + QString::fromUtf8("\xF0\xA0\x80\x80").repeated(70);
+        QTest::newRow("html, chinese") << int(Format::FormatHtml) << chinese;
+        QTest::newRow("pdf, chinese") << int(Format::FormatPdf) << chinese;
+        QTest::newRow("html, surrogate pairs") << int(Format::FormatHtml) << pairs;
+    }
+
+    void longNamesFitTheFileSystem()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, name);
+        ConversationBuilder build;
+        _MsgChat *chat = build.chat(QStringLiteral("1"), {build.handle("+15550100", name)}, 1);
+        build.message(chat, 0, QStringLiteral("hi"), false);
+        build.message(chat, 10, QStringLiteral("again"), false);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("out");
+        const Run run = runExport(build.list(), folder, Format(format));
+        QVERIFY2(run.succeeded, qPrintable(run.error));
+        const QStringList files = QDir(folder).entryList(QDir::Files);
+        QCOMPARE(files.size(), 1);
+        const QByteArray bytes = files.first().toUtf8();
+        QVERIFY(bytes.size() <= 255);
+        QVERIFY2(!files.first().contains(QChar::ReplacementCharacter) && QString::fromUtf8(bytes) == files.first(),
+                 bytes.constData());
+    }
+
+    // A received text that looks like page markup stays text: it names no
+    // file the export copies, and the export goes through.
+    void htmlStrangerTextCopiesNothing()
+    {
+        ConversationBuilder build;
+        _MsgChat *chat = build.chat(QStringLiteral("1"), {build.handle("1")}, 1);
+        build.message(chat, 0, QStringLiteral("look: src=\"emoji/../bubble/style.css\" ok"), false);
+        build.message(chat, 10, QStringLiteral("<img src=\"emoji/../../../../etc/hostname\">"), false);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("h");
+        const Run run = runExport(build.list(), folder, Format::FormatHtml);
+        QVERIFY2(run.succeeded, qPrintable(run.error));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"h"});
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{"1.html", "files"}));
+        QVERIFY(readAll(folder + "/1.html").contains("src=&quot;emoji/../bubble/style.css&quot; ok"));
+    }
+
     // One PDF per conversation; pdftoppm renders every page, and every page
     // shows bubbles (the bubble pictures' colours, not just background).
     void pdfPagesRenderWithBubbles()

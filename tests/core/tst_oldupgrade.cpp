@@ -74,6 +74,9 @@ class TestOldUpgrade : public QObject
 
 private slots:
     void convertsEveryKindOfPart();
+    void messagesWithoutHandleRowAreKept_data();
+    void messagesWithoutHandleRowAreKept();
+    void oneFailingFolderDoesNotStopTheOthers();
     void sharedAttachmentSurvivesDeletingOneMessage();
     void convertsLocalAndDataFoldersInOneRun();
     void failureHalfWayKeepsOldFile_data();
@@ -126,23 +129,88 @@ void TestOldUpgrade::convertsEveryKindOfPart()
     QCOMPARE(texts, QStringList({QStringLiteral("hello|0|") + d0, QStringLiteral("sent by me|1|") + at(10),
                                  QStringLiteral("[A]|0|") + at(20), QStringLiteral("look|0|") + at(30),
                                  QStringLiteral("[A]|0|") + at(30), QStringLiteral("typed text|0|") + at(30),
-                                 QStringLiteral("[A]|0|") + at(30), QStringLiteral("[A]|0|") + at(40),
+                                 QStringLiteral("[A]|0|") + at(30), QStringLiteral("[A]|0|") + at(30),
+                                 QStringLiteral("[A]|0|") + at(40),
                                  QStringLiteral("[A]|0|") + at(50)}));
     QCOMPARE(db.column(QStringLiteral("select guid from chat order by guid")),
              QStringList({QStringLiteral("SMS;-;9123456789"), QStringLiteral("SMS;-;9876543210")}));
     QCOMPARE(db.text(QStringLiteral("select _ct_name from handle where id='9876543210'")), QStringLiteral("Asha"));
 
-    // Pictures, the contact card and the missing picture keep their rows; the
-    // picture two messages name is one row linked twice, its file stored once.
+    // Pictures, the contact card, the part without a type and the missing
+    // picture keep their rows, the slide layout does not; the picture two messages
+    // name is one row linked twice, its file stored once.
     QCOMPARE(db.column(QStringLiteral("select transfer_name || '|' || mime_type || '|' || uti from attachment order by transfer_name")),
              QStringList({QStringLiteral("c.vcf|text/x-vcard|public.x-vcard"), QStringLiteral("gone.jpg|image/jpeg|public.jpeg"),
-                          QStringLiteral("p1.jpg|image/jpeg|public.jpeg"), QStringLiteral("p2.png|IMAGE/PNG|public.PNG")}));
-    QCOMPARE(db.scalar(QStringLiteral("select count(*) from message_attachment_join")), 5);
+                          QStringLiteral("p1.jpg|image/jpeg|public.jpeg"), QStringLiteral("p2.png|IMAGE/PNG|public.PNG"),
+                          QStringLiteral("x.bin|application/octet-stream|public.octet-stream")}));
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from message_attachment_join")), 6);
     IOS6MessageDb stored(folder, QString());
     const QString p1 = db.text(QStringLiteral("select filename from attachment where transfer_name='p1.jpg'"));
     QCOMPARE(readFile(stored.localPath(p1)), QByteArray("jpeg bytes"));
     const QString gone = db.text(QStringLiteral("select filename from attachment where transfer_name='gone.jpg'"));
     QVERIFY(!QFileInfo::exists(stored.localPath(gone)));
+    const QString bin = db.text(QStringLiteral("select filename from attachment where transfer_name='x.bin'"));
+    QCOMPARE(readFile(stored.localPath(bin)), QByteArray("no type"));
+}
+
+void TestOldUpgrade::messagesWithoutHandleRowAreKept_data()
+{
+    QTest::addColumn<bool>("ownAddressColumn");
+    QTest::addColumn<QString>("chat");
+    QTest::newRow("no number anywhere") << false << "SMS;-;Unknown";
+    QTest::newRow("number of its own") << true << "SMS;-;9123456789";
+}
+
+void TestOldUpgrade::messagesWithoutHandleRowAreKept()
+{
+    QFETCH(bool, ownAddressColumn);
+    QFETCH(QString, chat);
+    Environment env;
+    const QString folder = localFolder(QStringLiteral("old"));
+    {
+        OldDatabase old(folder);
+        const qint64 asha = old.handle(QStringLiteral("9876543210"), QStringLiteral("Asha"));
+        old.message(asha, QStringLiteral("with a handle"), kDate);
+        const qint64 orphan = old.message(asha + 41, QStringLiteral("handle row gone"), kDate + 10);
+        old.link(orphan, old.part(QStringLiteral("o.jpg"), QStringLiteral("image/jpeg"), "jpeg"));
+        if (ownAddressColumn) {
+            old.exec(QStringLiteral("ALTER TABLE message ADD COLUMN address TEXT"));
+            old.exec(QStringLiteral("UPDATE message SET address='9123456789' WHERE rowid=%1").arg(orphan));
+        }
+    }
+    QObject owner;
+    QVERIFY(runUpgrade(&owner)->succeeded());
+
+    RawDb db(smsDbPath(folder));
+    QCOMPARE(db.column(QStringLiteral("select c.guid || '|' || replace(m.text, char(65532), '[A]') from message m "
+                                      "join chat_message_join j on j.message_id=m.rowid join chat c on c.rowid=j.chat_id "
+                                      "order by m.date, m.rowid")),
+             QStringList({QStringLiteral("SMS;-;9876543210|with a handle"), chat + QStringLiteral("|handle row gone"),
+                          chat + QStringLiteral("|[A]")}));
+}
+
+void TestOldUpgrade::oneFailingFolderDoesNotStopTheOthers()
+{
+    Environment env;
+    for (const QString &name : {QStringLiteral("A"), QStringLiteral("B")}) {
+        OldDatabase old(localFolder(name));
+        old.message(old.handle(QStringLiteral("9876543210"), QString()), name, kDate);
+    }
+    {
+        OldDatabase old(dataFolder(QStringLiteral("C")));
+        old.message(old.handle(QStringLiteral("9876543210"), QString()), QStringLiteral("C"), kDate);
+    }
+    writeFile(localFolder(QStringLiteral("A/mms.db")), "this is no database, it only has the name");
+
+    QObject owner;
+    HeadlessProgress *progress = runUpgrade(&owner);
+    QVERIFY(!progress->succeeded());
+    QCOMPARE(progress->errorText().count(QStringLiteral("could not be updated")), 1);
+    QVERIFY2(progress->errorText().startsWith(QStringLiteral("Local database A could not be updated: ")),
+             qPrintable(progress->errorText()));
+    QCOMPARE(messageCount(localFolder(QStringLiteral("B"))), 1);
+    QCOMPARE(messageCount(localFolder(QStringLiteral("C"))), 1);
+    QCOMPARE(UpdateLocalDbThread::oldDatabaseFolders(), QStringList{localFolder(QStringLiteral("A"))});
 }
 
 void TestOldUpgrade::sharedAttachmentSurvivesDeletingOneMessage()

@@ -1,6 +1,7 @@
 // The daily update check and advertisement line against a local HTTP server:
-// the answers that lead to a download offer or a status-bar link, errors and
-// silence, and the throttle file across starts.
+// the answers that lead to a download offer or a status-bar link, errors,
+// silence, answers cut short or without end, and the throttle file across
+// starts.
 
 #include "LocalHttpServer.h"
 #include "../TemporaryHome.h"
@@ -12,6 +13,8 @@
 #include <QNetworkProxy>
 #include <QSignalSpy>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(LocalHttpServer::Shape)
 
 namespace {
 
@@ -58,6 +61,7 @@ private slots:
 
     void updateAnswer_data();
     void updateAnswer();
+    void endlessAnswerIsReadOnlyToTheLimit();
     void advertisementLine_data();
     void advertisementLine();
     void advertisementAnswerIsShownAndKept();
@@ -70,27 +74,40 @@ private slots:
 
 void TestUpdateCheck::updateAnswer_data()
 {
+    using Shape = LocalHttpServer::Shape;
     QTest::addColumn<QByteArray>("status");
     QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<Shape>("shape");
     QTest::addColumn<QString>("offered");  // empty: no offer
-    QTest::newRow("newer version") << QByteArray("200 OK") << QByteArray("http://127.0.0.1/new.exe") << "http://127.0.0.1/new.exe";
-    QTest::newRow("capitals, secure") << QByteArray("200 OK") << QByteArray("HTTPS://127.0.0.1/n.exe\r\n") << "https://127.0.0.1/n.exe";
-    QTest::newRow("cut at NUL") << QByteArray("200 OK") << QByteArray("http://127.0.0.1/a\0junk", 23) << "http://127.0.0.1/a";
-    QTest::newRow("up to date") << QByteArray("200 OK") << QByteArray("0") << "";
-    QTest::newRow("other scheme") << QByteArray("200 OK") << QByteArray("file:///bin/sh") << "";
-    QTest::newRow("not an address") << QByteArray("200 OK") << QByteArray("http://") << "";
-    QTest::newRow("error page with a link") << QByteArray("500 Oops") << QByteArray("http://127.0.0.1/x") << "";
-    QTest::newRow("not found") << QByteArray("404 Not Found") << QByteArray() << "";
+    QTest::newRow("newer version") << QByteArray("200 OK") << QByteArray("http://127.0.0.1/new.exe") << Shape::Whole
+                                   << "http://127.0.0.1/new.exe";
+    QTest::newRow("capitals, secure") << QByteArray("200 OK") << QByteArray("HTTPS://127.0.0.1/n.exe\r\n") << Shape::Whole
+                                      << "https://127.0.0.1/n.exe";
+    QTest::newRow("cut at NUL") << QByteArray("200 OK") << QByteArray("http://127.0.0.1/a\0junk", 23) << Shape::Whole
+                                << "http://127.0.0.1/a";
+    QTest::newRow("secure, elsewhere") << QByteArray("200 OK") << QByteArray("https://downloads.example/n.exe")
+                                       << Shape::Whole << "https://downloads.example/n.exe";
+    QTest::newRow("plain, elsewhere") << QByteArray("200 OK") << QByteArray("http://downloads.example/n.exe")
+                                      << Shape::Whole << "";
+    QTest::newRow("cut short after 200") << QByteArray("200 OK") << QByteArray("http://127.0.0.1/new.exe")
+                                         << Shape::CutShort << "";
+    QTest::newRow("up to date") << QByteArray("200 OK") << QByteArray("0") << Shape::Whole << "";
+    QTest::newRow("other scheme") << QByteArray("200 OK") << QByteArray("file:///bin/sh") << Shape::Whole << "";
+    QTest::newRow("not an address") << QByteArray("200 OK") << QByteArray("http://") << Shape::Whole << "";
+    QTest::newRow("error page with a link") << QByteArray("500 Oops") << QByteArray("http://127.0.0.1/x")
+                                            << Shape::Whole << "";
+    QTest::newRow("not found") << QByteArray("404 Not Found") << QByteArray() << Shape::Whole << "";
 }
 
 void TestUpdateCheck::updateAnswer()
 {
     QFETCH(QByteArray, status);
     QFETCH(QByteArray, body);
+    QFETCH(LocalHttpServer::Shape, shape);
     QFETCH(QString, offered);
     TemporaryHome home;
     LocalHttpServer server;
-    server.answer(kUpdatePath, status, body);
+    server.answer(kUpdatePath, status, body, shape);
     server.answer(kAdvertisementPath, "404 Not Found", QByteArray());
     qputenv("FERRY_VENDOR_HOST", server.hostSetting().toUtf8());
 
@@ -107,6 +124,25 @@ void TestUpdateCheck::updateAnswer()
     QVERIFY(server.requests().contains(
         "GET /sms_check_update.php?pid=5D1E0C9A7F3B4E26A8B0C4D2E6F81937&ver=29&q=1 HTTP/1.1"));
     QVERIFY(server.requests().contains("GET /adv.php?pid=5D1E0C9A7F3B4E26A8B0C4D2E6F81937 HTTP/1.1"));
+}
+
+void TestUpdateCheck::endlessAnswerIsReadOnlyToTheLimit()
+{
+    TemporaryHome home;
+    LocalHttpServer server;
+    server.answer(kUpdatePath, "200 OK", QByteArray("http://127.0.0.1/new.exe\0", 25), LocalHttpServer::Shape::Endless);
+    server.answer(kAdvertisementPath, "404 Not Found", QByteArray());
+    qputenv("FERRY_VENDOR_HOST", server.hostSetting().toUtf8());
+
+    UpdateCheck check;
+    check.setTimeoutMs(5000);  // a silent server after the cap ends the request
+    QSignalSpy offers(&check, &UpdateCheck::newVersionAvailable);
+    runCheck(check);
+    // The first 64 KB are the answer; the connection is dropped long before
+    // the server would stop on its own.
+    QCOMPARE(offers.size(), 1);
+    QCOMPARE(offers.first().first().toUrl(), QUrl(QStringLiteral("http://127.0.0.1/new.exe")));
+    QVERIFY2(server.endlessBytesSent() < LocalHttpServer::kEndlessCap / 2, QByteArray::number(server.endlessBytesSent()));
 }
 
 void TestUpdateCheck::advertisementLine_data()

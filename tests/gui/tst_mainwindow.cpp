@@ -199,14 +199,33 @@ private slots:
         }
     }
 
+    void startUpShowsTheCachedAdvertisement_data()
+    {
+        const QString styled = QStringLiteral("<a style=\"color:#3894BC;text-decoration:none;\" href=\"%1\">%2</a>");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("kept by this version") << styled.arg(QStringLiteral("http://127.0.0.1/"), QStringLiteral("Gr\u00FC\u00DFe"))
+                                              << styled.arg(QStringLiteral("http://127.0.0.1/"), QStringLiteral("Gr\u00FC\u00DFe"));
+        // An older version kept what the server sent.
+        QTest::newRow("kept as received") << QStringLiteral("<a href=\"http://127.0.0.1/\">Gr\u00FC\u00DFe</a>")
+                                          << styled.arg(QStringLiteral("http://127.0.0.1/"), QStringLiteral("Gr\u00FC\u00DFe"));
+        QTest::newRow("picture in the text")
+            << QStringLiteral("<a href=\"http://127.0.0.1/\"><img src=\"file:///x\">Sale</a>")
+            << styled.arg(QStringLiteral("http://127.0.0.1/"), QStringLiteral("Sale"));
+        QTest::newRow("script address") << QStringLiteral("<a href=\"javascript:alert(1)\">Sale</a>") << QString();
+        QTest::newRow("not a link") << QStringLiteral("<img src=\"http://127.0.0.1/x.png\">") << QString();
+    }
+
     void startUpShowsTheCachedAdvertisement()
     {
+        QFETCH(QString, kept);
+        QFETCH(QString, shown);
         QFile cached(dataRootDir().absoluteFilePath(QStringLiteral("last-adv")));
         QVERIFY(cached.open(QIODevice::WriteOnly));
-        cached.write(QStringLiteral("<a href=\"http://127.0.0.1/\">Gr\u00FC\u00DFe</a>").toUtf8());
+        cached.write(kept.toUtf8());
         cached.close();
         auto window = newWindow();
-        QCOMPARE(label(*window, "advLabel"), QStringLiteral("<a href=\"http://127.0.0.1/\">Gr\u00FC\u00DFe</a>"));
+        QCOMPARE(label(*window, "advLabel"), shown);
     }
 
     void startUpAddsVirtualDevicesWithTheirConversations()

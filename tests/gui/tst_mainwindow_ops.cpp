@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDirIterator>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QtTest>
@@ -31,6 +32,18 @@ const QList<Conversation> kTwoConversations = {
 void answerWithName(LocalDbSelForm &form, const QString &name)
 {
     form.findChild<QComboBox *>(QStringLiteral("cbLocalDbNames"))->setEditText(name);
+    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("btnOK")), Qt::LeftButton);
+}
+
+// Types `name` into the chooser's box as a user does, key by key and with
+// the box's completion at work, and confirms with the mouse.
+void typeName(LocalDbSelForm &form, const QString &name)
+{
+    QLineEdit *edit = form.findChild<QComboBox *>(QStringLiteral("cbLocalDbNames"))->lineEdit();
+    QApplication::setActiveWindow(&form);
+    edit->setFocus();
+    edit->clear();
+    QTest::keyClicks(edit, name);
     QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("btnOK")), Qt::LeftButton);
 }
 
@@ -124,13 +137,33 @@ private slots:
         QCOMPARE(localDatabasesDir().entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"Pixel_Backup"});
     }
 
+    void exactNameWinsOverOtherLetterCase()
+    {
+        writeDatabase(localDatabaseFolder("Backup"), kTwoConversations);
+        writeDatabase(localDatabaseFolder("backup"), {{"+15550009", "Zoe", {"only one"}, 520000000}});
+        writeDatabase(virtualDeviceFolder("Pixel"), {{"+15550003", "Carol", {"new one", "new two"}, 530000000}});
+        auto window = newWindow();
+        select(*window, window->treeModel()->deviceRoot()->children.first());
+        MessageBoxes::TestRecorder boxes;
+        ModalDriver<LocalDbSelForm> chooser([](LocalDbSelForm &form) { typeName(form, "backup"); });
+        window->runCommand(Command::BackupAll);
+        QCOMPARE(chooser.answered(), 1);
+        QCOMPARE(messageCount(localDatabaseFolder("backup")), qint64(3));
+        QCOMPARE(messageCount(localDatabaseFolder("Backup")), qint64(7));
+    }
+
     void invalidNamesKeepTheChooserOpen_data()
     {
+        const QString trailing = QStringLiteral("A Local Database name cannot end with a dot or a blank.");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("warning");
         QTest::newRow("blank") << "   " << "Select one Database or enter a new Database name";
         QTest::newRow("slash") << "a/b" << "Invalid Local Database name(can't contain \\ / : * ? &quot; &lt; &gt; |).";
         QTest::newRow("parent") << ".." << "Invalid Local Database name(can't contain \\ / : * ? &quot; &lt; &gt; |).";
+        // Windows would store them as "Old", the folder of another database.
+        QTest::newRow("trailing dot") << "Old." << trailing;
+        QTest::newRow("trailing blank") << "Old " << trailing;
+        QTest::newRow("trailing dots and blanks") << "Old. . " << trailing;
     }
 
     void invalidNamesKeepTheChooserOpen()

@@ -1,6 +1,7 @@
 // The window at start-up: an old-format database is converted under a
 // progress dialog and then shows in a fresh window; the update check and the
-// advertisement line never hold the window up. With FERRY_SCREENSHOT_DIR set,
+// advertisement line never hold the window up, and a download offer waits
+// until no operation runs. With FERRY_SCREENSHOT_DIR set,
 // the conversion is saved there as window-upgrade-progress.png and the window
 // after it as window-upgraded.png.
 
@@ -12,6 +13,7 @@
 #include "app/MessageBoxes.h"
 #include "ops/ProgressForm.h"
 #include "ui/StartupUpgrade.h"
+#include "ui/UpdateCheck.h"
 
 #include <QLabel>
 #include <QNetworkProxy>
@@ -20,6 +22,8 @@
 #include <QWebEngineView>
 #include <QtTest>
 
+#include <atomic>
+
 using namespace windowtest;
 
 namespace {
@@ -27,6 +31,38 @@ namespace {
 constexpr int kTimeoutMs = 60000;
 const QColor kPageBackground(219, 226, 237);
 const QString kSuccess = QStringLiteral("Successfully updated local database. Please restart software.");
+const QString kOffer = QStringLiteral("A new version of Ferrywright Android SMS + MMS Transfer is available from "
+                                      "127.0.0.1. Would you like to download it now?");
+
+// An operation that runs until it is released, then succeeds silently.
+class HeldWorker : public QThread
+{
+public:
+    explicit HeldWorker(ProgressReporter *form)
+        : m_form(form)
+    {
+    }
+    void release() { m_released = true; }
+
+protected:
+    void run() override
+    {
+        while (!m_released)
+            QThread::msleep(10);
+        notifySuccess(m_form, QString());
+    }
+
+private:
+    ProgressReporter *m_form;
+    std::atomic_bool m_released{false};
+};
+
+void serveNewVersion(LocalHttpServer &server)
+{
+    server.answer("/sms_check_update.php", "200 OK", "http://127.0.0.1/new.exe");
+    server.answer("/adv.php", "404 Not Found", "");
+    qputenv("FERRY_VENDOR_HOST", server.hostSetting().toUtf8());
+}
 
 void saveShot(const QImage &image, const QString &name)
 {
@@ -85,7 +121,11 @@ private slots:
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     }
 
-    void cleanup() { qputenv("FERRY_VENDOR_HOST", QByteArray()); }
+    void cleanup()
+    {
+        qputenv("FERRY_VENDOR_HOST", QByteArray());
+        MessageBoxes::setTestAnswerer({});
+    }
 
     void oldDatabaseConvertedAndShown()
     {
@@ -171,9 +211,7 @@ private slots:
         QFETCH(bool, accept);
         Environment env;
         LocalHttpServer server;
-        server.answer("/sms_check_update.php", "200 OK", "http://127.0.0.1/new.exe");
-        server.answer("/adv.php", "404 Not Found", "");
-        qputenv("FERRY_VENDOR_HOST", server.hostSetting().toUtf8());
+        serveNewVersion(server);
         MessageBoxes::TestRecorder boxes(accept ? QMessageBox::Yes : QMessageBox::No);
         MainWindow window(quickOptions());
         QList<QUrl> opened;
@@ -181,10 +219,68 @@ private slots:
         window.show();
 
         QTRY_COMPARE(boxes.count(), 1);
-        QCOMPARE(boxes.lastText(), QStringLiteral("A new version of Ferrywright Android SMS + MMS Transfer is "
-                                                  "available. Would you like to download it now?"));
+        QCOMPARE(boxes.lastText(), kOffer);
         QCOMPARE(opened, accept ? QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1/new.exe"))} : QList<QUrl>{});
         QCOMPARE(window.isVisible(), !accept);
+    }
+
+    void offerWaitsForTheRunningOperation()
+    {
+        Environment env;
+        LocalHttpServer server;
+        serveNewVersion(server);
+        MessageBoxes::TestRecorder boxes(QMessageBox::Yes);
+        MainWindow window(quickOptions());
+        QList<QUrl> opened;
+        window.setUrlOpener([&opened](const QUrl &url) { opened.append(url); });
+        window.show();
+
+        // The answers arrive while an operation runs; it ends after them.
+        ProgressForm form(QString(), &window);
+        HeldWorker worker(&form);
+        connect(window.findChild<UpdateCheck *>(), &UpdateCheck::finished, &form, [&worker] { worker.release(); });
+        QVERIFY(form.runWorker(worker));
+        QCOMPARE(boxes.count(), 0);
+        QVERIFY(window.isVisible());
+
+        QTRY_COMPARE(boxes.count(), 1);
+        QCOMPARE(boxes.lastText(), kOffer);
+        QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1/new.exe"))});
+        QVERIFY(!window.isVisible());
+    }
+
+    void offerDuringTheStartUpUpgradeGoesToTheFreshWindow()
+    {
+        Environment env;
+        writeOldFamilyDatabase(localDatabaseFolder(QStringLiteral("Family")));
+        LocalHttpServer server;
+        serveNewVersion(server);
+        // The success box holds the conversion until the first window's
+        // answers are in.
+        QStringList boxes;
+        bool answeredDuringUpgrade = false;
+        MessageBoxes::setTestAnswerer([&](QMessageBox::Icon, const QString &text) {
+            boxes.append(text);
+            if (text != kSuccess)
+                return QMessageBox::Yes;
+            ProgressForm *form = visibleProgressForm();
+            auto *check = form ? form->parentWidget()->findChild<UpdateCheck *>() : nullptr;
+            answeredDuringUpgrade =
+                QTest::qWaitFor([check] { return check && check->pendingRequests() == 0; }, kTimeoutMs);
+            return QMessageBox::Ok;
+        });
+        std::unique_ptr<MainWindow> window = showMainWindowAtStartup(quickOptions());
+        QVERIFY(answeredDuringUpgrade);
+        QCOMPARE(boxes, QStringList{kSuccess});
+        QList<QUrl> opened;
+        window->setUrlOpener([&opened](const QUrl &url) { opened.append(url); });
+        QVERIFY(childNamed(window->treeModel()->localDbRoot(), QStringLiteral("Family")));
+
+        QTRY_COMPARE(boxes, (QStringList{kSuccess, kOffer}));
+        MessageBoxes::setTestAnswerer({});
+        QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1/new.exe"))});
+        QVERIFY(!window->isVisible());
+        QCOMPARE(server.requests().size(), 2);  // the fresh window did not ask again
     }
 };
 

@@ -117,8 +117,11 @@ void AgentSimulator::answerLauncher(QTcpSocket *launcher)
         return;
     const QString url = QString::fromUtf8(launcher->readLine()).remove(QLatin1Char('\r')).trimmed();
     ++m_counters.launcherRequests;
+    static const QLatin1String ForwardRequest("forward ");
     QString refusal = m_options.faults.refuseReason;
-    if (refusal.isEmpty())
+    if (url.startsWith(ForwardRequest))
+        refusal = holdForwardedPort(url.mid(ForwardRequest.size()));
+    else if (refusal.isEmpty())
         refusal = openExchange(url);
     if (refusal.isEmpty()) {
         launcher->write("1\n");
@@ -142,16 +145,34 @@ QString AgentSimulator::openExchange(const QString &url)
     if (port <= 0 || port > 65535)
         return QStringLiteral("no port in %1").arg(url);
 
+    QString failure;
+    ExchangeListener *listener = listenerOn(port, failure);
+    if (listener)
+        listener->setKind(kind, url);
+    return failure;
+}
+
+QString AgentSimulator::holdForwardedPort(const QString &spec)
+{
+    bool ok = false;
+    const int port = spec.startsWith(QLatin1String("tcp:")) ? spec.mid(4).toInt(&ok) : 0;
+    if (!ok || port <= 0 || port > 65535)
+        return QStringLiteral("unsupported forward spec '%1'").arg(spec);
+    QString failure;
+    listenerOn(port, failure);
+    return failure;
+}
+
+ExchangeListener *AgentSimulator::listenerOn(int port, QString &failure)
+{
     // A repeated start of the same port reuses the open listener.
-    if (ExchangeListener *open = m_listeners.value(quint16(port))) {
-        open->setKind(kind, url);
-        return QString();
-    }
-    auto *listener = new ExchangeListener(kind, url, this);
+    if (ExchangeListener *open = m_listeners.value(quint16(port)))
+        return open;
+    auto *listener = new ExchangeListener(AgentSession::Kind::DeviceInfo, QString(), this);
     if (!listener->listen(QHostAddress::LocalHost, quint16(port))) {
-        const QString reason = listener->errorString();
+        failure = QStringLiteral("cannot listen on port %1: %2").arg(port).arg(listener->errorString());
         delete listener;
-        return QStringLiteral("cannot listen on port %1: %2").arg(port).arg(reason);
+        return nullptr;
     }
     m_listeners.insert(quint16(port), listener);
     connect(listener, &ExchangeListener::connectionArrived, this,
@@ -163,12 +184,20 @@ QString AgentSimulator::openExchange(const QString &url)
             listener->deleteLater();
         }
     });
-    return QString();
+    return listener;
 }
 
 void AgentSimulator::startSession(ExchangeListener *listener, qintptr descriptor)
 {
     touch();
+    if (listener->url().isEmpty()) {
+        // Forwarded, but no exchange started on the port: as adb does when
+        // nothing listens on the phone, the connection is closed at once.
+        QTcpSocket refused;
+        refused.setSocketDescriptor(descriptor);
+        refused.abort();
+        return;
+    }
     const AgentSession::Kind kind = listener->kind();
     ++m_activeSessions;
     ++m_counters.exchangesStarted;

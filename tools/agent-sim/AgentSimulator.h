@@ -38,6 +38,13 @@ private:
     void answerLauncher(QTcpSocket *launcher);
     // Listens for the exchange of `url`; returns the reason when it cannot.
     QString openExchange(const QString &url);
+    // The stand-in adb's forward: holds the port on 127.0.0.1 from now on, as
+    // the adb server does; connections are closed until a start URL arms it.
+    // Returns the reason when it cannot.
+    QString holdForwardedPort(const QString &spec);
+    // The listener on `port`, opened when there is none; null with `failure`
+    // set when the port cannot be listened on.
+    ExchangeListener *listenerOn(int port, QString &failure);
     void startSession(ExchangeListener *listener, qintptr descriptor);
     void onSessionFinished(ExchangeListener *listener, AgentSession::Kind kind, bool completed,
                            const QString &failure);

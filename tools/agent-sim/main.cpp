@@ -29,8 +29,9 @@ so the next backup2 returns them). An upload batch is stored when its "$end:"
 arrives, before "$batch:" acknowledges it; a batch cut short stores nothing.
 
 Over USB the desktop runs `adb shell am broadcast ... -d URL`; the stand-in adb
-(tools/bin/adb) hands that URL to this launcher, and its `adb forward` succeeds
-because the simulator already listens on 127.0.0.1. With --adb-state and
+(tools/bin/adb) hands that URL to this launcher. Its `adb forward tcp:P` asks
+the launcher (line "forward tcp:P") to listen on 127.0.0.1:P at once, as the adb
+server binds a forwarded port; a connection before the URL arrives is closed. With --adb-state and
 --serial the simulator plugs itself into the stand-in adb's state file (with its
 launcher port) while it runs:
   export FERRY_FAKE_ADB_STATE=/tmp/phones.json

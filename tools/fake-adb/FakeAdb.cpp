@@ -276,21 +276,73 @@ AdbOutcome FakeAdb::uninstall(const QJsonObject &device, const QStringList &rest
 
 AdbOutcome FakeAdb::forward(const QStringList &rest)
 {
-    if (rest.value(0) == "--list" || rest.value(0) == "--remove-all")
+    if (rest.value(0) == "--list")
+        return listForwards();
+    if (rest.value(0) == "--remove-all") {
+        m_state.update([](QJsonObject &state) { state.remove("forwards"); });
         return AdbOutcome{};
+    }
+    if (rest.value(0) == "--remove")
+        return removeForward(rest.value(1));
     QJsonObject device;
     AdbOutcome error;
     if (!selectDevice("forward", device, error))
         return error;
-    for (const QString &spec : rest.mid(0, 2)) {
+    QStringList specs = rest;
+    const bool noRebind = specs.removeAll("--no-rebind") > 0;
+    for (const QString &spec : specs.mid(0, 2)) {
         bool ok = false;
         if (!spec.startsWith("tcp:") || spec.mid(4).toInt(&ok) < 0 || !ok)
             return failure("adb: error: cannot bind listener: unsupported forward spec '" + spec.toUtf8() + "'\n");
     }
-    if (rest.size() < 2)
+    if (specs.size() < 2)
         return failure("adb: usage: forward requires an argument\n");
-    // The simulator already listens on 127.0.0.1 at the exchange port.
-    return AdbOutcome{};
+    // Looked at and changed under the state's lock, as the adb server does it
+    // in one step. A new forward's port is held by the phone simulator (its
+    // launcher listens there at once), as the adb server binds it.
+    AdbOutcome outcome;
+    m_state.update([&](QJsonObject &state) {
+        QJsonObject forwards = state.value("forwards").toObject();
+        const bool held = forwards.contains(specs.at(0));
+        if (held && noRebind) {
+            outcome = failure("adb: error: cannot rebind existing socket\n");
+            return;
+        }
+        if (!held) {
+            const QByteArray reply = handUrlToLauncher(device.value("launcherPort").toInt(44441), "forward " + specs.at(0));
+            if (reply.startsWith('0')) {
+                outcome = failure("adb: error: cannot bind listener: " + QByteArray::fromBase64(reply.mid(1)) + "\n");
+                return;
+            }
+        }
+        forwards.insert(specs.at(0), QJsonObject{{"serial", device.value("serial")}, {"remote", specs.at(1)}});
+        state.insert("forwards", forwards);
+    });
+    return outcome;
+}
+
+AdbOutcome FakeAdb::listForwards() const
+{
+    QByteArray out;
+    const QJsonObject forwards = m_snapshot.value("forwards").toObject();
+    for (auto it = forwards.begin(); it != forwards.end(); ++it) {
+        const QJsonObject forward = it.value().toObject();
+        out += forward.value("serial").toString().toUtf8() + ' ' + it.key().toUtf8() + ' '
+            + forward.value("remote").toString().toUtf8() + '\n';
+    }
+    return AdbOutcome{out, QByteArray(), 0};
+}
+
+AdbOutcome FakeAdb::removeForward(const QString &local)
+{
+    bool found = false;
+    m_state.update([&](QJsonObject &state) {
+        QJsonObject forwards = state.value("forwards").toObject();
+        found = forwards.contains(local);
+        forwards.remove(local);
+        state.insert("forwards", forwards);
+    });
+    return found ? AdbOutcome{} : failure("adb: error: listener '" + local.toUtf8() + "' not found\n");
 }
 
 void FakeAdb::setAgentInstalled(const QString &serial, bool installed)

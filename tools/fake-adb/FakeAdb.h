@@ -34,6 +34,8 @@ private:
     AdbOutcome install(const QJsonObject &device, const QStringList &rest);
     AdbOutcome uninstall(const QJsonObject &device, const QStringList &rest);
     AdbOutcome forward(const QStringList &rest);
+    AdbOutcome listForwards() const;
+    AdbOutcome removeForward(const QString &local);
 
     // The device a command addresses, or the error adb prints when there is none.
     bool selectDevice(const QString &command, QJsonObject &device, AdbOutcome &error) const;

@@ -137,7 +137,12 @@ adb commands:
  -s SERIAL shell pm -l            installed packages (the agent when installed)
  -s SERIAL install FILE           "Success", or the device's install error
  -s SERIAL uninstall PACKAGE
- -s SERIAL forward tcp:L tcp:R    succeeds; the simulator listens on 127.0.0.1
+ -s SERIAL forward [--no-rebind] tcp:L tcp:R
+                                  records the forward (re-pointing one of port
+                                  L unless --no-rebind); for a new one the
+                                  phone simulator's launcher is asked to listen
+                                  on 127.0.0.1:L, as the adb server binds it
+ forward --list | -s SERIAL forward --remove tcp:L | forward --remove-all
  -s SERIAL shell am broadcast -n com.ferrywright.smssync/... -d URL
                                   prints adb's broadcast lines and, when the
                                   agent is installed, sends URL as one line to

@@ -105,5 +105,11 @@ bool FakeAdbState::unplug(QJsonObject &state, const QString &serial)
         }
     }
     state.insert("devices", devices);
+    QJsonObject forwards = state.value("forwards").toObject();
+    for (const QString &local : forwards.keys()) {
+        if (forwards.value(local).toObject().value("serial").toString() == serial)
+            forwards.remove(local);
+    }
+    state.insert("forwards", forwards);
     return removed;
 }

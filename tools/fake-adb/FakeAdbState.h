@@ -16,6 +16,8 @@
 //                  "launcherPort": 44441,  the simulator's launcher on 127.0.0.1
 //                  "agent": true,          is the agent package installed
 //                  "installError": "" } ], non-empty: `install` fails with it
+//   "forwards": { "tcp:20101":             adb forwards by local end
+//                 { "serial": "SIM0001", "remote": "tcp:20101" } },
 //   "stderr": { "devices": "text" },       extra standard-error text per command
 //   "stdout": { "devices": "text" },       replaces a command's standard output
 //   "delayMs": { "devices": 5000 }         pause before a command answers
@@ -43,6 +45,7 @@ public:
     // Adds the device or changes its entry in place (keeping its list position).
     static void plug(QJsonObject &state, const QString &serial, const QString &deviceState,
                      int launcherPort, bool agentInstalled);
+    // Removes the device and, as adb does, its forwards.
     static bool unplug(QJsonObject &state, const QString &serial);
 
 private:

@@ -1,0 +1,6 @@
+#include "android/AgentPortClash.h"
+
+AgentPortClash::AgentPortClash(const QString &message)
+    : std::runtime_error(message.toUtf8().toStdString())
+{
+}
