@@ -73,15 +73,17 @@ void ExportMessagesCsv::begin()
     openForWriting(m_file);
     m_stream.setDevice(&m_file);
     m_stream.setEncoding(QStringConverter::Utf8);
-    m_stream << "date,send,person,number,content\n";
+    // Columns added later go last, so readers of the first five keep working.
+    m_stream << "date,send,person,number,content,sender,subject\n";
 }
 
 void ExportMessagesCsv::write(const _MsgMessage &message)
 {
     const Correspondent who = correspondentOf(message);
     m_stream << dateText(m_localTime.localDateTime(qint64(message.date) + kAppleEpochUnixSeconds)) << ','
-             << (message.is_from_me ? '1' : '0') << ',' << csvField(who.person) << ',' << csvField(who.number) << ','
-             << csvField(messageDisplayText(message)) << '\n';
+             << (message.is_from_me ? '1' : '0') << ',' << csvField(oneLineText(who.person)) << ','
+             << csvField(oneLineText(who.number)) << ',' << csvField(lineFeedText(messageDisplayText(message))) << ','
+             << csvField(oneLineText(groupSenderName(message))) << ',' << csvField(oneLineText(message.subject)) << '\n';
 }
 
 void ExportMessagesCsv::end()

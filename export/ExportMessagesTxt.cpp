@@ -18,12 +18,16 @@ QString flagText(const _MsgMessage &message)
     return message.is_from_me ? QStringLiteral("To") : QStringLiteral("From");
 }
 
-// One line per message: line breaks become spaces.
-QString singleLine(QString text)
+// One line per message: who said it in a group, the subject, the text.
+QString messageColumn(const _MsgMessage &message)
 {
-    text.remove(QLatin1Char('\r'));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return text;
+    QString column;
+    const QString sender = groupSenderName(message);
+    if (!sender.isEmpty())
+        column = sender + QLatin1String(": ");
+    if (!message.subject.isEmpty())
+        column += QStringLiteral("<Subject:%1> ").arg(message.subject);
+    return oneLineText(column + messagePlainText(message));
 }
 
 } // namespace
@@ -48,7 +52,7 @@ void ExportMessagesTxt::begin()
 void ExportMessagesTxt::write(const _MsgMessage &message)
 {
     m_stream << dateColumn(qint64(message.date) + kAppleEpochUnixSeconds) << flagText(message).leftJustified(kFlagWidth)
-             << nameColumn(message.chat) << singleLine(messagePlainText(message)) << '\n';
+             << nameColumn(message.chat) << messageColumn(message) << '\n';
 }
 
 const QString &ExportMessagesTxt::dateColumn(qint64 unixSeconds)
@@ -66,7 +70,7 @@ const QString &ExportMessagesTxt::nameColumn(const _MsgChat *chat)
 {
     auto it = m_nameColumns.find(chat);
     if (it == m_nameColumns.end()) {
-        const QString name = chat ? chatDisplayName(*chat, false) : QStringLiteral("Unknown");
+        const QString name = chat ? oneLineText(chatDisplayName(*chat, false)) : QStringLiteral("Unknown");
         it = m_nameColumns.insert(chat, name.leftJustified(kNameWidth));
     }
     return *it;

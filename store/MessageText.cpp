@@ -1,5 +1,7 @@
 #include "store/MessageText.h"
 
+#include <algorithm>
+
 #include "store/AppleTime.h"
 #include "store/EmojiScanner.h"
 #include "store/MsgAttachment.h"
@@ -72,6 +74,38 @@ QString eventText(const _MsgMessage &message)
     }
 }
 
+bool isOtherLineBreak(char16_t c)
+{
+    return c == 0x0B || c == 0x0C || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+bool isDroppedControl(char16_t c)
+{
+    return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0x7F || (c >= 0x80 && c < 0xA0 && c != 0x85);
+}
+
+// One pass over `text`: every break, as `isBreak` tells, becomes `breakAs`
+// (a CR LF pair one), dropped controls go; the text itself when none is there.
+template <typename IsBreak>
+QString withBreaksAs(const QString &text, IsBreak isBreak, QChar breakAs)
+{
+    const auto untouched = [&](QChar c) { return !isBreak(c.unicode()) && !isDroppedControl(c.unicode()); };
+    if (std::all_of(text.cbegin(), text.cend(), untouched))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (isBreak(c)) {
+            if (!(c == u'\r' && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')))
+                out.append(breakAs);
+        } else if (!isDroppedControl(c)) {
+            out.append(text[i]);
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 QString hashText(const _MsgMessage &message)
@@ -141,4 +175,15 @@ QString bubbleText(const _MsgMessage &message)
         body = QStringLiteral("<Subject:%1>\n").arg(message.subject);
     body += hashText(message);
     return body.trimmed();
+}
+
+QString oneLineText(const QString &text)
+{
+    const auto anyBreak = [](char16_t c) { return c == u'\n' || c == u'\r' || isOtherLineBreak(c); };
+    return withBreaksAs(text, anyBreak, QLatin1Char(' '));
+}
+
+QString lineFeedText(const QString &text)
+{
+    return withBreaksAs(text, isOtherLineBreak, QLatin1Char('\n'));
 }

@@ -33,3 +33,14 @@ QString groupSenderName(const _MsgMessage &message);
 // What a bubble says: "<Subject:...>" on a line of its own when there is a
 // subject, then the text without attachment marks, trimmed.
 QString bubbleText(const _MsgMessage &message);
+
+// `text` on one line, for names and the columns of a text file: line feeds,
+// carriage returns (a CR LF pair as one), VT, FF, NEL and the Unicode line
+// and paragraph separators become blanks; NUL and the other control
+// characters but tab go.
+QString oneLineText(const QString &text);
+
+// `text` for a quoted field that other programs read: VT, FF, NEL and the
+// Unicode line and paragraph separators become line feeds, carriage returns
+// and line feeds stay, NUL and the other control characters but tab go.
+QString lineFeedText(const QString &text);

@@ -341,7 +341,7 @@ private slots:
         if (!reader.waitForFinished(30000))
             QSKIP("python3 is not available");
         const QJsonArray records = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
-        QCOMPARE(records.first().toVariant().toStringList(), (QStringList{"date", "send", "person", "number", "content"}));
+        QCOMPARE(records.first().toVariant().toStringList(), (QStringList{"date", "send", "person", "number", "content", "sender", "subject"}));
         QCOMPARE(records.size() - 1, databaseEntry("db:Mine").value("messages").toInteger());
     }
 

@@ -198,15 +198,19 @@ private slots:
         }
     }
 
-    // Header and columns padded to 30, 6 and 40; line breaks become spaces;
-    // emoji print as [EMOJI]; scripts pass unchanged. The .doc file is the
-    // same text.
+    // Header and columns padded to 30, 6 and 40; every kind of line break in
+    // names and texts becomes a space, NUL goes; a group's sender and a
+    // subject lead the text; emoji print as [EMOJI]; scripts pass unchanged.
+    // The .doc file is the same text.
     void textLayoutPinned()
     {
         MixedConversations c;
         c.build.message(c.one, 0, QStringLiteral("Привет, как дела?"), false);
         c.build.message(c.one, 60, QStringLiteral("line one\r\nline two 😄"), true);
         c.build.message(c.group, 120, QStringLiteral("مرحبا بالعالم 你好"), false, c.omar);
+        _MsgMessage *mms = c.build.message(c.one, 180, QStringLiteral("a\u2028b\u0085c\x0B" "d\x0C" "e") + QChar(0) + "f", false);
+        mms->subject = QStringLiteral("Party\ntime");
+        c.anna->_ct_name = QStringLiteral("Ан\nна");
         QTemporaryDir dir;
         const QString txt = dir.filePath("x.txt");
         const QString doc = dir.filePath("x.doc");
@@ -220,16 +224,19 @@ private slots:
                 .leftJustified(30);
         };
         const QString expected = QStringLiteral("Date                          Flag  Name                                    Message\n")
-            + date(0) + QStringLiteral("From  Анна                                    Привет, как дела?\n")
-            + date(60) + QStringLiteral("To    Анна                                    line one line two [EMOJI]\n")
-            + date(120) + QStringLiteral("From  عمر, +4915112345678                     مرحبا بالعالم 你好\n");
+            + date(0) + QStringLiteral("From  Ан на                                   Привет, как дела?\n")
+            + date(60) + QStringLiteral("To    Ан на                                   line one line two [EMOJI]\n")
+            + date(120) + QStringLiteral("From  عمر, +4915112345678                     عمر: مرحبا بالعالم 你好\n")
+            + date(180) + QStringLiteral("From  Ан на                                   <Subject:Party time> a b c d ef\n");
         QCOMPARE(QString::fromUtf8(readAll(txt)), expected);
         QCOMPARE(readAll(doc), readAll(txt));
         QVERIFY(!readAll(txt).startsWith("\xEF\xBB\xBF"));
     }
 
     // A standard reader gets every field back: quotes, commas, line breaks,
-    // emoji and right-to-left text; the file is strict UTF-8.
+    // emoji and right-to-left text, a group's sender and a subject in the
+    // columns after the first five; names stay on one line, NUL goes; the
+    // file is strict UTF-8.
     void csvReadsBackWithPython()
     {
         if (!hasTool(QStringLiteral("python3")))
@@ -238,9 +245,11 @@ private slots:
         const QStringList contents{
             QStringLiteral("He said \"hi\""), QStringLiteral("a, b, c"), QStringLiteral("two\nlines"),
             QStringLiteral("carriage\rreturn"), QStringLiteral("😄 emoji 👍"), QStringLiteral("שלום עולם, مرحبا"),
-            QStringLiteral("plain")};
+            QStringLiteral("plain"), QStringLiteral("nul") + QChar(0) + QStringLiteral("\u2028line")};
+        c.group->chat_identifier = QStringLiteral("group\n7f3a");
         for (int i = 0; i < contents.size(); ++i)
-            c.build.message(i % 2 ? c.group : c.one, i * 60, contents[i], i % 3 == 0, c.omar);
+            c.build.message(i % 2 ? c.group : c.one, i * 60, contents[i], i % 3 == 0, c.omar)->subject =
+                i == 1 ? QStringLiteral("re, \"that\"") : QString();
         QTemporaryDir dir;
         const QString csv = dir.filePath("m.csv");
         QVERIFY(runExport(c.build.list(), csv, Format::FormatCsv).succeeded);
@@ -252,14 +261,20 @@ private slots:
         QCOMPARE(exitCode, 0);
         const QJsonArray records = QJsonDocument::fromJson(json.toUtf8()).array();
         QCOMPARE(records.size(), contents.size() + 1);
-        QCOMPARE(records.at(0).toVariant().toStringList(), (QStringList{"date", "send", "person", "number", "content"}));
+        QCOMPARE(records.at(0).toVariant().toStringList(),
+                 (QStringList{"date", "send", "person", "number", "content", "sender", "subject"}));
+        QStringList expectedContents = contents;
+        expectedContents.last() = QStringLiteral("nul\nline");
         for (int i = 0; i < contents.size(); ++i) {
             const QStringList fields = records.at(i + 1).toVariant().toStringList();
             const QString when = appleTimeToDateTime(ConversationBuilder::baseDate() + i * 60)
                                      .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-            const QStringList who = i % 2 ? QStringList{"group-7f3a", "group-7f3a"}
+            const bool sent = i % 3 == 0;
+            const QStringList who = i % 2 ? QStringList{"group 7f3a", "group 7f3a"}
                                           : QStringList{"Анна", "+79161234567"};
-            QCOMPARE(fields, (QStringList{when, i % 3 == 0 ? "1" : "0", who[0], who[1], contents[i]}));
+            const QString sender = i % 2 && !sent ? QStringLiteral("عمر") : QString();
+            const QString subject = i == 1 ? QStringLiteral("re, \"that\"") : QString();
+            QCOMPARE(fields, (QStringList{when, sent ? "1" : "0", who[0], who[1], expectedContents[i], sender, subject}));
         }
     }
 

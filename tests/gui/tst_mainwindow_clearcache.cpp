@@ -55,12 +55,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-        QCoreApplication::installTranslator(&m_translator);
-        QVERIFY2(QFileInfo(standInTool("agent-sim")).isExecutable(), "build the agent-sim target");
-        QVERIFY2(QFileInfo(standInTool("adb")).isExecutable(), "build the fake-adb target");
-        // Tests of other programs may run at the same time: take free ports.
-        simpleprotocol::setAgentPortSource([] { return freeLoopbackPort(); });
+        startSimulatedPhoneTests(m_translator);
     }
 
     void cleanupTestCase() { simpleprotocol::setAgentPortSource({}); }

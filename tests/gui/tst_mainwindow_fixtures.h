@@ -7,6 +7,8 @@
 #include "core/StandInTools.h"
 #include "core/tst_localdb_fixtures.h"
 
+#include "android/SimpleProtocol.h"
+
 #include "app/AppFolders.h"
 #include "app/KeyTranslator.h"
 #include "store/ExportMessagesDb.h"
@@ -22,6 +24,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QTreeView>
+#include <QtTest>
 
 #include <functional>
 #include <memory>
@@ -57,6 +60,18 @@ private:
     QByteArray m_savedHome;
     std::unique_ptr<FakeAdbWorld> m_adb;
 };
+
+// What a window test with simulated phones starts with: the catalogue, the
+// stand-ins built, and free agent ports (other programs' tests may run at
+// the same time). cleanupTestCase calls simpleprotocol::setAgentPortSource({}).
+inline void startSimulatedPhoneTests(KeyTranslator &translator)
+{
+    QVERIFY(translator.load(QStringLiteral(":/en.qm")));
+    QCoreApplication::installTranslator(&translator);
+    QVERIFY2(QFileInfo(standInTool("agent-sim")).isExecutable(), "build the agent-sim target");
+    QVERIFY2(QFileInfo(standInTool("adb")).isExecutable(), "build the fake-adb target");
+    simpleprotocol::setAgentPortSource([] { return freeLoopbackPort(); });
+}
 
 // Windows for tests poll adb often and never show the no-phone hint.
 inline MainWindow::Options quickOptions()
