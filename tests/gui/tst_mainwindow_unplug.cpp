@@ -10,7 +10,6 @@
 
 #include "tst_mainwindow_fixtures.h"
 
-#include "android/SimpleProtocol.h"
 #include "app/MessageBoxes.h"
 #include "ops/LocalDbSelForm.h"
 #include "ui/MainMenus.h"
@@ -79,11 +78,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-        QCoreApplication::installTranslator(&m_translator);
-        QVERIFY2(QFileInfo(standInTool("agent-sim")).isExecutable(), "build the agent-sim target");
-        QVERIFY2(QFileInfo(standInTool("adb")).isExecutable(), "build the fake-adb target");
-        simpleprotocol::setAgentPortSource([] { return freeLoopbackPort(); });
+        startSimulatedPhoneTests(m_translator);
         m_store = m_stores.filePath(QStringLiteral("phone"));
         QVERIFY(SimulatedPhone::generate(m_store, {"--messages", "40", "--contacts", "5", "--pictures", "3",
                                                    "--picture-kb", "8", "--seed", "11"}));
