@@ -3,6 +3,7 @@
 #include "android/AdbClient.h"
 #include "android/AgentConnection.h"
 #include "app/AppFolders.h"
+#include "app/FileErrors.h"
 #include "app/Platform.h"
 #include "app/RichText.h"
 #include "work/WorkerNotify.h"
@@ -36,10 +37,11 @@ QString copyPackageToDataRoot(const QString &source)
         QLatin1String(AndroidConnectWithUSBThread::AgentPackage) + QStringLiteral(".apk"));
     if (QFile::exists(target))
         QFile::remove(target);
-    QFile package(source);
-    if (!package.copy(target)) {
+    try {
+        copyFileOrThrow(source, target);
+    } catch (const std::runtime_error &error) {
         throw std::runtime_error(QStringLiteral("can not copy %1 to %2. %3")
-                                     .arg(source, target, package.errorString())
+                                     .arg(source, target, QString::fromUtf8(error.what()))
                                      .toUtf8()
                                      .toStdString());
     }

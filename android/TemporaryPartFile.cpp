@@ -1,6 +1,7 @@
 #include "android/TemporaryPartFile.h"
 
 #include "android/LocalException.h"
+#include "app/FileErrors.h"
 #include "store/MessageIds.h"
 
 #include <QDir>
@@ -36,7 +37,8 @@ QString TemporaryPartFile::openProblem()
 {
     if (m_file.open(QIODevice::WriteOnly))
         return QString();
-    return QStringLiteral("Create %1 error. %2").arg(m_file.fileName(), m_file.errorString());
+    const QString reason = fileErrorReason(m_file);
+    return QStringLiteral("Create %1 error. %2").arg(m_file.fileName(), reason);
 }
 
 TemporaryPartFile::~TemporaryPartFile()
@@ -60,12 +62,15 @@ void TemporaryPartFile::finish()
 QString TemporaryPartFile::text() const
 {
     QFile file(m_file.fileName());
-    if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("read %1 error. %2").arg(file.fileName(), file.errorString()));
+    if (!file.open(QIODevice::ReadOnly)) {
+        const QString reason = fileErrorReason(file);
+        fail(QStringLiteral("read %1 error. %2").arg(file.fileName(), reason));
+    }
     return QString::fromUtf8(file.readAll());
 }
 
 void TemporaryPartFile::failWrite() const
 {
-    fail(QStringLiteral("write %1 error. %2").arg(m_file.fileName(), m_file.errorString()));
+    const QString reason = fileErrorReason(m_file);
+    fail(QStringLiteral("write %1 error. %2").arg(m_file.fileName(), reason));
 }

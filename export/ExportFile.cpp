@@ -1,5 +1,7 @@
 #include "export/ExportFile.h"
 
+#include "app/FileErrors.h"
+
 #include <QDir>
 #include <QSaveFile>
 #include <QTextStream>
@@ -11,8 +13,9 @@ namespace {
 [[noreturn]] void throwFileError(const QFileDevice &file)
 {
     // The error text alone ("Read-only file system") does not say where.
+    const QString reason = fileErrorReason(file);
     throw std::runtime_error(QStringLiteral("Cannot write %1: %2")
-                                 .arg(QDir::toNativeSeparators(file.fileName()), file.errorString())
+                                 .arg(QDir::toNativeSeparators(file.fileName()), reason)
                                  .toStdString());
 }
 
@@ -21,6 +24,12 @@ namespace {
 void openForWriting(QFileDevice &file)
 {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throwFileError(file);
+}
+
+void flushOrThrow(QFileDevice &file)
+{
+    if (!file.flush() || file.error() != QFileDevice::NoError)
         throwFileError(file);
 }
 
@@ -34,6 +43,6 @@ void flushOrThrow(QTextStream &stream, QFileDevice &file)
 void commitStream(QTextStream &stream, QSaveFile &file)
 {
     flushOrThrow(stream, file);
-    if (!file.commit())
+    if (!commitSaveFile(file))
         throwFileError(file);
 }

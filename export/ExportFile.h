@@ -10,6 +10,9 @@ class QTextStream;
 // Opens write-only, truncating.
 void openForWriting(QFileDevice &file);
 
+// Flushes the file and checks that every byte written reached it.
+void flushOrThrow(QFileDevice &file);
+
 // Flushes the stream and checks that every byte reached the file.
 void flushOrThrow(QTextStream &stream, QFileDevice &file);
 

@@ -1,5 +1,7 @@
 #include "export/ExportMessagesPdf.h"
 
+#include "export/ExportFile.h"
+
 #include <QPageLayout>
 #include <QPageSize>
 
@@ -13,8 +15,8 @@ constexpr qreal kMarginPoints = 20;
 } // namespace
 
 ExportMessagesPdf::ExportMessagesPdf(const QString &path, const QString &dataFolder)
-    : m_path(path)
-    , m_writer(path)
+    : m_file(path)
+    , m_writer(&m_file)
     , m_pages(dataFolder)
 {
     m_writer.setResolution(kScreenDpi);
@@ -25,8 +27,9 @@ ExportMessagesPdf::ExportMessagesPdf(const QString &path, const QString &dataFol
 
 void ExportMessagesPdf::begin()
 {
+    openForWriting(m_file);
     if (!m_pages.beginPages(m_writer))
-        throw std::runtime_error(QStringLiteral("Cannot write %1.").arg(m_path).toStdString());
+        throw std::runtime_error(QStringLiteral("Cannot write %1.").arg(m_file.fileName()).toStdString());
 }
 
 void ExportMessagesPdf::write(const _MsgMessage &message)
@@ -37,4 +40,5 @@ void ExportMessagesPdf::write(const _MsgMessage &message)
 void ExportMessagesPdf::end()
 {
     m_pages.endPages();
+    flushOrThrow(m_file);
 }

@@ -4,12 +4,14 @@
 #include "export/MessagePagePainter.h"
 #include "store/MsgMessage.h"
 
+#include <QFile>
 #include <QPdfWriter>
 #include <QString>
 
 // One conversation as a PDF file: A4 pages at screen resolution with margins
 // of 20 points, drawn by the same MessagePagePainter as a printout, so both
-// look the same. Pages go to the file as they are finished.
+// look the same. Pages go to the file as they are finished; the file is
+// ours, so that a full disk is reported (Qt's PDF engine ignores failed writes).
 class ExportMessagesPdf : public AbsFormatExport<_MsgMessage>
 {
 public:
@@ -24,7 +26,7 @@ public:
     int pageCount() const { return m_pages.pageNumber(); }
 
 private:
-    QString m_path;
-    QPdfWriter m_writer;
+    QFile m_file;
+    QPdfWriter m_writer;  // writes m_file
     MessagePagePainter m_pages;
 };

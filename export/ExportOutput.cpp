@@ -1,6 +1,7 @@
 #include "export/ExportOutput.h"
 
 #include "app/AppFolders.h"
+#include "app/FileErrors.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,7 +48,7 @@ QString ExportOutput::reserveFile(const QString &folder, const QString &fileName
 QString ExportOutput::copyFile(const QString &source, const QString &folder, const QString &fileName)
 {
     const QString target = reserveFile(folder, fileName);
-    copyOrThrow(source, target);
+    copyFileOrThrow(source, target);
     return QFileInfo(target).fileName();
 }
 
@@ -58,16 +59,7 @@ void ExportOutput::copyFileIfMissing(const QString &source, const QString &folde
         return;
     m_files.append(target);
     m_reserved.insert(target);
-    copyOrThrow(source, target);
-}
-
-void ExportOutput::copyOrThrow(const QString &source, const QString &target)
-{
-    QFile file(source);
-    if (!file.copy(target)) {
-        throw std::runtime_error(
-            QStringLiteral("Cannot copy %1 to %2: %3").arg(source, target, file.errorString()).toStdString());
-    }
+    copyFileOrThrow(source, target);
 }
 
 void ExportOutput::rollback()

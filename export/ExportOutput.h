@@ -41,8 +41,6 @@ public:
     const QStringList &createdFiles() const { return m_files; }
 
 private:
-    static void copyOrThrow(const QString &source, const QString &target);
-
     QStringList m_files;
     QStringList m_folders;  // in the order they were made: parents first
     QSet<QString> m_reserved;

@@ -1,6 +1,7 @@
 #include "ops/AttachmentExtractThread.h"
 
 #include "app/AppFolders.h"
+#include "app/FileErrors.h"
 #include "app/Platform.h"
 #include "app/RichText.h"
 #include "store/AppleTime.h"
@@ -59,13 +60,7 @@ void AttachmentExtractThread::extractAttachments(const _MsgMessage &message)
         if (name.isEmpty())
             name = QStringLiteral("attachment");
         const QString target = uniqueFilePath(QDir(m_outputFolder).filePath(name));
-        QFile source(attachment->localPath);
-        if (!source.copy(target)) {
-            throw std::runtime_error(QStringLiteral("Cannot copy %1 to %2: %3")
-                                         .arg(QDir::toNativeSeparators(attachment->localPath),
-                                              QDir::toNativeSeparators(target), source.errorString())
-                                         .toStdString());
-        }
+        copyFileOrThrow(attachment->localPath, target);
         m_created.append(target);
         Platform::setFileTimes(target, date);
     }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test headless; then the
-# core tests again under AddressSanitizer and UndefinedBehaviorSanitizer, and
+# core tests and the window's unplug test again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and
 # a short run of each fuzz target. Arguments go to the first ctest run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

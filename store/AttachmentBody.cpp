@@ -1,6 +1,7 @@
 #include "store/AttachmentBody.h"
 
 #include "app/AppFolders.h"
+#include "app/FileErrors.h"
 #include "store/MsgAttachment.h"
 
 #include <QDir>
@@ -64,9 +65,8 @@ void writeThumbnail(const QImage &image, const char *format, const QString &path
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return;
-    if (scaledForThumbnail(image).save(&file, format))
-        file.commit();
-    else
+    // One that does not fit on the disk is left out; it is made again next time.
+    if (!scaledForThumbnail(image).save(&file, format) || !commitSaveFile(file))
         file.cancelWriting();
 }
 

@@ -1,5 +1,7 @@
 #include "store/AttachmentCopier.h"
 
+#include "app/FileErrors.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,15 +34,15 @@ public:
     }
     QString open()
     {
-        return m_file.open(QIODevice::WriteOnly) ? QString() : m_file.errorString();
+        return m_file.open(QIODevice::WriteOnly) ? QString() : fileErrorReason(m_file);
     }
     QString write(const char *data, qint64 size)
     {
-        return m_file.write(data, size) == size ? QString() : m_file.errorString();
+        return m_file.write(data, size) == size ? QString() : fileErrorReason(m_file);
     }
     QString commit()
     {
-        return m_file.commit() ? QString() : m_file.errorString();
+        return commitSaveFile(m_file) ? QString() : fileErrorReason(m_file);
     }
 
 private:
@@ -70,13 +72,15 @@ void AttachmentCopier::copy(const QString &source, const QString &target)
         raisePendingFailure();
         return;
     }
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(failureText(QStringLiteral("Cannot read attachment"), source, file.errorString())
-                                     .toStdString());
+    if (!file.open(QIODevice::ReadOnly)) {
+        const QString reason = fileErrorReason(file);
+        throw std::runtime_error(failureText(QStringLiteral("Cannot read attachment"), source, reason).toStdString());
+    }
     Job job{target, file.readAll()};
-    if (file.error() != QFileDevice::NoError)
-        throw std::runtime_error(failureText(QStringLiteral("Cannot read attachment"), source, file.errorString())
-                                     .toStdString());
+    if (file.error() != QFileDevice::NoError) {
+        const QString reason = fileErrorReason(file);
+        throw std::runtime_error(failureText(QStringLiteral("Cannot read attachment"), source, reason).toStdString());
+    }
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_progress.wait(lock, [this]() { return m_queuedBytes < kQueueByteLimit || !m_failure.isEmpty(); });
@@ -189,14 +193,16 @@ void AttachmentCopier::copyFile(const QString &source, const QString &target)
     QFile in(source);
     writeTarget(target, [this, &in, &source](PartFile &part) {
         if (!in.open(QIODevice::ReadOnly)) {
-            recordFailure(failureText(QStringLiteral("Cannot read attachment"), source, in.errorString()));
+            const QString reason = fileErrorReason(in);
+            recordFailure(failureText(QStringLiteral("Cannot read attachment"), source, reason));
             return QString();
         }
         QByteArray chunk(int(kCopyChunk), Qt::Uninitialized);
         for (;;) {
             const qint64 got = in.read(chunk.data(), kCopyChunk);
             if (got < 0) {
-                recordFailure(failureText(QStringLiteral("Cannot read attachment"), source, in.errorString()));
+                const QString reason = fileErrorReason(in);
+                recordFailure(failureText(QStringLiteral("Cannot read attachment"), source, reason));
                 return QString();
             }
             if (got == 0)

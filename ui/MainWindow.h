@@ -242,6 +242,10 @@ private:
     // shows, or every message of the current device or database (loaded when
     // needed; a database error is reported and gives none).
     MsgMessageList messagesInScope(MainMenus::Scope scope);
+    // The data set owning the messages messagesInScope(scope) gives.
+    MsgDataSetPtr recordsInScope(MainMenus::Scope scope) const;
+    // The selected node when it is a phone or a local database, else null.
+    _AbsDBItemNode *selectedSource() const;
     void dispatchMenuBarCommand(MainMenus::Command plain);
     std::unique_ptr<QMenu> createContextMenu(const QList<MainMenus::Entry> &entries);
     void openVendorPage(const QString &pathAndQuery);

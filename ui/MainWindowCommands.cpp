@@ -68,8 +68,14 @@ void MainWindow::registerMessageCommands(Command plain, const MessageFlow &flow)
     for (const MainMenus::Scope scope : {MainMenus::Scope::Selected, MainMenus::Scope::Chat, MainMenus::Scope::All}) {
         registerCommand(MainMenus::scopedCommand(plain, scope), [this, scope, flow] {
             const MsgMessageList messages = messagesInScope(scope);
-            if (!messages.isEmpty())
-                flow(messages);
+            if (messages.isEmpty())
+                return;
+            // The choosers, the progress dialog and the print preview run event
+            // loops that also deliver the device monitor's reports: a phone
+            // unplugged or reloaded meanwhile leaves the tree, but the records
+            // the command hands on live until the command has ended.
+            const MsgDataSetPtr records = recordsInScope(scope);
+            flow(messages);
         });
     }
 }
@@ -88,10 +94,9 @@ MsgMessageList MainWindow::messagesInScope(MainMenus::Scope scope)
     case MainMenus::Scope::Chat:
         return m_listModel->messageList();
     case MainMenus::Scope::All: {
-        Node *node = currentTreeNode();
-        if (!node || (node->kind != AbsTreeItemModel::KindAndroidDevice && node->kind != AbsTreeItemModel::KindLocalDb))
+        _AbsDBItemNode *source = selectedSource();
+        if (!source)
             return {};
-        auto *source = static_cast<_AbsDBItemNode *>(node);
         try {
             loadAllMessages(source);
         } catch (const std::exception &error) {
@@ -104,6 +109,22 @@ MsgMessageList MainWindow::messagesInScope(MainMenus::Scope scope)
         break;
     }
     return {};
+}
+
+MsgDataSetPtr MainWindow::recordsInScope(MainMenus::Scope scope) const
+{
+    if (scope != MainMenus::Scope::All)
+        return m_shownDataSet;  // the list's rows
+    const _AbsDBItemNode *source = selectedSource();
+    return source ? source->dataSet : MsgDataSetPtr();
+}
+
+_AbsDBItemNode *MainWindow::selectedSource() const
+{
+    Node *node = currentTreeNode();
+    if (!node || (node->kind != AbsTreeItemModel::KindAndroidDevice && node->kind != AbsTreeItemModel::KindLocalDb))
+        return nullptr;
+    return static_cast<_AbsDBItemNode *>(node);
 }
 
 bool MainWindow::hasCommand(Command command) const

@@ -17,16 +17,11 @@ using Node = AbsTreeItemModel::_ItemNode;
 
 void MainWindow::transferToPhone(const MsgMessageList &messages)
 {
-    // The records stay alive even if their node leaves the tree meanwhile
-    // (a phone unplugged while the transfer runs).
-    const MsgDataSetPtr shown = m_shownDataSet;
-    Node *sourceNode = currentSourceNode();
-    const MsgDataSetPtr sourceSet = sourceNode && (sourceNode->kind == AbsTreeItemModel::KindAndroidDevice
-                                                   || sourceNode->kind == AbsTreeItemModel::KindLocalDb)
-        ? static_cast<_AbsDBItemNode *>(sourceNode)->dataSet
-        : MsgDataSetPtr();
+    // The command holds the records (registerMessageCommands); the source
+    // node itself may leave the tree while the chooser or the worker runs.
+    const Node *sourceNode = currentSourceNode();
     const QString sourceUid = sourceNode && sourceNode->kind == AbsTreeItemModel::KindAndroidDevice
-        ? static_cast<_AndroidDeviceItemNode *>(sourceNode)->device.uid
+        ? static_cast<const _AndroidDeviceItemNode *>(sourceNode)->device.uid
         : QString();
 
     const QString targetUid = chooseTargetPhone(sourceUid);

@@ -1,5 +1,6 @@
 #include "views/BubbleViewMgr.h"
 
+#include "app/FileErrors.h"
 #include "app/MessageBoxes.h"
 #include "app/Platform.h"
 #include "app/RichText.h"
@@ -16,6 +17,8 @@
 #include <QTemporaryFile>
 #include <QWebEngineScript>
 #include <QWebEngineView>
+
+#include <stdexcept>
 
 namespace {
 
@@ -263,8 +266,13 @@ void BubbleViewMgr::saveCopy(const QString &path)
     }
     if (QFileInfo::exists(target))
         QFile::remove(target);
-    if (QFile::copy(path, target))
-        showInformation(tr("IDS_SAVE_ATTACHMENT_SUC"));
-    else
-        reportError(tr("IDS_SAVE_ATTACHMENT_FILE_ERROR"));
+    try {
+        copyFileOrThrow(path, target);
+    } catch (const std::runtime_error &error) {
+        // The fixed text does not say why; the copy's own text does.
+        reportError(tr("IDS_SAVE_ATTACHMENT_FILE_ERROR") + QStringLiteral("<br/>")
+                    + richTextFromPlain(QString::fromUtf8(error.what())));
+        return;
+    }
+    showInformation(tr("IDS_SAVE_ATTACHMENT_SUC"));
 }

@@ -1,6 +1,7 @@
 #include "views/ContactCard.h"
 
 #include "app/AppFolders.h"
+#include "app/FileErrors.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -176,7 +177,7 @@ QString renderContactCard(const QString &vcardPath)
     // (an export running while the page renders) never sees half a card.
     const QImage card = drawContactCard(contactCardInfo(entries.first()));
     QSaveFile out(cardPath);
-    if (!out.open(QIODevice::WriteOnly) || !card.save(&out, "JPEG") || !out.commit())
+    if (!out.open(QIODevice::WriteOnly) || !card.save(&out, "JPEG") || !commitSaveFile(out))
         return QString();
     return cardPath;
 }

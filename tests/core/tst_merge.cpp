@@ -3,53 +3,14 @@
 #include "store/IOS6MessageDb.h"
 #include "store/MessageIds.h"
 
+#include "core/TinyDisk.h"
 #include "core/tst_localdb_fixtures.h"
 
 #include <QDirIterator>
-#include <QProcess>
-#include <QStorageInfo>
 
 #include <memory>
 
 using namespace localdbtest;
-
-namespace {
-
-// A small tmpfs mounted for one test, so that "disk full" is real.
-class TinyDisk
-{
-public:
-    explicit TinyDisk(const QString &path) : m_path(path) { QDir().mkpath(path); }
-    ~TinyDisk()
-    {
-        if (m_mounted)
-            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), m_path});
-    }
-    bool mount(qint64 bytes)
-    {
-        m_mounted = QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                                                 QStringLiteral("-o"),
-                                                                 QStringLiteral("size=%1").arg(bytes),
-                                                                 QStringLiteral("tmpfs"), m_path})
-            == 0;
-        return m_mounted;
-    }
-    // Writes `path` until fewer than `spare` bytes are left.
-    void fill(const QString &path, qint64 spare)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        const QByteArray block(4096, 'f');
-        while (QStorageInfo(m_path).bytesAvailable() > spare && file.write(block) == block.size())
-            file.flush();
-    }
-
-private:
-    QString m_path;
-    bool m_mounted = false;
-};
-
-} // namespace
 
 // The promises of the merge: the same messages twice add nothing, nothing
 // stored is changed or lost, and a run that does not finish leaves the

@@ -442,6 +442,10 @@ private slots:
             QCOMPARE(copy.readAll(), QByteArray("quarterly figures"));
         } else if (box == QMessageBox::Critical) {
             QVERIFY(boxes.lastText().contains(QStringLiteral("Failed to save attachment.")));
+            // and why, in the system's words
+            const QString text = boxes.lastText();
+            QVERIFY2(text.contains(QStringLiteral("No such file or directory")), qPrintable(text));
+            QVERIFY2(text.contains(targetPath), qPrintable(text));
         }
     }
 
