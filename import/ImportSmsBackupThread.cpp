@@ -58,6 +58,7 @@ void ImportSmsBackupThread::work()
     throwIfCancelled(form());    // a cancel during the last message still counts
     m_messagesAdded = messageCount(m_writer.database()) - before;
     m_writer.end();
+    notifyCommitted(form());
     notifyProgress(form(), status, 100, QString());
     // A second import of a file adds nothing, and says so.
     notifySuccess(form(), tr("%1 messages read, %2 of them new.").arg(m_recordsRead).arg(m_messagesAdded));

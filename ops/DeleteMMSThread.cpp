@@ -36,6 +36,7 @@ void DeleteMMSThread::work()
     }
     throwIfCancelled(form());
     m_db->endTransaction(true);
+    notifyCommitted(form());  // the files no row names go whatever the dialog says now
     removeUnusedFiles();
     m_db->close();
     notifySuccess(form(), tr("IDS_SUC_DELETE_%1_MESSAGES").arg(done));

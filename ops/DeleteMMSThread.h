@@ -11,7 +11,8 @@ class IOS6MessageDb;
 
 // Deletes messages from a local database in one transaction, then removes
 // the attachment files that no remaining attachment row names. A cancel or
-// an error rolls everything back and touches no file.
+// an error before the commit rolls everything back and touches no file; once
+// committed, the deletion has succeeded and its files go, Cancel or not.
 class DeleteMMSThread : public OperationThread
 {
     Q_OBJECT
