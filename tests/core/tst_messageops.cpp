@@ -153,21 +153,33 @@ private slots:
         QCOMPARE(stored, (QByteArrayList{"BEGIN:VCARD", "first picture", "second picture"}));
     }
 
+    void cancelledBackupLeavesTheTargetAsItWas_data()
+    {
+        QTest::addColumn<bool>("newDatabase");
+        QTest::newRow("database") << false;
+        QTest::newRow("new database") << true;
+    }
+
     void cancelledBackupLeavesTheTargetAsItWas()
     {
+        QFETCH(bool, newDatabase);
         SetBuilder phone;
         fillPhone(phone);
         const QString folder = env->newFolder(QStringLiteral("Target"));
-        InlineReporter earlier;
-        backup(phone.messages().mid(0, 1), folder, earlier);
-        const QStringList dump = RawDb(smsDbPath(folder)).dump();
+        if (!newDatabase) {
+            InlineReporter earlier;
+            backup(phone.messages().mid(0, 1), folder, earlier);
+        }
+        const QStringList dump = newDatabase ? QStringList() : RawDb(smsDbPath(folder)).dump();
         const QStringList files = filesBelow(folder);
 
         InlineReporter cancelling(2);  // the run's start, then message 1: written, then cancelled
         backup(phone.messages(), folder, cancelling);
         QVERIFY(!cancelling.succeeded);
         QVERIFY(cancelling.error.isEmpty());
-        QCOMPARE(RawDb(smsDbPath(folder)).dump(), dump);
+        QCOMPARE(QFileInfo::exists(folder), !newDatabase);  // a new database does not come about at all
+        if (!newDatabase)
+            QCOMPARE(RawDb(smsDbPath(folder)).dump(), dump);
         QCOMPARE(filesBelow(folder), files);
     }
 
