@@ -7,6 +7,7 @@
 #include "android/TemporaryPartFile.h"
 #include "country/CountryLibDb.h"
 #include "work/WorkerNotify.h"
+#include "store/DatabaseLock.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageIds.h"
@@ -70,6 +71,8 @@ void AndroidLoadSMSThread::run()
 
 void AndroidLoadSMSThread::download()
 {
+    // The whole download, its vacuum included, is this process's alone.
+    const DatabaseLock lock(m_cacheFolder);
     IOS6MessageDb &db = m_writer->database();
     db.ensureOpen();
     m_writer->begin();

@@ -5,6 +5,7 @@
 #include "android/UploadedRecord.h"
 #include "app/RichText.h"
 #include "country/CountryLibDb.h"
+#include "store/DatabaseLock.h"
 #include "store/ExportMessagesDb.h"
 #include "store/MessageIds.h"
 #include "store/MessageOrder.h"
@@ -141,6 +142,8 @@ void AndroidRestoreSMSThread::run()
 
 void AndroidRestoreSMSThread::upload()
 {
+    // No other process records into the target's cache between the batches.
+    const DatabaseLock lock(m_target.cacheFolder());
     const MsgMessageList pending = messagesNotYetSent();
     m_socket = connectAgent(m_target, simpleprotocol::uploadUrl, agentTimings().connectTimeoutMs);
     // Short commands answered one by one: held back until the peer's

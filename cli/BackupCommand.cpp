@@ -7,7 +7,6 @@
 #include "ops/BackupSMSThread.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QObject>
 
 QString BackupCommand::synopsis() const
@@ -45,16 +44,10 @@ int BackupCommand::run(const QCommandLineParser &parser, CliContext &context)
     CliMessageSource source(spec, parser.value(QStringLiteral("country")), context);
     const MsgMessageList messages = source.messages(parser.value(QStringLiteral("chat")));
 
-    const QString folder = localDatabasesDir().absoluteFilePath(name);
-    const bool newDatabase = !QFileInfo::exists(folder);
+    // The worker removes a new database's folder again when the backup does
+    // not come about, and only when it made the folder itself.
     CliProgress progress;
-    BackupSMSThread worker(messages, folder, QString(), &progress.reporter());
-    try {
-        CliContext::printLine(context.runner.run(worker, progress));
-    } catch (...) {
-        if (newDatabase)
-            removeFolderRecursively(folder);
-        throw;
-    }
+    BackupSMSThread worker(messages, localDatabasesDir().absoluteFilePath(name), QString(), &progress.reporter());
+    CliContext::printLine(context.runner.run(worker, progress));
     return 0;
 }

@@ -19,10 +19,11 @@ QString CliWorkerRunner::run(QThread &worker, CliProgress &progress) const
     QObject::disconnect(cancelOnInterrupt);
     progress.finishLine();
 
-    if (CliInterrupt::happened())
-        throw OperationCancelled();
+    // Ctrl-C during the commit came too late: the run has succeeded.
     if (reporter.succeeded())
         return CliProgress::plainText(reporter.resultText());
+    if (CliInterrupt::happened())
+        throw OperationCancelled();
     if (!reporter.errorText().isEmpty())
         throw std::runtime_error(CliProgress::plainText(reporter.errorText()).toStdString());
     // A worker that ends without telling how is no success either.

@@ -16,8 +16,9 @@ public:
     explicit CliWorkerRunner(CliInterrupt &interrupt) : m_interrupt(interrupt) {}
 
     // `worker` reports to `progress.reporter()` and has not been started.
-    // Throws OperationCancelled after Ctrl-C, std::runtime_error with the
-    // worker's message when it failed; returns the worker's success text.
+    // Throws OperationCancelled after Ctrl-C (unless the worker had committed
+    // its run by then), std::runtime_error with the worker's message when it
+    // failed; returns the worker's success text.
     QString run(QThread &worker, CliProgress &progress) const;
 
 private:

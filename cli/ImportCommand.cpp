@@ -65,16 +65,11 @@ int ImportCommand::run(const QCommandLineParser &parser, CliContext &context)
         fail(QObject::tr("No file '%1'.").arg(xmlPath));
     CliPhoneLink::checkCountry(country);
 
-    const QString folder = localDatabasesDir().absoluteFilePath(name);
-    const bool newDatabase = !QFileInfo::exists(folder);
+    // The worker removes a new database's folder again when the import does
+    // not come about, and only when it made the folder itself.
     CliProgress progress;
-    const std::unique_ptr<QThread> worker = makeWorker(xmlPath, folder, country, &progress.reporter());
-    try {
-        CliContext::printLine(context.runner.run(*worker, progress));
-    } catch (...) {
-        if (newDatabase)
-            removeFolderRecursively(folder);
-        throw;
-    }
+    const std::unique_ptr<QThread> worker =
+        makeWorker(xmlPath, localDatabasesDir().absoluteFilePath(name), country, &progress.reporter());
+    CliContext::printLine(context.runner.run(*worker, progress));
     return 0;
 }

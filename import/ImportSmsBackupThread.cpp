@@ -1,11 +1,9 @@
 #include "import/ImportSmsBackupThread.h"
 
-#include "app/AppFolders.h"
 #include "import/SmsBackupMessageWriter.h"
 #include "import/SmsBackupXmlReader.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <stdexcept>
 
@@ -25,8 +23,6 @@ ImportSmsBackupThread::ImportSmsBackupThread(const QString &xmlPath, const QStri
     , m_xmlPath(xmlPath)
     , m_countryCode(countryCode)
     , m_writer(dbFolder, countryCode)
-    , m_dbFolder(dbFolder)
-    , m_newDatabase(!QFileInfo::exists(dbFolder))
 {
 }
 
@@ -58,6 +54,7 @@ void ImportSmsBackupThread::work()
     throwIfCancelled(form());    // a cancel during the last message still counts
     m_messagesAdded = messageCount(m_writer.database()) - before;
     m_writer.end();
+    notifyCommitted(form());
     notifyProgress(form(), status, 100, QString());
     // A second import of a file adds nothing, and says so.
     notifySuccess(form(), tr("%1 messages read, %2 of them new.").arg(m_recordsRead).arg(m_messagesAdded));
@@ -65,8 +62,5 @@ void ImportSmsBackupThread::work()
 
 void ImportSmsBackupThread::abandon()
 {
-    m_writer.abort();  // rollback, copied files removed, closed
-    // A database this run was to make does not come about at all.
-    if (m_newDatabase)
-        removeFolderRecursively(m_dbFolder);
+    m_writer.abort();  // rollback, copied files removed, closed, a folder it made removed
 }

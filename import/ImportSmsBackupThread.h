@@ -37,8 +37,6 @@ private:
     QString m_xmlPath;
     QString m_countryCode;
     ExportMessagesDb m_writer;
-    QString m_dbFolder;
-    bool m_newDatabase;  // the folder did not exist before the run
     qint64 m_recordsRead = 0;
     qint64 m_messagesAdded = 0;
 };

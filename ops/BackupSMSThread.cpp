@@ -23,8 +23,12 @@ void BackupSMSThread::work()
         reportItem(status, done, total, tr("SMS: %1/%2").arg(done).arg(total));
         m_writer.write(*message);
     }
-    throwIfCancelled(form());  // a cancel during the last message still counts
+    // A cancel during the last message or the last file copies still counts;
+    // one that comes during the commit is too late.
+    m_writer.waitForCopies();
+    throwIfCancelled(form());
     m_writer.end();
+    notifyCommitted(form());
     notifySuccess(form(), tr("IDS_SUC_BACKUP_%1_SMS").arg(done));
 }
 

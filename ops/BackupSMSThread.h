@@ -8,7 +8,9 @@
 
 // Merges a list of messages into a local database: nothing it holds already
 // is added twice. The whole backup is one transaction; a cancel or an error
-// leaves the database and its attachment folder as they were.
+// leaves the database and its attachment folder as they were, and a new
+// database's folder is removed again. Once committed, the backup has
+// succeeded, even when Cancel was pressed during the commit.
 class BackupSMSThread : public OperationThread
 {
     Q_OBJECT

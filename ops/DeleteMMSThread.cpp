@@ -1,5 +1,6 @@
 #include "ops/DeleteMMSThread.h"
 
+#include "store/DatabaseLock.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MsgAttachment.h"
 
@@ -22,6 +23,7 @@ DeleteMMSThread::~DeleteMMSThread() = default;
 void DeleteMMSThread::work()
 {
     notifyProgress(form(), tr("IDS_DELETING_MMS"), 0, QString());
+    m_lock = std::make_unique<DatabaseLock>(m_folder);
     m_db = std::make_unique<IOS6MessageDb>(m_folder, QString());
     m_db->ensureWritable();
     const qint64 total = m_messages.size();
@@ -36,8 +38,10 @@ void DeleteMMSThread::work()
     }
     throwIfCancelled(form());
     m_db->endTransaction(true);
+    notifyCommitted(form());  // the files no row names go whatever the dialog says now
     removeUnusedFiles();
     m_db->close();
+    m_lock.reset();
     notifySuccess(form(), tr("IDS_SUC_DELETE_%1_MESSAGES").arg(done));
 }
 
@@ -70,4 +74,5 @@ void DeleteMMSThread::abandon()
 {
     if (m_db)
         m_db->close();  // rolls the open transaction back
+    m_lock.reset();
 }

@@ -7,11 +7,14 @@
 
 #include <memory>
 
+class DatabaseLock;
 class IOS6MessageDb;
 
 // Deletes messages from a local database in one transaction, then removes
 // the attachment files that no remaining attachment row names. A cancel or
-// an error rolls everything back and touches no file.
+// an error before the commit rolls everything back and touches no file; once
+// committed, the deletion has succeeded and its files go, Cancel or not.
+// No other Ferrywright process writes the database meanwhile.
 class DeleteMMSThread : public OperationThread
 {
     Q_OBJECT
@@ -31,5 +34,6 @@ private:
 
     QString m_folder;
     MsgMessageList m_messages;
+    std::unique_ptr<DatabaseLock> m_lock;  // taken before the database is opened
     std::unique_ptr<IOS6MessageDb> m_db;
 };

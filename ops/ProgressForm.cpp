@@ -65,7 +65,7 @@ bool ProgressForm::runWorker(QThread &worker)
     worker.start(QThread::InheritPriority);
     const bool accepted = exec() == QDialog::Accepted;
     waitForWorker(worker);
-    return accepted && !isFailed();
+    return isCommitted() || (accepted && !isFailed());
 }
 
 void ProgressForm::waitForWorker(QThread &worker)
@@ -141,6 +141,9 @@ void ProgressForm::onFinish(int result)
 
 void ProgressForm::cancel()
 {
+    // Once the worker has committed, only its success is left to come.
+    if (isCommitted())
+        return;
     emit userCacel();
     done(0);
 }

@@ -32,7 +32,8 @@ public:
 
     // Starts `worker`, shows the dialog modally until the worker ends it, then
     // waits for the thread, keeping the window responsive meanwhile. True when the dialog ended accepted and the
-    // worker did not fail.
+    // worker did not fail, and when the worker committed its run (a Cancel that
+    // reached the dialog during the commit came too late to stop it).
     bool runWorker(QThread &worker);
 
     void accept() override;

@@ -132,6 +132,18 @@
         <translation>The operation ended without completing.</translation>
     </message>
     <message>
+        <source>The database %1 is in use by another Ferrywright process. Try again when it has finished.</source>
+        <translation>The database %1 is in use by another Ferrywright process. Try again when it has finished.</translation>
+    </message>
+    <message>
+        <source>Cannot write the database folder %1: %2</source>
+        <translation>Cannot write the database folder %1: %2</translation>
+    </message>
+    <message>
+        <source>The database is locked: another program is using it. Try again when it has finished.</source>
+        <translation>The database is locked: another program is using it. Try again when it has finished.</translation>
+    </message>
+    <message>
         <source>local databases and phone caches: name, messages, conversations</source>
         <translation>local databases and phone caches: name, messages, conversations</translation>
     </message>

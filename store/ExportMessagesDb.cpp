@@ -34,8 +34,15 @@ ExportMessagesDb::~ExportMessagesDb()
 void ExportMessagesDb::begin()
 {
     forgetRun();
-    m_db.ensureWritable();
-    m_db.beginTransaction();
+    // Before the database is opened: a new one gets its tables from one writer only.
+    m_lock = std::make_unique<DatabaseLock>(m_db.folder());
+    try {
+        m_db.ensureWritable();
+        m_db.beginTransaction();
+    } catch (...) {
+        abort();
+        throw;
+    }
     m_running = true;
 }
 
@@ -59,6 +66,7 @@ void ExportMessagesDb::end()
     m_running = false;
     forgetRun();
     m_db.close();
+    m_lock.reset();
 }
 
 void ExportMessagesDb::abort()
@@ -72,6 +80,11 @@ void ExportMessagesDb::abort()
     m_running = false;
     forgetRun();
     m_db.close();
+    if (m_lock) {
+        // A database this run was to make does not come about at all.
+        m_lock->releaseRemovingMadeFolder();
+        m_lock.reset();
+    }
 }
 
 void ExportMessagesDb::write(const _MsgMessage &message)

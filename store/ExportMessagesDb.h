@@ -5,8 +5,11 @@
 #include <QSet>
 #include <QString>
 
+#include <memory>
+
 #include "store/AbsFormatExport.h"
 #include "store/AttachmentCopier.h"
+#include "store/DatabaseLock.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MsgMessage.h"
 
@@ -18,10 +21,13 @@ class _MsgHandle;
 // hash and then by guid, attachments by guid. A message already stored is
 // never changed; only its missing attachment links and files are added.
 //
-// begin() starts one transaction for the whole run and end() commits it and
-// closes the connection. A run that ends any other way (abort(), or the
-// writer destroyed without end()) is rolled back and the attachment files it
-// copied are removed again, so the folder is left as it was.
+// begin() takes the folder's DatabaseLock (so that no other Ferrywright
+// process writes it meanwhile) and starts one transaction for the whole run;
+// end() commits it, closes the connection and lets the lock go. A run that
+// ends any other way (abort(), or the writer destroyed without end()) is
+// rolled back and the attachment files it copied are removed again, so the
+// folder is left as it was; a folder the run made for a new database goes
+// again.
 //
 // Within a run the writer remembers which chats, handles and chat-handle
 // links exist; a caller that deletes such rows through database() should do
@@ -34,6 +40,7 @@ public:
     ExportMessagesDb(const QString &folder, const QString &countryCode);
     ~ExportMessagesDb() override;
 
+    // Raises std::runtime_error when another process writes the folder.
     void begin() override;
     // Merges one message with its chat, handles and attachments. Group events
     // a file without item_type cannot hold, and messages without chat, are
@@ -61,6 +68,8 @@ private:
     void forgetRun();
 
     IOS6MessageDb m_db;
+    // Held from begin() until the run is committed or dropped.
+    std::unique_ptr<DatabaseLock> m_lock;
     bool m_running = false;
     // Answers of chat and handle lookups already given in this run. The run's
     // transaction keeps other writers out, so they hold until it ends; most

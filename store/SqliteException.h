@@ -7,7 +7,9 @@
 
 // Error raised by the SQLite access layer. what() reads
 // "<SQLite error text> (code N) [sql: <statement>]" so callers that only show
-// what() still tell the user which statement failed.
+// what() still tell the user which statement failed; a database that is busy
+// or locked by another program is said in plain words instead, without the
+// statement (message() and sql() still hold SQLite's text and the statement).
 class SqliteException : public std::exception
 {
 public:

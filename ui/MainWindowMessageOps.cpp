@@ -88,18 +88,16 @@ void MainWindow::writeLocalDatabase(const QString &name, const LocalDbWorkerFact
     _AbsDBItemNode *target = localDatabaseNamed(*m_treeModel, name);
     const QString folder =
         target ? target->db->folder() : localDatabasesDir().absoluteFilePath(name);
-    const bool newDatabase = !target && !QFileInfo::exists(folder);
     if (target)
         target->db->close();
 
+    // A new database that does not come about is removed by the worker
+    // itself, and only when it made the folder: another program may have
+    // made the same database meanwhile.
     ProgressForm form(QString(), this);
     const std::unique_ptr<QThread> worker = makeWorker(folder, form);
-    if (!form.runWorker(*worker)) {
-        // A new database that did not come about leaves no folder behind.
-        if (newDatabase)
-            removeFolderRecursively(folder);
+    if (!form.runWorker(*worker))
         return;
-    }
     try {
         if (!target) {
             auto db = QSharedPointer<IOS6MessageDb>::create(folder, QString());

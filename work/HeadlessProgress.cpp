@@ -57,6 +57,8 @@ void HeadlessProgress::tipsWait(const QString &info)
 
 void HeadlessProgress::cancel()
 {
+    if (isCommitted())
+        return;
     finish(Rejected);
 }
 

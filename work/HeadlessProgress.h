@@ -25,7 +25,9 @@ public:
     QObject *reportReceiver() override { return this; }
 
     Result result() const { return m_result; }
-    bool succeeded() const { return m_result == Accepted && !isFailed(); }
+    // A run the worker committed has succeeded, even when a cancel ended the
+    // progress first (it came too late to stop anything).
+    bool succeeded() const { return isCommitted() || (m_result == Accepted && !isFailed()); }
     const QString &status() const { return m_status; }
     int value() const { return m_value; }
     const QString &progressText() const { return m_text; }
@@ -47,7 +49,8 @@ public slots:
     void errorOccurred(const QString &info);
     void succeed(const QString &result);
     void tipsWait(const QString &info);
-    // What the Cancel button does: the dialog ends rejected without a message.
+    // What the Cancel button does: the dialog ends rejected without a message
+    // (unless the worker has committed already: then nothing is left to stop).
     void cancel();
 
 signals:

@@ -50,6 +50,12 @@ void notifySuccess(ProgressReporter *target, const QString &text)
     invokeWithText(target, "succeed", text);
 }
 
+void notifyCommitted(ProgressReporter *target)
+{
+    if (target)
+        target->setCommitted();
+}
+
 void notifyAndWait(ProgressReporter *target, const QString &text)
 {
     if (!target)

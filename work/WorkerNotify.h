@@ -36,9 +36,14 @@ public:
     // True while a worker waits for the user to close a message box. Set by
     // the worker (notifyAndWait), cleared by the GUI side.
     bool isWaiting() const { return m_waiting.load(); }
+    // True once the worker has committed its run (notifyCommitted): the run
+    // has succeeded, whatever a Cancel pressed from then on says. Set by the
+    // worker.
+    bool isCommitted() const { return m_committed.load(); }
 
     void setFailed(bool failed) { m_failed.store(failed); }
     void setWaiting(bool waiting) { m_waiting.store(waiting); }
+    void setCommitted() { m_committed.store(true); }
 
 protected:
     ProgressReporter() = default;
@@ -48,6 +53,7 @@ protected:
 private:
     std::atomic_bool m_failed{false};
     std::atomic_bool m_waiting{false};
+    std::atomic_bool m_committed{false};
 };
 
 // Thrown inside a worker when the user has cancelled; caught silently at the
@@ -65,6 +71,11 @@ void notifyError(ProgressReporter *target, const QString &text);
 // The exception's text, kept literal.
 void notifyException(ProgressReporter *target, const std::exception &error);
 void notifySuccess(ProgressReporter *target, const QString &text);
+// The run's changes are committed and can no longer be taken back: a Cancel
+// pressed from now on, or one that reached the dialog while the commit ran,
+// no longer makes the run a cancelled one. Call it right after the commit,
+// before anything that may still take time.
+void notifyCommitted(ProgressReporter *target);
 // Shows `text` in a message box and blocks the worker until the user has
 // closed it (or the dialog has ended), polling every 200 ms.
 void notifyAndWait(ProgressReporter *target, const QString &text);

@@ -10,6 +10,9 @@
 //    is the default VFS of the test process. Deterministic, and it reaches
 //    every step of a commit;
 //  - a moment in time, for what SQLite does not see (attachment files).
+//
+// The same shim also runs an action (in this process, no crash) just after
+// the Nth commit of a message database: what a user does at that moment.
 
 #include <QDeadlineTimer>
 #include <QThread>
@@ -21,6 +24,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 
@@ -35,6 +39,18 @@ inline int killAt = 0;
 inline bool counting = false;
 inline sqlite3_vfs *realVfs = nullptr;
 inline sqlite3_vfs shimVfs;
+
+// Commits of a message database (its sms.db-journal deleted) since
+// counting began; `commitAction` runs after commit number `actAtCommit`.
+inline std::atomic_int commits{0};
+inline int actAtCommit = 0;
+inline std::function<void()> commitAction;
+
+inline void committed(const char *name)
+{
+    if (name && std::strstr(name, "sms.db-journal") && ++commits == actAtCommit && commitAction)
+        commitAction();
+}
 
 inline void changing()
 {
@@ -167,7 +183,9 @@ inline int shimOpen(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *file, in
 inline int shimDelete(sqlite3_vfs *, const char *name, int syncDir)
 {
     changing();  // deleting the journal is the commit
-    return realVfs->xDelete(realVfs, name, syncDir);
+    const int rc = realVfs->xDelete(realVfs, name, syncDir);
+    committed(name);
+    return rc;
 }
 
 } // namespace detail
@@ -197,6 +215,28 @@ inline int countChanges(const std::function<void()> &work)
     work();
     detail::counting = false;
     return detail::changes;
+}
+
+// The commits of message databases `work` makes (run in this process).
+inline int countCommits(const std::function<void()> &work)
+{
+    detail::commits = 0;
+    detail::actAtCommit = 0;
+    work();
+    return detail::commits;
+}
+
+// Runs `work` (in this process); `action` runs on the committing thread just
+// after the `n`th commit of a message database `work` makes, before the
+// commit's caller goes on.
+inline void atCommit(int n, const std::function<void()> &action, const std::function<void()> &work)
+{
+    detail::commits = 0;
+    detail::commitAction = action;
+    detail::actAtCommit = n;
+    work();
+    detail::actAtCommit = 0;
+    detail::commitAction = nullptr;
 }
 
 enum class ChildEnd { Finished, Failed, Killed, Hung };

@@ -1,9 +1,12 @@
 // ferrywright-cli run as a program against the simulated phones and the
 // stand-in adb, with a private HOME: each subcommand's result and exit code,
-// usage errors, failures, and Ctrl-C during a download leaving nothing behind.
+// usage errors, failures, Ctrl-C during a download leaving nothing behind,
+// and runs side by side that write the same database.
 
+#include "store/DatabaseLock.h"
 #include "store/Sqlite3DB.h"
 
+#include "CrashPoints.h"
 #include "StandInTools.h"
 
 #include <QDirIterator>
@@ -281,6 +284,86 @@ private slots:
             QVERIFY2(run.exitCode == 0, qPrintable(run.err));
             QCOMPARE(databaseEntry("db:Mine").value("messages").toInteger(), messages);
         }
+    }
+
+    // Two backups into one new database started together, round after round:
+    // a run that reports success has all its work in the database, every
+    // message is there once, and a run turned away says why.
+    void simultaneousBackupsIntoANewDatabase()
+    {
+        const QJsonObject mine = databaseEntry("db:Mine");
+        const qint64 messages = mine.value("messages").toInteger();
+        const qint64 attachments = countRows(mine.value("folder").toString(), "attachment");
+        QVERIFY(messages > 0 && attachments > 0);
+        for (int round = 1; round <= 10; ++round) {
+            const QString name = QStringLiteral("Twin%1").arg(round);
+            QProcess first;
+            QProcess second;
+            start(first, {"backup", "--from", "db:Mine", "--to", name});
+            start(second, {"backup", "--from", "db:Mine", "--to", name});
+            QVERIFY(first.waitForFinished(120000) && second.waitForFinished(120000));
+            int succeeded = 0;
+            for (QProcess *run : {&first, &second}) {
+                const QString err = QString::fromUtf8(run->readAllStandardError());
+                if (run->exitStatus() == QProcess::NormalExit && run->exitCode() == 0) {
+                    ++succeeded;
+                    continue;
+                }
+                QCOMPARE(run->exitCode(), 1);
+                QVERIFY2(err.contains("is in use by another Ferrywright process"), qPrintable(err));
+            }
+            QVERIFY(succeeded >= 1);
+            const QString folder = databaseEntry("db:" + name).value("folder").toString();
+            QVERIFY2(!folder.isEmpty(), qPrintable(name));
+            QCOMPARE(countRows(folder, "message"), messages);
+            QCOMPARE(countRows(folder, "attachment"), attachments);
+        }
+    }
+
+    // While another Ferrywright process writes a database, a second writer
+    // is turned away at once with a plain error; readers go on reading.
+    void secondWriterIsTurnedAway()
+    {
+        const QString folder = databaseEntry("db:Mine").value("folder").toString();
+        const qint64 messages = countRows(folder, "message");
+        const DatabaseLock writing(folder);
+        const CliRun backup = cli({"backup", "--from", m_cacheA, "--to", "Mine"});
+        QCOMPARE(backup.exitCode, 1);
+        QVERIFY2(backup.err.contains(QStringLiteral("The database %1 is in use by another Ferrywright process.")
+                                         .arg(QDir::toNativeSeparators(folder))),
+                 qPrintable(backup.err));
+        QCOMPARE(countRows(folder, "message"), messages);
+        const CliRun reading = cli({"export", "--from", "db:Mine", "--format", "txt", "--out", "while-locked"});
+        QVERIFY2(reading.exitCode == 0, qPrintable(reading.err));
+    }
+
+    void killedWriterLeavesNoLockBehind_data()
+    {
+        QTest::addColumn<bool>("named");
+        QTest::newRow("killed while holding the database") << true;
+        QTest::newRow("killed before its name was in the lock file") << false;
+    }
+
+    // A writer killed while it held the database does not keep the next out.
+    void killedWriterLeavesNoLockBehind()
+    {
+        QFETCH(bool, named);
+        const QString folder = databaseEntry("db:Mine").value("folder").toString();
+        const QString lockFile = QDir(folder).filePath(DatabaseLock::fileName());
+        if (named) {
+            const auto killedWhileHolding = [&folder] {
+                const DatabaseLock writing(folder);
+                ::raise(SIGKILL);
+            };
+            QCOMPARE(crashpoints::runInChild(killedWhileHolding), crashpoints::ChildEnd::Killed);
+        } else {
+            QFile empty(lockFile);
+            QVERIFY(empty.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFileInfo::exists(lockFile));
+        const CliRun backup = cli({"backup", "--from", m_cacheA, "--to", "Mine"});
+        QVERIFY2(backup.exitCode == 0, qPrintable(backup.err));
+        QVERIFY(!QFileInfo::exists(lockFile));
     }
 
     // An imported message is found by a search, and a second import adds nothing.

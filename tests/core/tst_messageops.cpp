@@ -7,7 +7,9 @@
 #include "ops/DeleteMMSThread.h"
 #include "store/AppleTime.h"
 #include "store/IOS6MessageDb.h"
+#include "work/HeadlessProgress.h"
 
+#include "core/CrashPoints.h"
 #include "core/tst_localdb_fixtures.h"
 
 #include <QDirIterator>
@@ -115,6 +117,7 @@ private:
 private slots:
     void initTestCase()
     {
+        crashpoints::installShim();  // before the first connection
         QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
         QCoreApplication::installTranslator(&m_translator);
     }
@@ -150,22 +153,80 @@ private slots:
         QCOMPARE(stored, (QByteArrayList{"BEGIN:VCARD", "first picture", "second picture"}));
     }
 
+    void cancelledBackupLeavesTheTargetAsItWas_data()
+    {
+        QTest::addColumn<bool>("newDatabase");
+        QTest::newRow("database") << false;
+        QTest::newRow("new database") << true;
+    }
+
     void cancelledBackupLeavesTheTargetAsItWas()
     {
+        QFETCH(bool, newDatabase);
         SetBuilder phone;
         fillPhone(phone);
         const QString folder = env->newFolder(QStringLiteral("Target"));
-        InlineReporter earlier;
-        backup(phone.messages().mid(0, 1), folder, earlier);
-        const QStringList dump = RawDb(smsDbPath(folder)).dump();
+        if (!newDatabase) {
+            InlineReporter earlier;
+            backup(phone.messages().mid(0, 1), folder, earlier);
+        }
+        const QStringList dump = newDatabase ? QStringList() : RawDb(smsDbPath(folder)).dump();
         const QStringList files = filesBelow(folder);
 
         InlineReporter cancelling(2);  // the run's start, then message 1: written, then cancelled
         backup(phone.messages(), folder, cancelling);
         QVERIFY(!cancelling.succeeded);
         QVERIFY(cancelling.error.isEmpty());
-        QCOMPARE(RawDb(smsDbPath(folder)).dump(), dump);
+        QCOMPARE(QFileInfo::exists(folder), !newDatabase);  // a new database does not come about at all
+        if (!newDatabase)
+            QCOMPARE(RawDb(smsDbPath(folder)).dump(), dump);
         QCOMPARE(filesBelow(folder), files);
+    }
+
+    // Cancel pressed just as the run commits comes too late to stop it: the
+    // run has succeeded and says so, and keeps all it did, files included.
+    void cancelDuringTheCommitStillSucceeds_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("backup into a new database") << "new";
+        QTest::newRow("backup into a database") << "backup";
+        QTest::newRow("deletion") << "delete";
+    }
+
+    void cancelDuringTheCommitStillSucceeds()
+    {
+        QFETCH(QString, operation);
+        SetBuilder phone;
+        fillPhone(phone);
+        const QString folder = env->newFolder(QStringLiteral("Target"));
+        // The run's own commit comes after those that make a new database.
+        int commit = 1;
+        if (operation == "new") {
+            commit += crashpoints::countCommits(
+                [this] { IOS6MessageDb(env->newFolder(QStringLiteral("Scratch")), QString()).ensureWritable(); });
+        } else {
+            InlineReporter earlier;
+            backup(operation == "delete" ? phone.messages() : phone.messages().mid(0, 1), folder, earlier);
+        }
+        MsgDataSetPtr set;
+        const MsgMessageList stored = operation == "delete" ? loadAll(folder, set) : MsgMessageList();
+        HeadlessProgress progress;
+        std::unique_ptr<QThread> worker;
+        if (operation == "delete")
+            worker = std::make_unique<DeleteMMSThread>(folder, stored, &progress);
+        else
+            worker = std::make_unique<BackupSMSThread>(phone.messages(), folder, QString(), &progress);
+
+        crashpoints::atCommit(
+            commit, [&progress] { QMetaObject::invokeMethod(&progress, &HeadlessProgress::cancel, Qt::BlockingQueuedConnection); },
+            [&] { progress.runToEnd(*worker); });
+        QCOMPARE(progress.result(), HeadlessProgress::Rejected);  // the cancel did end the progress
+        QVERIFY(progress.succeeded());
+        const bool deleted = operation == "delete";
+        QCOMPARE(progress.resultText(), deleted ? QStringLiteral("Successfully Deleted 5 Messages.")
+                                                : QStringLiteral("Successfully Backup 5 Messages to local Database."));
+        QCOMPARE(RawDb(smsDbPath(folder)).scalar("select count(*) from message"), qint64(deleted ? 0 : 5));
+        QCOMPARE(filesBelow(attachmentsFolder(folder)).size(), deleted ? 0 : 3);
     }
 
     // Messages can share one attachment row (the same attachment merged for

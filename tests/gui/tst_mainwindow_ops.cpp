@@ -3,8 +3,12 @@
 
 #include "tst_mainwindow_fixtures.h"
 
+#include "core/CrashPoints.h"
+
 #include "app/MessageBoxes.h"
 #include "ops/LocalDbSelForm.h"
+#include "ops/ProgressForm.h"
+#include "store/IOS6MessageDb.h"
 #include "store/MsgChat.h"
 #include "ui/MainMenus.h"
 #include "views/AbsDBItemNode.h"
@@ -71,6 +75,26 @@ qint64 messageCount(const QString &folder)
     return localdbtest::RawDb(localdbtest::smsDbPath(folder)).scalar(QStringLiteral("select count(*) from message"));
 }
 
+// Presses Cancel of the progress dialog shown, from a worker's thread on the
+// window's (which waits for that dialog); true when that ended the dialog.
+bool pressCancelFromWorker()
+{
+    bool cancelled = false;
+    QMetaObject::invokeMethod(
+        qApp,
+        [&cancelled] {
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                auto *form = qobject_cast<ProgressForm *>(widget);
+                if (!form || !form->isVisible())
+                    continue;
+                QTest::mouseClick(form->findChild<QPushButton *>(QStringLiteral("btnCancel")), Qt::LeftButton);
+                cancelled = form->isFailed();
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    return cancelled;
+}
+
 } // namespace
 
 class TestMainWindowOps : public QObject
@@ -92,6 +116,7 @@ private:
 private slots:
     void initTestCase()
     {
+        crashpoints::installShim();  // before the first connection
         QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
         QCoreApplication::installTranslator(&m_translator);
     }
@@ -150,6 +175,52 @@ private slots:
         QCOMPARE(chooser.answered(), 1);
         QCOMPARE(messageCount(localDatabaseFolder("backup")), qint64(3));
         QCOMPARE(messageCount(localDatabaseFolder("Backup")), qint64(7));
+    }
+
+    // Cancel pressed just as a backup into a new database commits comes too
+    // late: the database stays and the window shows it, as after a success.
+    void cancelDuringTheBackupCommitKeepsTheNewDatabase()
+    {
+        writeDatabase(virtualDeviceFolder("Pixel"), kTwoConversations);
+        const int commit = 1 + crashpoints::countCommits([this] {
+            IOS6MessageDb(m_env->path(QStringLiteral("scratch")), QString()).ensureWritable();
+        });
+        auto window = newWindow();
+        select(*window, window->treeModel()->deviceRoot()->children.first());
+        MessageBoxes::TestRecorder boxes;
+        ModalDriver<LocalDbSelForm> chooser([](LocalDbSelForm &form) { answerWithName(form, "Pixel_Backup"); });
+        bool cancelled = false;
+        crashpoints::atCommit(
+            commit, [&cancelled] { cancelled = pressCancelFromWorker(); },
+            [&window] { window->runCommand(Command::BackupAll); });
+        QVERIFY(cancelled);
+        QCOMPARE(boxes.count(), 0);  // no error
+        QCOMPARE(messageCount(localDatabaseFolder("Pixel_Backup")), qint64(7));
+        Node *target = childNamed(window->treeModel()->localDbRoot(), "Pixel_Backup");
+        QVERIFY(target);
+        QTRY_COMPARE(window->currentTreeNode(), target);
+        QCOMPARE(target->children.size(), 2);
+    }
+
+    // The same for a deletion: the deleted conversation leaves the tree.
+    void cancelDuringTheDeletionCommitUpdatesTheTree()
+    {
+        const QString folder = localDatabaseFolder("archive");
+        writeDatabase(folder, kTwoConversations);
+        auto window = newWindow();
+        Node *database = childNamed(window->treeModel()->localDbRoot(), "archive");
+        select(*window, database);
+        select(*window, conversationWith(database, "+15550001"));
+        MessageBoxes::TestRecorder boxes(QMessageBox::Yes);
+        bool cancelled = false;
+        crashpoints::atCommit(
+            1, [&cancelled] { cancelled = pressCancelFromWorker(); },
+            [&window] { window->runCommand(Command::DelChat); });
+        QVERIFY(cancelled);
+        QCOMPARE(boxes.count(), 1);  // the question only
+        QCOMPARE(messageCount(folder), qint64(4));
+        QCOMPARE(childTexts(database).size(), 1);
+        QVERIFY(conversationWith(database, "+15550002"));
     }
 
     void invalidNamesKeepTheChooserOpen_data()
