@@ -1,5 +1,7 @@
 #include "app/FileErrors.h"
 
+#include "app/UnreadableFileError.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -11,6 +13,7 @@
 namespace {
 
 constexpr qint64 kCopyChunk = 512 * 1024;
+enum class Side { Source, Target };
 
 // What a device says when it has no reason of its own ("Unknown error", in
 // the current language).
@@ -19,10 +22,13 @@ QString noReasonText()
     return QFile().errorString();
 }
 
-[[noreturn]] void throwFailure(const QString &what, const QString &path, const QString &reason)
+[[noreturn]] void throwFailure(Side side, const QString &path, const QString &reason)
 {
-    throw std::runtime_error(
-        QStringLiteral("%1 %2: %3").arg(what, QDir::toNativeSeparators(path), reason).toStdString());
+    const QString what = side == Side::Source ? QStringLiteral("Cannot read") : QStringLiteral("Cannot write");
+    const std::string text = QStringLiteral("%1 %2: %3").arg(what, QDir::toNativeSeparators(path), reason).toStdString();
+    if (side == Side::Source)
+        throw UnreadableFileError(text);
+    throw std::runtime_error(text);
 }
 
 } // namespace
@@ -48,29 +54,29 @@ void copyFileOrThrow(const QString &source, const QString &target)
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
         const QString reason = fileErrorReason(in);
-        throwFailure(QStringLiteral("Cannot read"), source, reason);
+        throwFailure(Side::Source, source, reason);
     }
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         const QString reason = fileErrorReason(out);
-        throwFailure(QStringLiteral("Cannot write"), target, reason);
+        throwFailure(Side::Target, target, reason);
     }
-    const auto fail = [&out](const QString &what, const QString &path, const QString &reason) {
+    const auto fail = [&out](Side side, const QString &path, const QString &reason) {
         out.close();
         out.remove();
-        throwFailure(what, path, reason);
+        throwFailure(side, path, reason);
     };
     QByteArray chunk(int(kCopyChunk), Qt::Uninitialized);
     for (;;) {
         const qint64 got = in.read(chunk.data(), kCopyChunk);
         if (got < 0)
-            fail(QStringLiteral("Cannot read"), source, fileErrorReason(in));
+            fail(Side::Source, source, fileErrorReason(in));
         if (got == 0)
             break;
         if (out.write(chunk.constData(), got) != got)
-            fail(QStringLiteral("Cannot write"), target, fileErrorReason(out));
+            fail(Side::Target, target, fileErrorReason(out));
     }
     if (!out.flush())
-        fail(QStringLiteral("Cannot write"), target, fileErrorReason(out));
+        fail(Side::Target, target, fileErrorReason(out));
     out.close();
 }

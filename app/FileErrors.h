@@ -22,6 +22,6 @@ bool commitSaveFile(QSaveFile &file);
 
 // Copies `source` to the new file `target` (an existing one is not
 // replaced). On failure the partial target is removed and std::runtime_error
-// names the file that failed and why: "Cannot read <source>: <reason>",
-// "Cannot write <target>: <reason>".
+// names the file that failed and why: "Cannot read <source>: <reason>" (an
+// UnreadableFileError), "Cannot write <target>: <reason>".
 void copyFileOrThrow(const QString &source, const QString &target);

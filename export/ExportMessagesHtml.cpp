@@ -149,7 +149,9 @@ void ExportMessagesHtml::end()
 
 QString ExportMessagesHtml::copyIntoFiles(const QString &source, const QString &name)
 {
-    const QString copy = m_output.copyFile(source, m_filesFolder, name);
+    const QString copy = m_output.copyReadableFile(source, m_filesFolder, name);
+    if (copy.isEmpty())
+        return QString();
     // Percent-encoded, so that "#", "?" or "%" in a name do not cut the link.
     return kFilesFolder + QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(copy));
 }
@@ -157,8 +159,9 @@ QString ExportMessagesHtml::copyIntoFiles(const QString &source, const QString &
 QString ExportMessagesHtml::pictureContent(const QString &link, const QString &picture, const QString &name,
                                            const QString &attributes)
 {
-    const QString source = isExistingFile(picture) ? copyIntoFiles(picture, name)
-                                                   : kFilesFolder + QLatin1Char('/') + kPlaceholderPicture;
+    QString source = isExistingFile(picture) ? copyIntoFiles(picture, name) : QString();
+    if (source.isEmpty())
+        source = kFilesFolder + QLatin1Char('/') + kPlaceholderPicture;
     return QStringLiteral("<a href=\"%1\"><img src=\"%2\" %3 /></a>")
         .arg(xmlEscaped(link), xmlEscaped(source), attributes);
 }
@@ -168,9 +171,11 @@ std::optional<QString> ExportMessagesHtml::attachmentContent(const _MsgAttachmen
     if (mimeIs(attachment, QLatin1String("text/plain")))
         return attachmentBubbleContent(attachment);  // the text itself, as in the view
 
-    const bool present = isExistingFile(attachment.localPath);
-    const QString link = present ? copyIntoFiles(attachment.localPath, copyName(attachment.localPath))
-                                 : QStringLiteral("#");
+    const QString copy = isExistingFile(attachment.localPath)
+                             ? copyIntoFiles(attachment.localPath, copyName(attachment.localPath))
+                             : QString();
+    const bool present = !copy.isEmpty();  // an unreadable file shows as a missing one
+    const QString link = present ? copy : QStringLiteral("#");
     if (mimeStartsWith(attachment, QLatin1String("image/"))) {
         if (present && browserShowsOriginal(attachment.localPath))
             return QStringLiteral("<a href=\"%1\"><img src=\"%1\" %2 /></a>").arg(xmlEscaped(link), kThumbnailAttributes);

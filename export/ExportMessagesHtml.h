@@ -43,7 +43,8 @@ private:
     std::optional<QString> attachmentContent(const _MsgAttachment &attachment);
     QString pictureContent(const QString &link, const QString &picture, const QString &copyName,
                            const QString &attributes);
-    // Copies a file into "files"; its relative link.
+    // Copies a file into "files"; its relative link, empty when the file
+    // cannot be read.
     QString copyIntoFiles(const QString &source, const QString &name);
     // Copies the emoji pictures `html` refers to that are not there yet.
     void copyEmojiPictures(const QString &html);

@@ -153,13 +153,27 @@ QString ExportMessagesThread::conversationFileName(const _MsgMessage &message)
     return name.isEmpty() ? QStringLiteral("unknown-chat") : name;
 }
 
+QString ExportMessagesThread::successText() const
+{
+    QString text = tr("IDS_SUC_EXPORT_%1_MMS").arg(m_exported);
+    const QStringList &unreadable = m_output.unreadableFiles();
+    if (!unreadable.isEmpty()) {
+        QStringList names;
+        for (const QString &path : unreadable)
+            names.append(QDir::toNativeSeparators(path));
+        text += QLatin1Char('\n') + tr("These attachments could not be read and show as placeholders: %1")
+                                        .arg(names.join(QStringLiteral(", ")));
+    }
+    return text;
+}
+
 void ExportMessagesThread::run()
 {
     m_exported = 0;
     notifyProgress(m_form, tr("IDS_EXPORTING_MESSAGES_TO_FILE"), -1, QString());
     try {
         exportAll();
-        notifySuccess(m_form, tr("IDS_SUC_EXPORT_%1_MMS").arg(m_exported));
+        notifySuccess(m_form, successText());
     } catch (const OperationCancelled &) {
         abandon();  // the dialog has closed already: nothing to report
     } catch (const std::exception &error) {

@@ -62,6 +62,9 @@ protected:
     void run() override;
 
 private:
+    // The success text; names the attachments that could not be read.
+    QString successText() const;
+
     using Exporter = AbsFormatExport<_MsgMessage>;
 
     void exportAll();

@@ -2,6 +2,7 @@
 
 #include "app/AppFolders.h"
 #include "app/FileErrors.h"
+#include "app/UnreadableFileError.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,6 +51,16 @@ QString ExportOutput::copyFile(const QString &source, const QString &folder, con
     const QString target = reserveFile(folder, fileName);
     copyFileOrThrow(source, target);
     return QFileInfo(target).fileName();
+}
+
+QString ExportOutput::copyReadableFile(const QString &source, const QString &folder, const QString &fileName)
+{
+    try {
+        return copyFile(source, folder, fileName);
+    } catch (const UnreadableFileError &) {
+        m_unreadable.append(source);
+        return QString();
+    }
 }
 
 void ExportOutput::copyFileIfMissing(const QString &source, const QString &folder, const QString &fileName)

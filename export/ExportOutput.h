@@ -30,6 +30,11 @@ public:
     // returns the new file's name. Throws std::runtime_error when the copy fails.
     QString copyFile(const QString &source, const QString &folder, const QString &fileName);
 
+    // copyFile, except that a `source` that cannot be read gives an empty name
+    // and is kept in unreadableFiles(): one bad attachment does not stop a
+    // whole export. A target that cannot be written still throws.
+    QString copyReadableFile(const QString &source, const QString &folder, const QString &fileName);
+
     // Copies `source` to `folder`/`fileName` unless that exists already.
     // Throws std::runtime_error when the copy fails.
     void copyFileIfMissing(const QString &source, const QString &folder, const QString &fileName);
@@ -39,9 +44,11 @@ public:
     void rollback();
 
     const QStringList &createdFiles() const { return m_files; }
+    const QStringList &unreadableFiles() const { return m_unreadable; }
 
 private:
     QStringList m_files;
+    QStringList m_unreadable;
     QStringList m_folders;  // in the order they were made: parents first
     QSet<QString> m_reserved;
     // Next counter to try per wanted path, so that many files of one name do

@@ -132,6 +132,10 @@
         <translation>The operation ended without completing.</translation>
     </message>
     <message>
+        <source>These attachments could not be read and show as placeholders: %1</source>
+        <translation>These attachments could not be read and show as placeholders: %1</translation>
+    </message>
+    <message>
         <source>The database %1 is in use by another Ferrywright process. Try again when it has finished.</source>
         <translation>The database %1 is in use by another Ferrywright process. Try again when it has finished.</translation>
     </message>

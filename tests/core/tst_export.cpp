@@ -41,6 +41,7 @@ struct Run
 {
     bool succeeded = false;
     QString error;
+    QString result;
 };
 
 // Runs an export to its end; `setUp` may hook into the progress first.
@@ -52,7 +53,7 @@ Run runExport(const MsgMessageList &messages, const QString &path, Format format
         setUp(progress);
     ExportMessagesThread worker(messages, path, format, &progress, nullptr, dataFolder());
     progress.runToEnd(worker);
-    return {progress.succeeded(), progress.errorText()};
+    return {progress.succeeded(), progress.errorText(), progress.resultText()};
 }
 
 QByteArray readAll(const QString &path)
@@ -419,6 +420,31 @@ private slots:
         QVERIFY(!page.contains("empty_photo"));
         for (const auto &picture : pictures)
             QVERIFY2(page.contains("<img src=\"files/" + picture.first.toUtf8() + "\""), qPrintable(picture.first));
+    }
+
+    // An attachment that cannot be read shows as the placeholder; the rest
+    // of the export goes on and the result names that file.
+    void htmlGoesOnPastAnUnreadableAttachment()
+    {
+        const QString unreadable = QStringLiteral("/proc/self/mem");  // opens, but every read at 0 fails
+        if (!QFileInfo(unreadable).isFile())
+            QSKIP("needs /proc/self/mem");
+        QTemporaryDir sources;
+        writeBytes(sources.filePath("photo.jpg"), ConversationBuilder::imageBytes(60, 40, "JPEG"));
+        ConversationBuilder build;
+        _MsgChat *chat = build.chat(QStringLiteral("1"), {build.handle("1")}, 1);
+        _MsgMessage *message = build.message(chat, 0, QStringLiteral("two pictures"), false);
+        build.attachment(message, QStringLiteral("image/jpeg"), unreadable);
+        build.attachment(message, QStringLiteral("image/jpeg"), sources.filePath("photo.jpg"));
+        build.message(chat, 10, QStringLiteral("after them"), false);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("h");
+        const Run run = runExport(build.list(), folder, Format::FormatHtml);
+        QVERIFY2(run.succeeded, qPrintable(run.error));
+        QVERIFY2(run.result.contains(unreadable), qPrintable(run.result));
+        const QByteArray page = readAll(folder + "/1.html");
+        QVERIFY(page.contains("files/empty_photo.jpg") && page.contains("files/photo.jpg") && page.contains("after them"));
+        QVERIFY(!QFileInfo::exists(folder + "/files/mem"));
     }
 
     // A received text that looks like page markup stays text: it names no
