@@ -1,5 +1,7 @@
 #include "cli/ExportCommand.h"
 
+#include <stdexcept>
+
 #include "cli/CliContext.h"
 #include "cli/CliMessageSource.h"
 #include "cli/CliProgress.h"
@@ -32,7 +34,7 @@ ExportMessagesThread::Target targetFor(const QString &path, int formatIndex)
 
 QString ExportCommand::synopsis() const
 {
-    return QStringLiteral("--from SOURCE --format txt|doc|csv|pdf|html --out PATH [--chat ID] [--country MCC]");
+    return QStringLiteral("--from SOURCE --format txt|doc|csv|pdf|html --out PATH [--chat ID] [--country MCC] [--force]");
 }
 
 QString ExportCommand::summary() const
@@ -44,8 +46,9 @@ QString ExportCommand::description() const
 {
     return QObject::tr("Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file "
                        "(txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added "
-                       "when PATH has none); or, for pdf and html, the folder PATH with one file per conversation. "
-                       "A failed or interrupted export takes back what it wrote. Prints what was written.");
+                       "when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH "
+                       "with one file per conversation. A failed or interrupted export takes back what it wrote. "
+                       "Prints what was written.");
 }
 
 void ExportCommand::addArguments(QCommandLineParser &parser) const
@@ -57,6 +60,7 @@ void ExportCommand::addArguments(QCommandLineParser &parser) const
                                         QStringLiteral("PATH")));
     parser.addOption(chatOption());
     parser.addOption(countryOption());
+    parser.addOption(QCommandLineOption(QStringLiteral("force"), QObject::tr("Replace a text or CSV file that exists.")));
 }
 
 int ExportCommand::run(const QCommandLineParser &parser, CliContext &context)
@@ -68,6 +72,10 @@ int ExportCommand::run(const QCommandLineParser &parser, CliContext &context)
     if (formatIndex < 0)
         throw CliUsageError(QObject::tr("unknown --format '%1'").arg(format), name());
     const ExportMessagesThread::Target target = targetFor(requiredValue(parser, QStringLiteral("out")), int(formatIndex));
+    if (ExportMessagesThread::replacesFile(target) && !parser.isSet(QStringLiteral("force")))
+        throw std::runtime_error(QObject::tr("%1 exists; add --force to replace it")
+                                     .arg(QDir::toNativeSeparators(target.path))
+                                     .toStdString());
 
     CliMessageSource source(spec, parser.value(QStringLiteral("country")), context);
     const MsgMessageList messages = source.messages(parser.value(QStringLiteral("chat")));

@@ -138,6 +138,11 @@ void ExportMessagesThread::conversationOrder(MsgMessageList &messages)
         messages[qsizetype(i)] = ranked[i].message;
 }
 
+bool ExportMessagesThread::replacesFile(const Target &target)
+{
+    return !isFolderFormat(target.format) && QFileInfo::exists(target.path);
+}
+
 QString ExportMessagesThread::conversationFileName(const _MsgMessage &message)
 {
     QString name;

@@ -45,6 +45,10 @@ public:
     // `filterIndex` of fileFilters(); nothing for an empty name or no filter.
     static std::optional<Target> targetFor(const QString &chosenPath, int filterIndex);
 
+    // True when `target` is a text or CSV file that exists already: the
+    // export would replace it. PDF and HTML exports number their files.
+    static bool replacesFile(const Target &target);
+
     // PDF and HTML order: conversation by conversation (the chats compared by
     // chat_identifier without regard to case, the one with the oldest newest
     // message first), each conversation oldest first. Messages without a

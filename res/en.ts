@@ -188,8 +188,8 @@
         <translation>export a source's messages to files</translation>
     </message>
     <message>
-        <source>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none); or, for pdf and html, the folder PATH with one file per conversation. A failed or interrupted export takes back what it wrote. Prints what was written.</source>
-        <translation>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none); or, for pdf and html, the folder PATH with one file per conversation. A failed or interrupted export takes back what it wrote. Prints what was written.</translation>
+        <source>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation. A failed or interrupted export takes back what it wrote. Prints what was written.</source>
+        <translation>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation. A failed or interrupted export takes back what it wrote. Prints what was written.</translation>
     </message>
     <message>
         <source>txt, doc, csv, pdf or html.</source>
@@ -198,6 +198,20 @@
     <message>
         <source>The file or folder to write.</source>
         <translation>The file or folder to write.</translation>
+    </message>
+    <message>
+        <source>Replace a text or CSV file that exists.</source>
+        <translation>Replace a text or CSV file that exists.</translation>
+    </message>
+    <message>
+        <source>%1 exists; add --force to replace it</source>
+        <translation>%1 exists; add --force to replace it</translation>
+    </message>
+    <message>
+        <source>%1 already exists.
+Do you want to replace it?</source>
+        <translation>%1 already exists.
+Do you want to replace it?</translation>
     </message>
     <message>
         <source>unknown --format '%1'</source>

@@ -2,6 +2,7 @@
 
 #include "ui/MainWindow.h"
 
+#include "app/MessageBoxes.h"
 #include "export/ExportMessagesThread.h"
 #include "export/MMSPrinter.h"
 #include "ops/ProgressForm.h"
@@ -23,11 +24,20 @@ MainWindow::ExportChoice MainWindow::askExportPath(const QString &proposedPath, 
 void MainWindow::exportMessages(const MsgMessageList &messages)
 {
     const QStringList filters = ExportMessagesThread::fileFilters();
-    const QString proposed = QDir::home().filePath(
+    QString proposed = QDir::home().filePath(
         QStringLiteral("messages(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
-    const ExportChoice choice = askExportPath(proposed, filters);
-    const std::optional<ExportMessagesThread::Target> target =
-        ExportMessagesThread::targetFor(choice.path, choice.filterIndex);
+    std::optional<ExportMessagesThread::Target> target;
+    for (;;) {
+        const ExportChoice choice = askExportPath(proposed, filters);
+        target = ExportMessagesThread::targetFor(choice.path, choice.filterIndex);
+        // The dialog asked about the name typed; a suffix added after it
+        // ("notes" becoming notes.txt) may name a file it never saw.
+        if (!target || target->path == choice.path || !ExportMessagesThread::replacesFile(*target)
+            || askQuestion(tr("%1 already exists.\nDo you want to replace it?")
+                               .arg(QDir::toNativeSeparators(target->path))))
+            break;
+        proposed = choice.path;
+    }
     if (!target)
         return;
     ProgressForm form(QString(), this);

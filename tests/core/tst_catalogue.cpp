@@ -18,7 +18,8 @@ namespace {
 const char *const kCataloguePath = ":/en.qm";
 
 // Folders of the program's own sources; tests/ and tools/ are not scanned.
-const QStringList kSourceFolders{"app", "store", "android", "views", "ops", "ui", "country", "cli"};
+const QStringList kSourceFolders{"app",    "work",   "store", "country", "android", "views",
+                                 "search", "import", "export", "ops",   "ui",      "cli"};
 
 struct CodeLiteral
 {

@@ -8,6 +8,7 @@
 
 #include "CrashPoints.h"
 #include "StandInTools.h"
+#include "tst_localdb_fixtures.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
@@ -444,6 +445,23 @@ private slots:
         QVERIFY2(one.exitCode == 0, qPrintable(one.err));
         const qint64 oneSize = QFileInfo(m_work.filePath("one.csv")).size();
         QVERIFY(oneSize > 40 && oneSize < allFile.size());
+    }
+
+    // "notes" becomes notes.txt after the shell was asked nothing: an existing
+    // notes.txt is kept unless --force says otherwise.
+    void exportReplacesAFileOnlyWithForce()
+    {
+        const QString notes = m_work.filePath("notes.txt");
+        QFile existing(notes);
+        QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write("my notes") == 8);
+        existing.close();
+        const CliRun refused = cli({"export", "--from", "db:Mine", "--format", "txt", "--out", "notes"});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains("notes.txt exists; add --force"), qPrintable(refused.err));
+        QCOMPARE(localdbtest::readFile(notes), QByteArray("my notes"));
+        const CliRun forced = cli({"export", "--from", "db:Mine", "--format", "txt", "--out", "notes", "--force"});
+        QVERIFY2(forced.exitCode == 0, qPrintable(forced.err));
+        QVERIFY(localdbtest::readFile(notes).startsWith("Date"));
     }
 
     void extractCopiesAttachments()

@@ -76,6 +76,35 @@ private slots:
         QCOMPARE(QDir(out.filePath("bob-html")).entryList({"*.html"}), QStringList{"Bob.html"});
     }
 
+    // A suffix added after the save dialog may name a file the dialog never
+    // asked about: the window asks, and "No" opens the dialog again.
+    void existingFileIsReplacedOnlyWhenConfirmed()
+    {
+        auto window = windowShowingBob();
+        QVERIFY(QDir().mkpath(m_env->path(QStringLiteral("out"))));
+        const QString notes = m_env->path(QStringLiteral("out/notes.txt"));
+        QFile existing(notes);
+        QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write("my notes") == 8);
+        existing.close();
+        int asked = 0;
+        window->setExportPathChooser([&](const QString &, const QStringList &) {
+            ++asked;  // "notes" with the text filter, then Cancel
+            return MainWindow::ExportChoice{asked == 1 ? m_env->path(QStringLiteral("out/notes")) : QString(), 0};
+        });
+        MessageBoxes::TestRecorder boxes(QMessageBox::No);
+        window->runCommand(Command::Export);
+        QCOMPARE(asked, 2);
+        QCOMPARE(boxes.count(), 1);
+        QVERIFY2(boxes.lastText().contains(QStringLiteral("notes.txt already exists")), qPrintable(boxes.lastText()));
+        QCOMPARE(localdbtest::readFile(notes), QByteArray("my notes"));
+
+        asked = 0;
+        boxes.setAnswer(QMessageBox::Yes);
+        window->runCommand(Command::Export);
+        QCOMPARE(asked, 1);
+        QVERIFY(localdbtest::readFile(notes).startsWith("Date"));
+    }
+
     // Print shows the preview titled "Print Messages"; closing it ends the command.
     void printShowsThePreview()
     {
