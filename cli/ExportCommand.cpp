@@ -15,8 +15,8 @@
 namespace {
 
 // The formats in the order of the window's save dialog filters.
-const QStringList kFormats{QStringLiteral("txt"), QStringLiteral("doc"), QStringLiteral("csv"),
-                           QStringLiteral("pdf"), QStringLiteral("html")};
+const QStringList kFormats{QStringLiteral("txt"), QStringLiteral("doc"),  QStringLiteral("csv"),
+                           QStringLiteral("pdf"), QStringLiteral("html"), QStringLiteral("ndjson")};
 
 // Text, Word and CSV get their suffix when PATH has none, as in the window;
 // PDF and HTML write one file per conversation into the folder PATH itself.
@@ -34,7 +34,7 @@ ExportMessagesThread::Target targetFor(const QString &path, int formatIndex)
 
 QString ExportCommand::synopsis() const
 {
-    return QStringLiteral("--from SOURCE --format txt|doc|csv|pdf|html --out PATH [--chat ID] [--country MCC] [--force]");
+    return QStringLiteral("--from SOURCE --format txt|doc|csv|pdf|html|ndjson --out PATH [--chat ID] [--country MCC] [--force]");
 }
 
 QString ExportCommand::summary() const
@@ -54,7 +54,7 @@ QString ExportCommand::description() const
 void ExportCommand::addArguments(QCommandLineParser &parser) const
 {
     parser.addOption(fromOption());
-    parser.addOption(QCommandLineOption(QStringLiteral("format"), QObject::tr("txt, doc, csv, pdf or html."),
+    parser.addOption(QCommandLineOption(QStringLiteral("format"), QObject::tr("txt, doc, csv, pdf, html or ndjson."),
                                         QStringLiteral("FORMAT")));
     parser.addOption(QCommandLineOption(QStringLiteral("out"), QObject::tr("The file or folder to write."),
                                         QStringLiteral("PATH")));

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QTextStream>
 
-// The CSV export: "date,send,person,number,content", one record per message,
+// The CSV export: "date,send,person,number,content,sender,subject", one record per message,
 // UTF-8 without byte-order mark, records ended by a line feed.
 //
 // Person, number and content are quoted when they hold a double quote (which

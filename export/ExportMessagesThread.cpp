@@ -2,6 +2,7 @@
 
 #include "app/AppFolders.h"
 #include "export/ExportMessagesCsv.h"
+#include "export/ExportMessagesNdjson.h"
 #include "export/ExportMessagesHtml.h"
 #include "export/ExportMessagesPdf.h"
 #include "export/ExportMessagesTxt.h"
@@ -57,7 +58,7 @@ ExportMessagesThread::~ExportMessagesThread() = default;
 QStringList ExportMessagesThread::fileFilters()
 {
     return {tr("Text Files(*.txt)"), tr("Doc Files(*.doc)"), tr("CSV Files(*.csv)"), tr("PDF Files(*.pdf)"),
-            tr("HTML Files(*.html)")};
+            tr("HTML Files(*.html)"), tr("NDJSON Files(*.ndjson)")};
 }
 
 std::optional<ExportMessagesThread::Target> ExportMessagesThread::targetFor(const QString &chosenPath,
@@ -86,6 +87,8 @@ std::optional<ExportMessagesThread::Target> ExportMessagesThread::targetFor(cons
         return Target{asFolder("-pdf"), FormatPdf};
     case 4:
         return Target{asFolder("-html"), FormatHtml};
+    case 5:
+        return Target{withSuffix("ndjson"), FormatNdjson};
     default:
         return std::nullopt;
     }
@@ -228,6 +231,8 @@ void ExportMessagesThread::startFileExporter()
 {
     if (m_format == FormatCsv)
         m_exporter = std::make_shared<ExportMessagesCsv>(m_path);
+    else if (m_format == FormatNdjson)
+        m_exporter = std::make_shared<ExportMessagesNdjson>(m_path);
     else
         m_exporter = std::make_shared<ExportMessagesTxt>(m_path);
     m_exporter->begin();

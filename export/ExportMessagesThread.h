@@ -25,11 +25,11 @@ class ExportMessagesThread : public QThread
     Q_OBJECT
 public:
     // The format codes of the export.
-    enum Format : unsigned { FormatText = 0, FormatCsv = 1, FormatPdf = 2, FormatHtml = 3 };
+    enum Format : unsigned { FormatText = 0, FormatCsv = 1, FormatPdf = 2, FormatHtml = 3, FormatNdjson = 4 };
 
     struct Target
     {
-        QString path;  // a file for text and CSV, a folder for PDF and HTML
+        QString path;  // a file for text, CSV and NDJSON, a folder for PDF and HTML
         Format format = FormatText;
     };
 
@@ -39,13 +39,13 @@ public:
                          ProgressReporter *form, QObject *parent = nullptr, const QString &dataFolder = QString());
     ~ExportMessagesThread() override;
 
-    // The save dialog's filters, in order: text, Word, CSV, PDF, HTML.
+    // The save dialog's filters, in order: text, Word, CSV, PDF, HTML, NDJSON.
     static QStringList fileFilters();
     // Where and how to export for the name picked with filter number
     // `filterIndex` of fileFilters(); nothing for an empty name or no filter.
     static std::optional<Target> targetFor(const QString &chosenPath, int filterIndex);
 
-    // True when `target` is a text or CSV file that exists already: the
+    // True when `target` is a text, CSV or NDJSON file that exists already: the
     // export would replace it. PDF and HTML exports number their files.
     static bool replacesFile(const Target &target);
 

@@ -192,8 +192,8 @@
         <translation>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation. A failed or interrupted export takes back what it wrote. Prints what was written.</translation>
     </message>
     <message>
-        <source>txt, doc, csv, pdf or html.</source>
-        <translation>txt, doc, csv, pdf or html.</translation>
+        <source>txt, doc, csv, pdf, html or ndjson.</source>
+        <translation>txt, doc, csv, pdf, html or ndjson.</translation>
     </message>
     <message>
         <source>The file or folder to write.</source>
@@ -620,6 +620,10 @@ Do you want to replace it?</translation>
     <message>
         <source>HTML Files(*.html)</source>
         <translation>HTML Files(*.html)</translation>
+    </message>
+    <message>
+        <source>NDJSON Files(*.ndjson)</source>
+        <translation>NDJSON Files(*.ndjson)</translation>
     </message>
     <message>
         <source>A new version of %1 is available from %2. Would you like to download it now?</source>

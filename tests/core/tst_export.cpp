@@ -11,12 +11,14 @@
 #include "store/MsgChat.h"
 #include "store/MsgHandle.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
@@ -129,6 +131,7 @@ private slots:
         QTest::newRow("pdf folder") << "/d/report.pdf" << 3 << "/d/report-pdf" << int(Format::FormatPdf);
         QTest::newRow("html folder, first dot") << "/d/a.b.html" << 4 << "/d/a-html" << int(Format::FormatHtml);
         QTest::newRow("html, no suffix") << "/d/a" << 4 << "/d/a-html" << int(Format::FormatHtml);
+        QTest::newRow("ndjson") << "/d/z" << 5 << "/d/z.ndjson" << int(Format::FormatNdjson);
     }
 
     void targetForFilter()
@@ -277,6 +280,61 @@ private slots:
             const QString subject = i == 1 ? QStringLiteral("re, \"that\"") : QString();
             QCOMPARE(fields, (QStringList{when, sent ? "1" : "0", who[0], who[1], expectedContents[i], sender, subject}));
         }
+    }
+
+    // Python's json reads one object per message back: exact texts (quotes,
+    // line breaks, emoji, right-to-left), the date in UTC, the sender of a
+    // received message, and each attachment with its SHA-256.
+    void ndjsonReadsBackWithPython()
+    {
+        if (!hasTool(QStringLiteral("python3")))
+            QSKIP("python3 is not installed");
+        QTemporaryDir sources;
+        const QString photo = sources.filePath("photo.jpg");
+        writeBytes(photo, "not really a photo");
+        MixedConversations c;
+        const QStringList texts{QStringLiteral("He said \"hi\"\nthen left 😄"), QStringLiteral("שלום, مرحبا")};
+        c.build.message(c.one, 0, texts[0], true);
+        _MsgMessage *received = c.build.message(c.group, 60, texts[1], false, c.omar);
+        received->subject = QStringLiteral("Party");
+        c.build.attachment(received, QStringLiteral("image/jpeg"), photo);
+        c.build.attachment(received, QStringLiteral("image/jpeg"), sources.filePath("gone.jpg"));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("m.ndjson");
+        QVERIFY(runExport(c.build.list(), path, Format::FormatNdjson).succeeded);
+
+        int exitCode = -1;
+        const QString json = toolOutput(
+            QStringLiteral("python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import json,sys; print(json.dumps([json.loads(l) for l in "
+                            "open(sys.argv[1], encoding='utf-8', errors='strict')]))"),
+             path},
+            &exitCode);
+        QCOMPARE(exitCode, 0);
+        const QJsonArray records = QJsonDocument::fromJson(json.toUtf8()).array();
+        QCOMPARE(records.size(), 2);
+        const QJsonObject sent = records.at(0).toObject();
+        QCOMPARE(sent.value("text").toString(), texts[0]);
+        QCOMPARE(sent.value("direction").toString(), QStringLiteral("sent"));
+        QCOMPARE(sent.value("date").toString(),
+                 appleTimeToDateTime(ConversationBuilder::baseDate()).toUTC().toString(Qt::ISODate));
+        QVERIFY(sent.value("date").toString().endsWith('Z'));
+        const QJsonObject got = records.at(1).toObject();
+        QCOMPARE(got.value("text").toString(), texts[1]);
+        QCOMPARE(got.value("from").toString(), c.omar->id);
+        QCOMPARE(got.value("subject").toString(), QStringLiteral("Party"));
+        QCOMPARE(got.value("conversation").toString(), QStringLiteral("group-7f3a"));
+        QCOMPARE(got.value("addresses").toArray().size(), 2);
+        const QJsonArray attachments = got.value("attachments").toArray();
+        QCOMPARE(attachments.size(), 2);
+        QSet<QString> hashes;
+        for (const QJsonValue &attachment : attachments)
+            hashes << (attachment.toObject().value("sha256").isNull() ? QStringLiteral("null")
+                                                                      : attachment.toObject().value("sha256").toString());
+        QCOMPARE(hashes, (QSet<QString>{QString::fromLatin1(QCryptographicHash::hash("not really a photo",
+                                                                                    QCryptographicHash::Sha256).toHex()),
+                                        QStringLiteral("null")}));
     }
 
     // Every page is well-formed; every link stays in the export folder and

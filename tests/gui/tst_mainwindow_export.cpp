@@ -60,17 +60,17 @@ private slots:
         });
         QVERIFY(QDir().mkpath(m_env->path(QStringLiteral("out"))));
         MessageBoxes::TestRecorder boxes;
-        for (filter = 0; filter < 5; ++filter)
+        for (filter = 0; filter < 6; ++filter)
             action->trigger();
 
         QCOMPARE(offeredFilters, (QStringList{"Text Files(*.txt)", "Doc Files(*.doc)", "CSV Files(*.csv)",
-                                              "PDF Files(*.pdf)", "HTML Files(*.html)"}));
+                                              "PDF Files(*.pdf)", "HTML Files(*.html)", "NDJSON Files(*.ndjson)"}));
         QVERIFY2(QFileInfo(proposed).fileName().startsWith("messages("), qPrintable(proposed));
-        QCOMPARE(boxes.count(), 5);
+        QCOMPARE(boxes.count(), 6);
         for (const MessageBoxes::TestRecorder::Shown &box : boxes.shown())
             QCOMPARE(box.text, QStringLiteral("Successfully exported 3 Messages."));
         const QDir out(m_env->path(QStringLiteral("out")));
-        QCOMPARE(out.entryList(QDir::Files, QDir::Name), (QStringList{"bob.csv", "bob.doc", "bob.txt"}));
+        QCOMPARE(out.entryList(QDir::Files, QDir::Name), (QStringList{"bob.csv", "bob.doc", "bob.ndjson", "bob.txt"}));
         QCOMPARE(localdbtest::readFile(out.filePath("bob.csv")).count('\n'), 4);
         QCOMPARE(QDir(out.filePath("bob-pdf")).entryList({"*.pdf"}), QStringList{"Bob.pdf"});
         QCOMPARE(QDir(out.filePath("bob-html")).entryList({"*.html"}), QStringList{"Bob.html"});
