@@ -2,6 +2,7 @@
 
 #include "android/AdbDevice.h"
 #include "android/AndroidDevice.h"
+#include "store/MessageDateRange.h"
 #include "store/MsgDataSet.h"
 #include "store/MsgMessageList.h"
 #include "ui/MainMenus.h"
@@ -105,12 +106,14 @@ public:
     void setUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
     void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
 
-    // Where an export goes: the chosen path and the index of the chosen
-    // filter; an empty path cancels. A file dialog unless set (tests).
+    // Where an export goes: the chosen path, the index of the chosen
+    // filter and the period kept (every message unless chosen); an empty
+    // path cancels. A file dialog unless set (tests).
     struct ExportChoice
     {
         QString path;
         int filterIndex = -1;
+        MessageDateRange period = {};
     };
     using ExportPathChooser = std::function<ExportChoice(const QString &proposedPath, const QStringList &filters)>;
     void setExportPathChooser(ExportPathChooser chooser) { m_chooseExportPath = std::move(chooser); }
@@ -253,7 +256,8 @@ private:
     // Export and print (MainWindowExport.cpp).
     void exportMessages(const MsgMessageList &messages);
     void printMessages(const MsgMessageList &messages);
-    ExportChoice askExportPath(const QString &proposedPath, const QStringList &filters);
+    ExportChoice askExportPath(const QString &proposedPath, const QStringList &filters,
+                               const MsgMessageList &messages);
 
     // Search across every source (MainWindowSearch.cpp).
     void miSearch();
