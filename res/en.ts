@@ -903,5 +903,29 @@ Go on?</translation>
         <source>No message falls between --since and --until.</source>
         <translation>No message falls between --since and --until.</translation>
     </message>
+    <message>
+        <source>Find a conversation</source>
+        <translation>Find a conversation</translation>
+    </message>
+    <message>
+        <source>Find the conversation</source>
+        <translation>Find the conversation</translation>
+    </message>
+    <message>
+        <source>Phones, databases and conversations</source>
+        <translation>Phones, databases and conversations</translation>
+    </message>
+    <message>
+        <source>Find in the messages</source>
+        <translation>Find in the messages</translation>
+    </message>
+    <message>
+        <source>Find the messages</source>
+        <translation>Find the messages</translation>
+    </message>
+    <message>
+        <source>Messages of the conversation</source>
+        <translation>Messages of the conversation</translation>
+    </message>
 </context>
 </TS>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QList>
 #include <QString>
 
@@ -45,6 +46,7 @@ struct Entry
     const char *icon = nullptr;
     bool onToolBar = false;  // menu bar only: also a tool-bar action
     bool enabled = true;     // context menus: the entry is shown but greyed when false
+    QKeySequence keys;       // menu bar only: its keyboard shortcut, if any
 
     QString translatedText() const;
     QString iconPath() const;

@@ -261,7 +261,6 @@ private:
 
     // Search across every source (MainWindowSearch.cpp).
     void miSearch();
-    void setupSearchShortcut();
     void runSearch(const QString &words);
     void openSearchHit(const SearchHit &hit);
     // The phone or local database node showing the database folder, or null.

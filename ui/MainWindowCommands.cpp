@@ -165,6 +165,7 @@ void MainWindow::buildMenus()
                 continue;
             }
             auto *action = new QAction(QIcon(entry.iconPath()), entry.translatedText(), this);
+            action->setShortcut(entry.keys);
             const Command command = entry.command;
             connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
             bar->addAction(action);
