@@ -2,7 +2,9 @@
 
 #include "app/FileErrors.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -45,4 +47,15 @@ void commitStream(QTextStream &stream, QSaveFile &file)
     flushOrThrow(stream, file);
     if (!commitSaveFile(file))
         throwFileError(file);
+}
+
+QString fileSha256(const QString &path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return QString();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return QString();
+    return QString::fromLatin1(hash.result().toHex());
 }

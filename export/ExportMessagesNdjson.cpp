@@ -7,23 +7,16 @@
 #include "store/MsgChat.h"
 #include "store/MsgHandle.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
 
-QJsonValue fileSha256(const QString &path)
+QJsonValue sha256OrNull(const QString &path)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return QJsonValue::Null;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return QJsonValue::Null;
-    return QString::fromLatin1(hash.result().toHex());
+    const QString hash = fileSha256(path);
+    return hash.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(hash);
 }
 
 QJsonArray chatAddresses(const _MsgChat *chat)
@@ -46,7 +39,7 @@ QJsonArray attachmentsOf(const _MsgMessage &message)
             continue;
         attachments.append(QJsonObject{{QStringLiteral("path"), attachment->localPath},
                                        {QStringLiteral("mime"), attachment->mime_type},
-                                       {QStringLiteral("sha256"), fileSha256(attachment->localPath)}});
+                                       {QStringLiteral("sha256"), sha256OrNull(attachment->localPath)}});
     }
     return attachments;
 }
