@@ -15,8 +15,9 @@
 namespace {
 
 // The formats in the order of the window's save dialog filters.
-const QStringList kFormats{QStringLiteral("txt"), QStringLiteral("doc"),  QStringLiteral("csv"),
-                           QStringLiteral("pdf"), QStringLiteral("html"), QStringLiteral("ndjson")};
+const QStringList kFormats{QStringLiteral("txt"),  QStringLiteral("doc"),    QStringLiteral("csv"),
+                           QStringLiteral("pdf"),  QStringLiteral("html"),   QStringLiteral("ndjson"),
+                           QStringLiteral("evidence")};
 
 // Text, Word and CSV get their suffix when PATH has none, as in the window;
 // PDF and HTML write one file per conversation into the folder PATH itself.
@@ -27,6 +28,8 @@ ExportMessagesThread::Target targetFor(const QString &path, int formatIndex)
         return {absolute, ExportMessagesThread::FormatPdf};
     if (kFormats.at(formatIndex) == QLatin1String("html"))
         return {absolute, ExportMessagesThread::FormatHtml};
+    if (kFormats.at(formatIndex) == QLatin1String("evidence"))
+        return {absolute, ExportMessagesThread::FormatEvidence};
     return *ExportMessagesThread::targetFor(absolute, formatIndex);
 }
 
@@ -34,7 +37,7 @@ ExportMessagesThread::Target targetFor(const QString &path, int formatIndex)
 
 QString ExportCommand::synopsis() const
 {
-    return QStringLiteral("--from SOURCE --format txt|doc|csv|pdf|html|ndjson --out PATH [--chat ID] [--country MCC] [--force]");
+    return QStringLiteral("--from SOURCE --format txt|doc|csv|pdf|html|ndjson|evidence --out PATH [--chat ID] [--country MCC] [--force]");
 }
 
 QString ExportCommand::summary() const
@@ -47,20 +50,22 @@ QString ExportCommand::description() const
     return QObject::tr("Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file "
                        "(txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added "
                        "when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH "
-                       "with one file per conversation. A failed or interrupted export takes back what it wrote. "
+                       "with one file per conversation; for evidence, the folder PATH with a numbered PDF, the attachments and "
+                       "the checksums of every file (sha256sum -c manifest.sha256 checks them), replacing a folder "
+                       "that is not empty only with --force. A failed or interrupted export takes back what it wrote. "
                        "Prints what was written.");
 }
 
 void ExportCommand::addArguments(QCommandLineParser &parser) const
 {
     parser.addOption(fromOption());
-    parser.addOption(QCommandLineOption(QStringLiteral("format"), QObject::tr("txt, doc, csv, pdf, html or ndjson."),
+    parser.addOption(QCommandLineOption(QStringLiteral("format"), QObject::tr("txt, doc, csv, pdf, html, ndjson or evidence."),
                                         QStringLiteral("FORMAT")));
     parser.addOption(QCommandLineOption(QStringLiteral("out"), QObject::tr("The file or folder to write."),
                                         QStringLiteral("PATH")));
     parser.addOption(chatOption());
     parser.addOption(countryOption());
-    parser.addOption(QCommandLineOption(QStringLiteral("force"), QObject::tr("Replace a text or CSV file that exists.")));
+    parser.addOption(QCommandLineOption(QStringLiteral("force"), QObject::tr("Replace a text or CSV file, or an evidence folder, that exists.")));
 }
 
 int ExportCommand::run(const QCommandLineParser &parser, CliContext &context)
@@ -81,6 +86,7 @@ int ExportCommand::run(const QCommandLineParser &parser, CliContext &context)
     const MsgMessageList messages = source.messages(parser.value(QStringLiteral("chat")));
     CliProgress progress;
     ExportMessagesThread worker(messages, target.path, target.format, &progress.reporter());
+    worker.setEvidenceSource(source.evidenceSource());
     CliContext::printLine(context.runner.run(worker, progress));
     CliContext::printLine(target.path);
     return 0;

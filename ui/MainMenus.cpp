@@ -139,6 +139,7 @@ QList<Menu> menuBar()
              separator(),
              toolItem(Command::ExtractMedia, QT_TRANSLATE_NOOP("QObject", "Extract MMS attachment"), kExtractIcon),
              toolItem(Command::Export, QT_TRANSLATE_NOOP("QObject", "Export Messages to File"), kExportIcon),
+             item(Command::ExportEvidence, QT_TRANSLATE_NOOP("QObject", "Export for Evidence..."), kExportIcon),
              toolItem(Command::Print, QT_TRANSLATE_NOOP("QObject", "Print Messages"), kPrintIcon),
              toolItem(Command::Del, QT_TRANSLATE_NOOP("QObject", "Delete Messages"), kDeleteIcon),
              separator(),

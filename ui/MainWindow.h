@@ -2,6 +2,7 @@
 
 #include "android/AdbDevice.h"
 #include "android/AndroidDevice.h"
+#include "export/ExportMessagesThread.h"
 #include "store/MsgDataSet.h"
 #include "store/MsgMessageList.h"
 #include "ui/MainMenus.h"
@@ -17,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class AndroidMonitor;
 class ItemModelMain;
@@ -246,14 +248,29 @@ private:
     MsgDataSetPtr recordsInScope(MainMenus::Scope scope) const;
     // The selected node when it is a phone or a local database, else null.
     _AbsDBItemNode *selectedSource() const;
+    // Which messages a menu-bar command takes now.
+    MainMenus::Scope menuBarScope() const;
     void dispatchMenuBarCommand(MainMenus::Command plain);
     std::unique_ptr<QMenu> createContextMenu(const QList<MainMenus::Entry> &entries);
     void openVendorPage(const QString &pathAndQuery);
 
     // Export and print (MainWindowExport.cpp).
     void exportMessages(const MsgMessageList &messages);
+    // The messages the menu bar's scope gives, as an evidence package.
+    void miExportEvidence();
     void printMessages(const MsgMessageList &messages);
     ExportChoice askExportPath(const QString &proposedPath, const QStringList &filters);
+    using ExportTarget = ExportMessagesThread::Target;
+    // Asks until the user cancels (nothing), picks a target that replaces
+    // nothing, or agrees to replace what is there. `targetOf` turns a choice
+    // into a target (nothing: cancelled).
+    using ExportTargetOf = std::function<std::optional<ExportTarget>(const ExportChoice &choice)>;
+    std::optional<ExportTarget> askExportTarget(const QString &namePrefix, const QStringList &filters,
+                                                const ExportTargetOf &targetOf);
+    void runExport(const MsgMessageList &messages, const ExportTarget &target,
+                   const EvidenceSource &source = EvidenceSource());
+    // What an evidence package names as the source of the current node's messages.
+    EvidenceSource evidenceSourceOfCurrent() const;
 
     // Search across every source (MainWindowSearch.cpp).
     void miSearch();
