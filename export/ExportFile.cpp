@@ -45,6 +45,12 @@ void flushOrThrow(QTextStream &stream, QFileDevice &file)
 void commitStream(QTextStream &stream, QSaveFile &file)
 {
     flushOrThrow(stream, file);
+    commitFile(file);
+}
+
+void commitFile(QSaveFile &file)
+{
+    flushOrThrow(file);
     if (!commitSaveFile(file))
         throwFileError(file);
 }

@@ -20,6 +20,7 @@ void flushOrThrow(QTextStream &stream, QFileDevice &file);
 
 // Flushes, then gives the file its real name.
 void commitStream(QTextStream &stream, QSaveFile &file);
+void commitFile(QSaveFile &file);
 
 // SHA-256 of the file's bytes, 64 lower-case hex digits; empty when the file
 // cannot be read.
