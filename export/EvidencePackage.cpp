@@ -14,6 +14,7 @@
 #include "store/MsgMessage.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QSet>
@@ -158,8 +159,11 @@ void EvidencePackage::publish()
             QDir().rename(replaced, m_target);
         fail(QStringLiteral("Cannot move the finished package to %1.").arg(QDir::toNativeSeparators(m_target)));
     }
-    if (!replaced.isEmpty() && !QDir(replaced).removeRecursively())
-        qWarning("The replaced folder %s could not be removed completely.", qUtf8Printable(replaced));
+    if (replaced.isEmpty())
+        return;
+    const bool removed = QFileInfo(replaced).isDir() ? QDir(replaced).removeRecursively() : QFile::remove(replaced);
+    if (!removed)  // the package is in place; only the old copy's remains are left
+        qWarning("What the package replaced could not be removed completely: %s", qUtf8Printable(replaced));
 }
 
 QString EvidencePackage::sourceText() const
