@@ -68,9 +68,9 @@ int EvidencePdf::drawAll(QIODevice &device, int pageCount, const std::function<v
 
 void EvidencePdf::drawCover(MessagePagePainter &pages) const
 {
-    pages.drawParagraph(m_title, kTitlePointSize, Qt::AlignHCenter);
+    pages.drawParagraph(m_title, kTitlePointSize, Qt::AlignHCenter, Qt::black);
     for (const QString &line : m_coverLines)
-        pages.drawParagraph(line, kCoverPointSize, Qt::AlignLeft);
+        pages.drawParagraph(line, kCoverPointSize, Qt::AlignLeft, Qt::black);
     pages.breakPage();
 }
 

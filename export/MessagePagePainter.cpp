@@ -244,7 +244,8 @@ void MessagePagePainter::drawSystemEvent(const _MsgMessage &message)
     drawParagraph(messagePlainText(message), kSystemEventPointSize, Qt::AlignHCenter);
 }
 
-void MessagePagePainter::drawParagraph(const QString &text, int pointSize, Qt::Alignment alignment)
+void MessagePagePainter::drawParagraph(const QString &text, int pointSize, Qt::Alignment alignment,
+                                       const QColor &pen)
 {
     if (!m_device)
         return;
@@ -252,9 +253,11 @@ void MessagePagePainter::drawParagraph(const QString &text, int pointSize, Qt::A
     const QRect measureArea(m_contentRect.left(), 0, m_contentRect.width(), 1 << 20);
     const int height = m_painter.boundingRect(measureArea, Qt::TextWordWrap | alignment, text).height();
     ensureSpace(height + kSystemEventGap);
+    m_painter.setPen(pen.isValid() ? pen : kGreyPen);
     m_painter.drawText(QRect(m_contentRect.left(), m_cursorY, m_contentRect.width(), height),
                        Qt::TextWordWrap | alignment, text);
     m_cursorY += height + kSystemEventGap;
+    m_painter.setPen(kGreyPen);
     m_painter.setFont(pageFont(kPagePointSize));
 }
 

@@ -38,8 +38,9 @@ public:
     // Starts a new page now.
     void breakPage();
     void drawMessage(const _MsgMessage &message);
-    // Word-wrapped text across the content width, on as many lines as it needs.
-    void drawParagraph(const QString &text, int pointSize, Qt::Alignment alignment);
+    // Word-wrapped text across the content width, on as many lines as it
+    // needs, in `pen` (grey, as dates and names, when none is given).
+    void drawParagraph(const QString &text, int pointSize, Qt::Alignment alignment, const QColor &pen = QColor());
     // A short grey line at the left, where a group's sender names go.
     void drawNameLine(const QString &name);
     // With a total, every page says "Page X of Y" instead of its number alone;
