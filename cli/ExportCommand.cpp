@@ -7,6 +7,7 @@
 #include "cli/CliProgress.h"
 #include "cli/CliUsageError.h"
 #include "export/ExportMessagesThread.h"
+#include "store/MessageDateRange.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -33,11 +34,29 @@ ExportMessagesThread::Target targetFor(const QString &path, int formatIndex)
     return *ExportMessagesThread::targetFor(absolute, formatIndex);
 }
 
+// --since and --until, each optional; a day alone is the whole day. A date
+// that cannot be read is a wrong use of `command`.
+MessageDateRange dateRange(const QCommandLineParser &parser, const QString &command)
+{
+    const auto bound = [&parser](const QString &option, MessageDateRange::Bound which) -> std::optional<QDateTime> {
+        if (!parser.isSet(option))
+            return std::nullopt;
+        return MessageDateRange::parseBound(parser.value(option), which);
+    };
+    try {
+        return MessageDateRange(bound(QStringLiteral("since"), MessageDateRange::Bound::Start),
+                                bound(QStringLiteral("until"), MessageDateRange::Bound::End));
+    } catch (const std::runtime_error &error) {
+        throw CliUsageError(QString::fromUtf8(error.what()), command);
+    }
+}
+
 } // namespace
 
 QString ExportCommand::synopsis() const
 {
-    return QStringLiteral("--from SOURCE --format txt|doc|csv|pdf|html|ndjson|evidence --out PATH [--chat ID] [--country MCC] [--force]");
+    return QStringLiteral("--from SOURCE --format txt|doc|csv|pdf|html|ndjson|evidence --out PATH [--chat ID] "
+                          "[--since DATE] [--until DATE] [--country MCC] [--force]");
 }
 
 QString ExportCommand::summary() const
@@ -50,9 +69,11 @@ QString ExportCommand::description() const
     return QObject::tr("Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file "
                        "(txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added "
                        "when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH "
-                       "with one file per conversation; for evidence, the folder PATH with a numbered PDF, the attachments and "
-                       "the checksums of every file (sha256sum -c manifest.sha256 checks them), replacing a folder "
-                       "that is not empty only with --force. A failed or interrupted export takes back what it wrote. "
+                       "with one file per conversation; for evidence, the folder PATH with a numbered PDF, the "
+                       "attachments and the checksums of every file (sha256sum -c manifest.sha256 checks them), "
+                       "replacing a folder that is not empty only with --force. --since and --until keep the messages "
+                       "of a period, both days included (2024-03-01, or 2024-03-01T08:30 for a moment). A failed or "
+                       "interrupted export takes back what it wrote. "
                        "Prints what was written.");
 }
 
@@ -64,6 +85,10 @@ void ExportCommand::addArguments(QCommandLineParser &parser) const
     parser.addOption(QCommandLineOption(QStringLiteral("out"), QObject::tr("The file or folder to write."),
                                         QStringLiteral("PATH")));
     parser.addOption(chatOption());
+    parser.addOption(QCommandLineOption(QStringLiteral("since"), QObject::tr("Only messages from DATE on."),
+                                        QStringLiteral("DATE")));
+    parser.addOption(QCommandLineOption(QStringLiteral("until"), QObject::tr("Only messages up to DATE."),
+                                        QStringLiteral("DATE")));
     parser.addOption(countryOption());
     parser.addOption(QCommandLineOption(QStringLiteral("force"), QObject::tr("Replace a text or CSV file, or an evidence folder, that exists.")));
 }
@@ -76,6 +101,7 @@ int ExportCommand::run(const QCommandLineParser &parser, CliContext &context)
     const qsizetype formatIndex = kFormats.indexOf(format.toLower());
     if (formatIndex < 0)
         throw CliUsageError(QObject::tr("unknown --format '%1'").arg(format), name());
+    const MessageDateRange range = dateRange(parser, name());
     const ExportMessagesThread::Target target = targetFor(requiredValue(parser, QStringLiteral("out")), int(formatIndex));
     if (ExportMessagesThread::replacesFile(target) && !parser.isSet(QStringLiteral("force")))
         throw std::runtime_error(QObject::tr("%1 exists; add --force to replace it")
@@ -83,7 +109,9 @@ int ExportCommand::run(const QCommandLineParser &parser, CliContext &context)
                                      .toStdString());
 
     CliMessageSource source(spec, parser.value(QStringLiteral("country")), context);
-    const MsgMessageList messages = source.messages(parser.value(QStringLiteral("chat")));
+    const MsgMessageList messages = range.filtered(source.messages(parser.value(QStringLiteral("chat"))));
+    if (messages.isEmpty() && !range.isOpen())
+        throw std::runtime_error(QObject::tr("No message falls between --since and --until.").toStdString());
     CliProgress progress;
     ExportMessagesThread worker(messages, target.path, target.format, &progress.reporter());
     worker.setEvidenceSource(source.evidenceSource());

@@ -265,7 +265,7 @@ void MessagePagePainter::drawDateLine(qint64 unixSeconds)
 {
     m_lastDateShown = unixSeconds;
     ensureSpace(kDateLineStep);
-    const QString date = QDateTime::fromSecsSinceEpoch(unixSeconds).toString(QStringLiteral("dd MMM yyyy h:m AP"));
+    const QString date = readableDateTime(QDateTime::fromSecsSinceEpoch(unixSeconds));
     m_painter.drawText(QRect(m_contentRect.left(), m_cursorY, m_contentRect.width(), kDateLineHeight),
                        Qt::AlignHCenter, date);
     m_cursorY += kDateLineStep;

@@ -188,10 +188,6 @@
         <translation>export a source's messages to files</translation>
     </message>
     <message>
-        <source>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation; for evidence, the folder PATH with a numbered PDF, the attachments and the checksums of every file (sha256sum -c manifest.sha256 checks them), replacing a folder that is not empty only with --force. A failed or interrupted export takes back what it wrote. Prints what was written.</source>
-        <translation>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation; for evidence, the folder PATH with a numbered PDF, the attachments and the checksums of every file (sha256sum -c manifest.sha256 checks them), replacing a folder that is not empty only with --force. A failed or interrupted export takes back what it wrote. Prints what was written.</translation>
-    </message>
-    <message>
         <source>txt, doc, csv, pdf, html, ndjson or evidence.</source>
         <translation>txt, doc, csv, pdf, html, ndjson or evidence.</translation>
     </message>
@@ -924,6 +920,64 @@ Do you want to replace it?</translation>
     <message>
         <source>Evidence Folders (*)</source>
         <translation>Evidence Folders (*)</translation>
+    </message>
+    <message>
+        <source>The start of the period (%1) comes after its end (%2).</source>
+        <translation>The start of the period (%1) comes after its end (%2).</translation>
+    </message>
+    <message>
+        <source>'%1' is not a date; write it as 2024-03-01 or 2024-03-01T08:30</source>
+        <translation>'%1' is not a date; write it as 2024-03-01 or 2024-03-01T08:30</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>First day to keep</source>
+        <translation>First day to keep</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>To</translation>
+    </message>
+    <message>
+        <source>Last day to keep</source>
+        <translation>Last day to keep</translation>
+    </message>
+    <message>
+        <source>Laying out the pages…</source>
+        <translation>Laying out the pages…</translation>
+    </message>
+    <message>
+        <source>Laying out page %1…</source>
+        <translation>Laying out page %1…</translation>
+    </message>
+    <message>
+        <source>The preview already has %1 pages and about %2 more are to come; laying them out takes a while and much memory.
+Go on?</source>
+        <translation>The preview already has %1 pages and about %2 more are to come; laying them out takes a while and much memory.
+Go on?</translation>
+    </message>
+    <message>
+        <source>No message falls in the chosen period.</source>
+        <translation>No message falls in the chosen period.</translation>
+    </message>
+    <message>
+        <source>Only messages from DATE on.</source>
+        <translation>Only messages from DATE on.</translation>
+    </message>
+    <message>
+        <source>Only messages up to DATE.</source>
+        <translation>Only messages up to DATE.</translation>
+    </message>
+    <message>
+        <source>No message falls between --since and --until.</source>
+        <translation>No message falls between --since and --until.</translation>
+    </message>
+    <message>
+        <source>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation; for evidence, the folder PATH with a numbered PDF, the attachments and the checksums of every file (sha256sum -c manifest.sha256 checks them), replacing a folder that is not empty only with --force. --since and --until keep the messages of a period, both days included (2024-03-01, or 2024-03-01T08:30 for a moment). A failed or interrupted export takes back what it wrote. Prints what was written.</source>
+        <translation>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation; for evidence, the folder PATH with a numbered PDF, the attachments and the checksums of every file (sha256sum -c manifest.sha256 checks them), replacing a folder that is not empty only with --force. --since and --until keep the messages of a period, both days included (2024-03-01, or 2024-03-01T08:30 for a moment). A failed or interrupted export takes back what it wrote. Prints what was written.</translation>
     </message>
 </context>
 </TS>

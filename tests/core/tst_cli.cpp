@@ -168,6 +168,10 @@ private slots:
         QTest::newRow("source leaving its folder") << QStringList{"extract", "--from", "db:..", "--out", "x"};
         QTest::newRow("name with a separator") << QStringList{"backup", "--from", "db:a", "--to", "../evil"};
         QTest::newRow("unknown format") << QStringList{"export", "--from", "db:a", "--format", "rtf", "--out", "x"};
+        QTest::newRow("date not understood")
+            << QStringList{"export", "--from", "db:a", "--format", "csv", "--out", "x", "--since", "yesterday"};
+        QTest::newRow("period ending before it starts") << QStringList{
+            "export", "--from", "db:a", "--format", "csv", "--out", "x", "--since", "2024-02-01", "--until", "2024-01-31"};
         QTest::newRow("serial and wifi") << QStringList{"download", "--serial", "A", "--wifi", "127.0.0.1"};
         QTest::newRow("missing file") << QStringList{"import", "--to", "X"};
         QTest::newRow("extra argument") << QStringList{"databases", "surplus"};
@@ -445,6 +449,43 @@ private slots:
         QVERIFY2(one.exitCode == 0, qPrintable(one.err));
         const qint64 oneSize = QFileInfo(m_work.filePath("one.csv")).size();
         QVERIFY(oneSize > 40 && oneSize < allFile.size());
+    }
+
+    // --since and --until name whole local days: a period of one day keeps
+    // exactly that day's messages, and a period holding none fails.
+    void exportOfAPeriod()
+    {
+        const CliRun all = cli({"export", "--from", "db:Mine", "--format", "ndjson", "--out", "all.ndjson"});
+        QVERIFY2(all.exitCode == 0, qPrintable(all.err));
+        const auto localDays = [this](const QString &name) {
+            QList<QDate> days;
+            QFile file(m_work.filePath(name));
+            if (file.open(QIODevice::ReadOnly)) {
+                for (const QByteArray &line : file.readAll().split('\n')) {
+                    if (!line.isEmpty())
+                        days.append(QDateTime::fromString(QJsonDocument::fromJson(line)["date"].toString(), Qt::ISODate)
+                                        .toLocalTime()
+                                        .date());
+                }
+            }
+            return days;
+        };
+        const QList<QDate> allDays = localDays(QStringLiteral("all.ndjson"));
+        QVERIFY(allDays.size() > 2);
+        const QDate day = allDays.at(allDays.size() / 2);
+        const QString iso = day.toString(Qt::ISODate);
+        const CliRun one = cli({"export", "--from", "db:Mine", "--format", "ndjson", "--out", "day.ndjson", "--since",
+                                iso, "--until", iso});
+        QVERIFY2(one.exitCode == 0, qPrintable(one.err));
+        const QList<QDate> kept = localDays(QStringLiteral("day.ndjson"));
+        QCOMPARE(kept.size(), allDays.count(day));
+        QCOMPARE(kept.count(day), kept.size());
+
+        const CliRun none = cli({"export", "--from", "db:Mine", "--format", "csv", "--out", "none.csv", "--since",
+                                 "1990-01-01", "--until", "1990-12-31"});
+        QCOMPARE(none.exitCode, 1);
+        QVERIFY(none.err.contains("No message falls between"));
+        QVERIFY(!QFileInfo::exists(m_work.filePath("none.csv")));
     }
 
     // "notes" becomes notes.txt after the shell was asked nothing: an existing

@@ -5,8 +5,11 @@
 
 #include "app/MessageBoxes.h"
 #include "ui/MainMenus.h"
+#include "views/DateRangeBox.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -77,6 +80,28 @@ private slots:
         QCOMPARE(localdbtest::readFile(out.filePath("bob.csv")).count('\n'), 4);
         QCOMPARE(QDir(out.filePath("bob-pdf")).entryList({"*.pdf"}), QStringList{"Bob.pdf"});
         QCOMPARE(QDir(out.filePath("bob-html")).entryList({"*.html"}), QStringList{"Bob.html"});
+    }
+
+    // The save dialog carries the period: both ends ticked on the messages'
+    // own days keep every message of the conversation.
+    void saveDialogCarriesThePeriod()
+    {
+        auto window = windowShowingBob();
+        QVERIFY(QDir().mkpath(m_env->path(QStringLiteral("out"))));
+        ModalDriver<QFileDialog> driver([this](QFileDialog &dialog) {
+            auto *period = dialog.findChild<DateRangeBox *>();
+            QVERIFY(period);
+            for (QCheckBox *end : period->findChildren<QCheckBox *>())
+                end->setChecked(true);
+            dialog.selectNameFilter(dialog.nameFilters().at(2));
+            dialog.selectFile(m_env->path(QStringLiteral("out/period.csv")));
+            static_cast<QDialog &>(dialog).accept();
+        });
+        MessageBoxes::TestRecorder boxes;
+        window->menuBarAction(Command::Export)->trigger();
+        QCOMPARE(driver.answered(), 1);
+        QCOMPARE(boxes.lastText(), QStringLiteral("Successfully exported 3 Messages."));
+        QCOMPARE(localdbtest::readFile(m_env->path(QStringLiteral("out/period.csv"))).count('\n'), 4);
     }
 
     // A suffix added after the save dialog may name a file the dialog never
