@@ -58,7 +58,9 @@ EvidencePackage::EvidencePackage(const MsgMessageList &messages, const QString &
 bool EvidencePackage::replacesFolder(const QString &target)
 {
     const QFileInfo info(target);
-    return info.exists() && !(info.isDir() && QDir(target).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System));
+    const bool emptyFolder =
+        info.isDir() && QDir(target).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    return info.exists() && !emptyFolder;
 }
 
 void EvidencePackage::write()
@@ -88,8 +90,9 @@ QList<EvidencePdf::Entry> EvidencePackage::copyAttachments(EvidenceManifest &man
     LocalTimeOffsets offsets;
     QList<EvidencePdf::Entry> entries;
     entries.reserve(m_messages.size());
+    const QString status = tr("Copying the attachments");
     for (const _MsgMessage *message : std::as_const(m_messages)) {
-        step(tr("Copying the attachments"));
+        step(status);
         QStringList unreadable;
         const QStringList files = copiesOf(*message, unreadable, manifest);
         manifest.addMessage(int(entries.size()) + 1, *message, files, unreadable, offsets);
@@ -107,8 +110,8 @@ QStringList EvidencePackage::copiesOf(const _MsgMessage &message, QStringList &u
         auto copied = m_copies.constFind(stored);
         if (copied == m_copies.cend()) {
             m_output.makeFolder(folder);
-            const QString name = stored.isEmpty() ? QString()
-                                                  : m_output.copyReadableFile(stored, folder, attachmentCopyName(stored));
+            const QString name =
+                stored.isEmpty() ? QString() : m_output.copyReadableFile(stored, folder, attachmentCopyName(stored));
             if (name.isEmpty()) {
                 unreadable.append(attachmentCopyName(stored.isEmpty() ? attachment->filename : stored));
                 continue;
@@ -126,7 +129,8 @@ void EvidencePackage::writePdf(const QList<EvidencePdf::Entry> &entries, Evidenc
 {
     const QString path = m_output.reserveFile(m_staging, kPdfName);
     const EvidencePdf pdf(m_dataFolder, tr("Messages for evidence"), coverLines(), entries);
-    m_pageCount = pdf.write(path, [this] { step(tr("Drawing the pages")); });
+    const QString status = tr("Drawing the pages");
+    m_pageCount = pdf.write(path, [this, &status] { step(status); });
     addFileSum(manifest, QFileInfo(path).fileName());
 }
 
@@ -184,7 +188,8 @@ QStringList EvidencePackage::coverLines() const
 {
     QStringList lines{tr("Source: %1").arg(sourceText()),
                       tr("Exported: %1, time zone %2")
-                          .arg(LocalTimeOffsets::isoWithOffset(m_exportTime), QString::fromUtf8(QTimeZone::systemTimeZoneId())),
+                          .arg(LocalTimeOffsets::isoWithOffset(m_exportTime),
+                               QString::fromUtf8(QTimeZone::systemTimeZoneId())),
                       tr("Message count: %1").arg(m_messages.size())};
     if (!m_messages.isEmpty()) {
         const auto [first, last] = std::minmax_element(

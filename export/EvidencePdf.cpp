@@ -40,8 +40,9 @@ int EvidencePdf::write(const QString &path, const std::function<void()> &step) c
     const int drawn = drawAll(file, pageCount, step);
     flushOrThrow(file);
     if (drawn != pageCount)
-        throw std::runtime_error(
-            QStringLiteral("The pages of %1 came out differently in the second pass.").arg(QDir::toNativeSeparators(path)).toStdString());
+        throw std::runtime_error(QStringLiteral("The pages of %1 came out differently in the second pass.")
+                                     .arg(QDir::toNativeSeparators(path))
+                                     .toStdString());
     return drawn;
 }
 
@@ -77,7 +78,8 @@ void EvidencePdf::drawCover(MessagePagePainter &pages) const
 QString EvidencePdf::entryLabel(int number, const Entry &entry, LocalTimeOffsets &offsets) const
 {
     const qint64 unixSeconds = qint64(entry.message->date) + kAppleEpochUnixSeconds;
-    QString label = tr("No. %1, %2").arg(number).arg(LocalTimeOffsets::isoWithOffset(offsets.localDateTime(unixSeconds)));
+    const QString date = LocalTimeOffsets::isoWithOffset(offsets.localDateTime(unixSeconds));
+    QString label = tr("No. %1, %2").arg(number).arg(date);
     if (!entry.files.isEmpty())
         label += QLatin1String(", ") + tr("files: %1").arg(entry.files.join(QLatin1String(", ")));
     return label;

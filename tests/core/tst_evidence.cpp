@@ -32,7 +32,8 @@ struct Run
     QString error;
 };
 
-Run runEvidence(const MsgMessageList &messages, const QString &folder, const std::function<void(HeadlessProgress &)> &setUp = {})
+Run runEvidence(const MsgMessageList &messages, const QString &folder,
+                const std::function<void(HeadlessProgress &)> &setUp = {})
 {
     HeadlessProgress progress;
     if (setUp)
@@ -72,7 +73,8 @@ ToolRun runTool(const QString &program, const QStringList &arguments, const QStr
     process.start(program, arguments);
     if (!process.waitForFinished(120000))
         return {-1, program + QStringLiteral(" did not finish")};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAll())};
+    const int exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return {exitCode, QString::fromUtf8(process.readAll())};
 }
 
 QString sha256Hex(const QByteArray &bytes)
@@ -98,11 +100,11 @@ struct Fixture
         build.message(one, 60, QStringLiteral("Agreed, 10 o'clock"), true);
         build.message(group, 120, QStringLiteral("The fence was broken on Monday"), false, omar);
         _MsgMessage *photo = build.message(group, 180, QStringLiteral("Photo of it"), false, bea);
-        build.attachment(photo, QStringLiteral("image/png"), storedFile("a/IMG.2023.01.05.png",
-                                                                         ConversationBuilder::imageBytes(40, 30, "PNG")));
+        build.attachment(photo, QStringLiteral("image/png"),
+                         storedFile("a/IMG.2023.01.05.png", ConversationBuilder::imageBytes(40, 30, "PNG")));
         _MsgMessage *second = build.message(group, 240, QString(), true);
-        build.attachment(second, QStringLiteral("image/png"), storedFile("b/IMG.2023.01.05.png",
-                                                                          ConversationBuilder::imageBytes(30, 40, "PNG", Qt::blue)));
+        build.attachment(second, QStringLiteral("image/png"),
+                         storedFile("b/IMG.2023.01.05.png", ConversationBuilder::imageBytes(30, 40, "PNG", Qt::blue)));
         // A name from a stranger's phone that would break a line of the sums.
         build.attachment(second, QStringLiteral("text/plain"), storedFile("c/odd\\name\nhere.txt", "note"));
         build.attachment(second, QStringLiteral("image/png"), stored.filePath(QStringLiteral("gone.png")));
@@ -180,7 +182,8 @@ private slots:
                                         QStringLiteral("First message: "), QStringLiteral("Last message: "),
                                         QStringLiteral("Conversations: Anna (+79161234567); Omar Haddad"),
                                         QStringLiteral("Page 1 of "), QStringLiteral("No. 5, 2023-05-14T"),
-                                        QStringLiteral("Omar Haddad The fence"), QStringLiteral("Bea Lindqvist Photo of it")})
+                                        QStringLiteral("Omar Haddad The fence"),
+                                        QStringLiteral("Bea Lindqvist Photo of it")})
             QVERIFY2(shown.contains(expected), qPrintable(expected + QStringLiteral(" not in: ") + shown));
 
         const QJsonObject manifest = QJsonDocument::fromJson(readAll(QDir(folder).filePath("manifest.json"))).object();
