@@ -188,16 +188,16 @@
         <translation>export a source's messages to files</translation>
     </message>
     <message>
-        <source>txt, doc, csv, pdf, html or ndjson.</source>
-        <translation>txt, doc, csv, pdf, html or ndjson.</translation>
+        <source>txt, doc, csv, pdf, html, ndjson or evidence.</source>
+        <translation>txt, doc, csv, pdf, html, ndjson or evidence.</translation>
     </message>
     <message>
         <source>The file or folder to write.</source>
         <translation>The file or folder to write.</translation>
     </message>
     <message>
-        <source>Replace a text or CSV file that exists.</source>
-        <translation>Replace a text or CSV file that exists.</translation>
+        <source>Replace a text or CSV file, or an evidence folder, that exists.</source>
+        <translation>Replace a text or CSV file, or an evidence folder, that exists.</translation>
     </message>
     <message>
         <source>%1 exists; add --force to replace it</source>
@@ -846,6 +846,82 @@ Do you want to replace it?</translation>
         <translation>Indexing messages: %1%</translation>
     </message>
     <message>
+        <source>Page %1 of %2</source>
+        <translation>Page %1 of %2</translation>
+    </message>
+    <message>
+        <source>No. %1, %2</source>
+        <translation>No. %1, %2</translation>
+    </message>
+    <message>
+        <source>files: %1</source>
+        <translation>files: %1</translation>
+    </message>
+    <message>
+        <source>Copying the attachments</source>
+        <translation>Copying the attachments</translation>
+    </message>
+    <message>
+        <source>Drawing the pages</source>
+        <translation>Drawing the pages</translation>
+    </message>
+    <message>
+        <source>Messages for evidence</source>
+        <translation>Messages for evidence</translation>
+    </message>
+    <message>
+        <source>local database %1</source>
+        <translation>local database %1</translation>
+    </message>
+    <message>
+        <source>phone with IMEI %1</source>
+        <translation>phone with IMEI %1</translation>
+    </message>
+    <message>
+        <source>phone %1, IMEI %2</source>
+        <translation>phone %1, IMEI %2</translation>
+    </message>
+    <message>
+        <source>Source: %1</source>
+        <translation>Source: %1</translation>
+    </message>
+    <message>
+        <source>Exported: %1, time zone %2</source>
+        <translation>Exported: %1, time zone %2</translation>
+    </message>
+    <message>
+        <source>Message count: %1</source>
+        <translation>Message count: %1</translation>
+    </message>
+    <message>
+        <source>First message: %1</source>
+        <translation>First message: %1</translation>
+    </message>
+    <message>
+        <source>Last message: %1</source>
+        <translation>Last message: %1</translation>
+    </message>
+    <message>
+        <source>(no conversation)</source>
+        <translation>(no conversation)</translation>
+    </message>
+    <message>
+        <source>Conversations: %1</source>
+        <translation>Conversations: %1</translation>
+    </message>
+    <message>
+        <source>Check the files of this folder with: sha256sum -c %1</source>
+        <translation>Check the files of this folder with: sha256sum -c %1</translation>
+    </message>
+    <message>
+        <source>Export for Evidence...</source>
+        <translation>Export for Evidence...</translation>
+    </message>
+    <message>
+        <source>Evidence Folders (*)</source>
+        <translation>Evidence Folders (*)</translation>
+    </message>
+    <message>
         <source>The start of the period (%1) comes after its end (%2).</source>
         <translation>The start of the period (%1) comes after its end (%2).</translation>
     </message>
@@ -888,10 +964,6 @@ Go on?</translation>
         <translation>No message falls in the chosen period.</translation>
     </message>
     <message>
-        <source>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation. --since and --until keep the messages of a period, both days included (2024-03-01, or 2024-03-01T08:30 for a moment). A failed or interrupted export takes back what it wrote. Prints what was written.</source>
-        <translation>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation. --since and --until keep the messages of a period, both days included (2024-03-01, or 2024-03-01T08:30 for a moment). A failed or interrupted export takes back what it wrote. Prints what was written.</translation>
-    </message>
-    <message>
         <source>Only messages from DATE on.</source>
         <translation>Only messages from DATE on.</translation>
     </message>
@@ -926,6 +998,10 @@ Go on?</translation>
     <message>
         <source>Messages of the conversation</source>
         <translation>Messages of the conversation</translation>
+    </message>
+    <message>
+        <source>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation; for evidence, the folder PATH with a numbered PDF, the attachments and the checksums of every file (sha256sum -c manifest.sha256 checks them), replacing a folder that is not empty only with --force. --since and --until keep the messages of a period, both days included (2024-03-01, or 2024-03-01T08:30 for a moment). A failed or interrupted export takes back what it wrote. Prints what was written.</source>
+        <translation>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation; for evidence, the folder PATH with a numbered PDF, the attachments and the checksums of every file (sha256sum -c manifest.sha256 checks them), replacing a folder that is not empty only with --force. --since and --until keep the messages of a period, both days included (2024-03-01, or 2024-03-01T08:30 for a moment). A failed or interrupted export takes back what it wrote. Prints what was written.</translation>
     </message>
 </context>
 </TS>

@@ -148,6 +148,7 @@ QList<Menu> menuBar()
              toolItem(Command::ExtractMedia, QT_TRANSLATE_NOOP("QObject", "Extract MMS attachment"), kExtractIcon),
              withKeys(toolItem(Command::Export, QT_TRANSLATE_NOOP("QObject", "Export Messages to File"), kExportIcon),
                       QKeySequence(Qt::CTRL | Qt::Key_E)),
+             item(Command::ExportEvidence, QT_TRANSLATE_NOOP("QObject", "Export for Evidence..."), kExportIcon),
              withKeys(toolItem(Command::Print, QT_TRANSLATE_NOOP("QObject", "Print Messages"), kPrintIcon),
                       QKeySequence::Print),
              toolItem(Command::Del, QT_TRANSLATE_NOOP("QObject", "Delete Messages"), kDeleteIcon),

@@ -34,6 +34,7 @@ enum class Command {
     ViewCache, UnmountDevice,
     ImportSmsBackup,
     Search,
+    ExportEvidence,
 };
 
 // One line of a menu. Texts are source texts of the translation context

@@ -3,9 +3,9 @@
 #include "ui/MainWindow.h"
 
 #include "app/MessageBoxes.h"
-#include "export/ExportMessagesThread.h"
 #include "export/MMSPrinter.h"
 #include "ops/ProgressForm.h"
+#include "views/AndroidDeviceItemNode.h"
 #include "views/DateRangeBox.h"
 
 #include <QDateTime>
@@ -31,34 +31,88 @@ MainWindow::ExportChoice MainWindow::askExportPath(const QString &proposedPath, 
     return {dialog.selectedFiles().constFirst(), int(filters.indexOf(dialog.selectedNameFilter())), period->range()};
 }
 
-void MainWindow::exportMessages(const MsgMessageList &messages)
+std::optional<MainWindow::ChosenExport> MainWindow::askExportTarget(const QString &namePrefix,
+                                                                    const QStringList &filters,
+                                                                    const MsgMessageList &messages,
+                                                                    const ExportTargetOf &targetOf)
 {
-    const QStringList filters = ExportMessagesThread::fileFilters();
     QString proposed = QDir::home().filePath(
-        QStringLiteral("messages(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
-    std::optional<ExportMessagesThread::Target> target;
-    ExportChoice choice;
+        QStringLiteral("%1(%2)").arg(namePrefix,
+                                     QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
     for (;;) {
-        choice = askExportPath(proposed, filters, messages);
-        target = ExportMessagesThread::targetFor(choice.path, choice.filterIndex);
-        // The dialog asked about the name typed; a suffix added after it
-        // ("notes" becoming notes.txt) may name a file it never saw.
-        if (!target || target->path == choice.path || !ExportMessagesThread::replacesFile(*target)
+        const ExportChoice choice = askExportPath(proposed, filters, messages);
+        const std::optional<ExportTarget> target = targetOf(choice);
+        if (!target)
+            return std::nullopt;
+        // The dialog asked about a file it saw under the name typed; a suffix
+        // added after it ("notes" becoming notes.txt) may name a file it never
+        // saw, and a folder it does not ask about.
+        const bool dialogAsked = target->path == choice.path && target->format != ExportMessagesThread::FormatEvidence;
+        if (dialogAsked || !ExportMessagesThread::replacesFile(*target)
             || askQuestion(tr("%1 already exists.\nDo you want to replace it?")
                                .arg(QDir::toNativeSeparators(target->path))))
-            break;
+            return ChosenExport{*target, choice.period};
         proposed = choice.path;
     }
-    if (!target)
-        return;
-    const MsgMessageList inPeriod = choice.period.filtered(messages);
-    if (inPeriod.isEmpty() && !choice.period.isOpen()) {
+}
+
+void MainWindow::runExport(const MsgMessageList &messages, const ChosenExport &chosen, const EvidenceSource &source)
+{
+    const MsgMessageList inPeriod = chosen.period.filtered(messages);
+    if (inPeriod.isEmpty() && !chosen.period.isOpen()) {
         showInformation(tr("No message falls in the chosen period."));
         return;
     }
     ProgressForm form(QString(), this);
-    ExportMessagesThread worker(inPeriod, target->path, target->format, &form, this, m_bubbleView.appFolder());
+    ExportMessagesThread worker(inPeriod, chosen.target.path, chosen.target.format, &form, this,
+                                m_bubbleView.appFolder());
+    worker.setEvidenceSource(source);
     form.runWorker(worker);
+}
+
+void MainWindow::exportMessages(const MsgMessageList &messages)
+{
+    const std::optional<ChosenExport> chosen = askExportTarget(
+        QStringLiteral("messages"), ExportMessagesThread::fileFilters(), messages,
+        [](const ExportChoice &choice) { return ExportMessagesThread::targetFor(choice.path, choice.filterIndex); });
+    if (chosen)
+        runExport(messages, *chosen);
+}
+
+void MainWindow::miExportEvidence()
+{
+    const MainMenus::Scope scope = menuBarScope();
+    if (scope == MainMenus::Scope::None)
+        return;
+    const MsgMessageList messages = messagesInScope(scope);
+    if (messages.isEmpty())
+        return;
+    // Kept alive through the dialogs, as every message command does.
+    const MsgDataSetPtr records = recordsInScope(scope);
+    const std::optional<ChosenExport> chosen =
+        askExportTarget(QStringLiteral("evidence"), {tr("Evidence Folders (*)")}, messages,
+                        [](const ExportChoice &choice) -> std::optional<ExportTarget> {
+                            if (choice.path.isEmpty())
+                                return std::nullopt;
+                            return ExportTarget{choice.path, ExportMessagesThread::FormatEvidence};
+                        });
+    if (chosen)
+        runExport(messages, *chosen, evidenceSourceOfCurrent());
+}
+
+EvidenceSource MainWindow::evidenceSourceOfCurrent() const
+{
+    const AbsTreeItemModel::_ItemNode *node = currentTreeNode();
+    if (node && node->kind == AbsTreeItemModel::KindChatSession)
+        node = node->parentNode;
+    if (!node)
+        return {};
+    if (node->kind == AbsTreeItemModel::KindAndroidDevice) {
+        const AndroidDevice &device = static_cast<const _AndroidDeviceItemNode *>(node)->device;
+        if (!device.imei.isEmpty())
+            return {device.displayName(), device.imei, QString()};
+    }
+    return {QString(), QString(), node->text};
 }
 
 void MainWindow::printMessages(const MsgMessageList &messages)

@@ -505,6 +505,27 @@ private slots:
         QVERIFY(localdbtest::readFile(notes).startsWith("Date"));
     }
 
+    // An evidence folder that holds something is kept unless --force says
+    // otherwise; the package names the database it came from.
+    void exportReplacesAnEvidenceFolderOnlyWithForce()
+    {
+        const QString folder = m_work.filePath("bundle");
+        QVERIFY(QDir().mkpath(folder));
+        QFile existing(folder + "/old.txt");
+        QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write("kept") == 4);
+        existing.close();
+        const CliRun refused = cli({"export", "--from", "db:Mine", "--format", "evidence", "--out", "bundle"});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains("bundle exists; add --force"), qPrintable(refused.err));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"old.txt"});
+        const CliRun forced = cli({"export", "--from", "db:Mine", "--format", "evidence", "--out", "bundle", "--force"});
+        QVERIFY2(forced.exitCode == 0, qPrintable(forced.err));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{"manifest.json", "manifest.sha256", "messages.pdf"}));
+        const QJsonObject manifest = QJsonDocument::fromJson(localdbtest::readFile(folder + "/manifest.json")).object();
+        QCOMPARE(manifest.value("source").toString(), QStringLiteral("local database Mine"));
+        QCOMPARE(manifest.value("messages").toArray().size(), databaseEntry("db:Mine").value("messages").toInteger());
+    }
+
     void extractCopiesAttachments()
     {
         const CliRun run = cli({"extract", "--from", "db:Mine", "--out", "media"});

@@ -1,5 +1,5 @@
-// Export and print from the main window's menu bar: the five formats through
-// the save dialog's filters, and the print preview.
+// Export and print from the main window's menu bar: the formats through the
+// save dialog's filters, the evidence package, and the print preview.
 
 #include "tst_mainwindow_fixtures.h"
 
@@ -10,6 +10,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPrintPreviewDialog>
 #include <QtTest>
 
@@ -128,6 +131,42 @@ private slots:
         window->runCommand(Command::Export);
         QCOMPARE(asked, 1);
         QVERIFY(localdbtest::readFile(notes).startsWith("Date"));
+    }
+
+    // File > Export for Evidence: a folder that holds something is replaced
+    // only when confirmed ("No" opens the dialog again); the package names
+    // the database it came from.
+    void evidenceFolderIsReplacedOnlyWhenConfirmed()
+    {
+        auto window = windowShowingBob();
+        QAction *action = window->menuBarAction(Command::ExportEvidence);
+        QVERIFY(action);
+        const QString folder = m_env->path(QStringLiteral("out/bundle"));
+        QVERIFY(QDir().mkpath(folder));
+        QFile existing(folder + QStringLiteral("/old.txt"));
+        QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write("kept") == 4);
+        existing.close();
+        int asked = 0;
+        window->setExportPathChooser([&](const QString &, const QStringList &) {
+            ++asked;  // the folder, then Cancel
+            return MainWindow::ExportChoice{asked == 1 ? folder : QString(), 0};
+        });
+        MessageBoxes::TestRecorder boxes(QMessageBox::No);
+        action->trigger();
+        QCOMPARE(asked, 2);
+        QVERIFY2(boxes.lastText().contains(QStringLiteral("bundle already exists")), qPrintable(boxes.lastText()));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"old.txt"});
+
+        asked = 0;
+        boxes.setAnswer(QMessageBox::Yes);
+        action->trigger();
+        QCOMPARE(asked, 1);
+        QCOMPARE(boxes.lastText(), QStringLiteral("Successfully exported 3 Messages."));
+        QCOMPARE(QDir(folder).entryList(QDir::Files),
+                 (QStringList{"manifest.json", "manifest.sha256", "messages.pdf"}));
+        const QJsonObject manifest = QJsonDocument::fromJson(localdbtest::readFile(folder + "/manifest.json")).object();
+        QCOMPARE(manifest.value("source").toString(), QStringLiteral("local database archive"));
+        QCOMPARE(manifest.value("messages").toArray().size(), 3);
     }
 
     // Print shows the preview titled "Print Messages"; closing it ends the command.
