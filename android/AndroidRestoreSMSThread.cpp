@@ -246,8 +246,10 @@ void AndroidRestoreSMSThread::sendBatch(const QList<MsgMessageList> &records)
         reportMessageProgress();
         sendRecord(record);
     }
-    sendLine(EndWord, QString(), true);
     try {
+        // A cancel during this flush still lets "$end:" out (the socket is
+        // closed politely), so it is handled like one after it.
+        sendLine(EndWord, QString(), true);
         expectReply(BatchWord);
     } catch (const OperationCancelled &) {
         // With "$end:" sent, the phone is storing the batch: give its answer

@@ -392,6 +392,38 @@ private slots:
         QCOMPARE(pictures.value("moving.gif"), qMakePair(QSize(200, 100), QByteArray("jpeg")));
     }
 
+    // A cancel while the batch's closing "$end:" waits behind the batch for a
+    // slow phone: the socket still delivers it and the phone stores the
+    // batch, so the cache must record it too.
+    void cancelWhileClosingBatch()
+    {
+        localdbtest::SetBuilder builder;
+        _MsgHandle *ann = builder.handle("+15550100002");
+        _MsgChat *chat = builder.chat("SMS;-;+15550100002", {ann});
+        // More than the system's socket buffers hold: "$end:" waits for the phone.
+        const QString filler(80000, QLatin1Char('x'));
+        for (int i = 0; i < AndroidRestoreSMSThread::BatchSize; ++i)
+            builder.message(chat, ann, 520000000 + i * 60, QStringLiteral("long %1 ").arg(i) + filler, true);
+        const QString storeB = newFolder();
+        SimulatedPhone phoneB(storeB);
+        QVERIFY(phoneB.start({"--slow-read", "5"}));
+        const AndroidDevice deviceB = wifiDevice(phoneB.launcherPort(), "B-end-flush");
+        const QString lastReport = QStringLiteral("Messages: %1/").arg(AndroidRestoreSMSThread::BatchSize);
+
+        const Transfer cut = transfer(deviceB, builder.messages(), [&lastReport](HeadlessProgress &progress) {
+            // The last message's report comes right before the batch is closed.
+            QObject::connect(&progress, &HeadlessProgress::progressReported, &progress, [&progress, &lastReport] {
+                if (progress.progressText().startsWith(lastReport) && progress.result() == HeadlessProgress::Running)
+                    progress.cancel();
+            });
+        });
+        QVERIFY(!cut.succeeded);
+        QVERIFY(phoneB.waitForAllExchangesEnded());
+        QCOMPARE(int(storedMessages(storeB).size()), AndroidRestoreSMSThread::BatchSize);
+        QCOMPARE(localdbtest::RawDb(localdbtest::smsDbPath(deviceB.cacheFolder())).scalar("select count(*) from message"),
+                 qint64(AndroidRestoreSMSThread::BatchSize));
+    }
+
     void interruptedTransfer_data()
     {
         QTest::addColumn<QStringList>("faults");
