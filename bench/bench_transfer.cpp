@@ -8,7 +8,9 @@
 //     batches of 100), reading only the answers the protocol makes it wait
 //     for ("." after each attachment, "$batch:" after each batch);
 //  3. transfer: AndroidRestoreSMSThread sends the same messages to another
-//     fresh store, recording them in a fresh cache database as it goes;
+//     fresh store, recording them in a fresh cache database as it goes; its
+//     download of the phone before sending and its check (another download)
+//     afterwards are part of it;
 //  4. for the breakdown: the same messages merged straight into a new
 //     database (ExportMessagesDb, one transaction), the work the transfer's
 //     record of sent messages costs at least; and, once, the time the
@@ -16,7 +18,8 @@
 //
 // Steps 2 to 4 run --rounds times (default 3); the best of each is reported,
 // in messages per second. Target (exit code 1 when missed): the transfer takes
-// at most 1.5 x the replay, i.e. the desktop side is not the bottleneck.
+// at most 1.2 x the fair baseline, the replay plus the pictures' re-encoding
+// (both work any transfer must do), i.e. the desktop adds little beyond them.
 //
 // Usage: bench_transfer [--messages N] [--pictures K] [--rounds N]
 
@@ -57,7 +60,7 @@ using namespace bench;
 
 namespace {
 
-constexpr double kTransferFactor = 1.5;  // times the replay
+constexpr double kTransferFactor = 1.2;  // times the replay plus the re-encoding
 const QString kMmc = QStringLiteral("310");
 const int kConversations = 50;
 
@@ -322,14 +325,17 @@ int run(int texts, int pictures, int rounds)
         bestReplay = bestReplay < 0 ? replayMs : std::min(bestReplay, replayMs);
         bestTransfer = bestTransfer < 0 ? transferMs : std::min(bestTransfer, transferMs);
     }
-    const double ratio = double(bestTransfer) / std::max<qint64>(1, bestReplay);
+    const qint64 baseline = bestReplay + preparingMs;
+    const double ratio = double(bestTransfer) / std::max<qint64>(1, baseline);
     out() << "best replay:   " << bestReplay << " ms, " << fixed(count * 1000.0 / std::max<qint64>(1, bestReplay), 0)
           << " messages/s\n";
     out() << "best transfer: " << bestTransfer << " ms, "
           << fixed(count * 1000.0 / std::max<qint64>(1, bestTransfer), 0) << " messages/s\n";
     out() << "best straight merge: " << bestMerge << " ms; transfer / (replay + merge): "
           << fixed(double(bestTransfer) / std::max<qint64>(1, bestReplay + bestMerge)) << "\n";
-    out() << "transfer / replay: " << fixed(ratio) << " (target <= " << fixed(kTransferFactor, 1) << ") "
+    out() << "transfer / replay: " << fixed(double(bestTransfer) / std::max<qint64>(1, bestReplay)) << "\n";
+    out() << "transfer / (replay + re-encoding, " << baseline << " ms): " << fixed(ratio)
+          << " (target <= " << fixed(kTransferFactor, 1) << ") "
           << (ratio <= kTransferFactor ? "PASS" : "FAIL") << "\n";
     return ratio <= kTransferFactor ? 0 : 1;
 }
