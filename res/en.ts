@@ -274,8 +274,8 @@ Do you want to replace it?</translation>
         <translation>send a source's messages to another phone</translation>
     </message>
     <message>
-        <source>Sends the messages of SOURCE (all, or one conversation with --chat) to the phone attached by USB with serial S. The target phone is connected and downloaded first, as the window does, so messages it holds already are not sent again. --country gives the mobile country code of a phone that reports none.</source>
-        <translation>Sends the messages of SOURCE (all, or one conversation with --chat) to the phone attached by USB with serial S. The target phone is connected and downloaded first, as the window does, so messages it holds already are not sent again. --country gives the mobile country code of a phone that reports none.</translation>
+        <source>Sends the messages of SOURCE (all, or one conversation with --chat) to the phone attached by USB with serial S. The target phone is downloaded first, as the window does, so messages it holds already are not sent again, and once more afterwards to check that every message is on it: the last line says how many are, and the exit code is 1 when any is missing or the phone could not be checked (--json lists them). --country gives the mobile country code of a phone that reports none.</source>
+        <translation>Sends the messages of SOURCE (all, or one conversation with --chat) to the phone attached by USB with serial S. The target phone is downloaded first, as the window does, so messages it holds already are not sent again, and once more afterwards to check that every message is on it: the last line says how many are, and the exit code is 1 when any is missing or the phone could not be checked (--json lists them). --country gives the mobile country code of a phone that reports none.</translation>
     </message>
     <message>
         <source>The target phone's adb serial.</source>
@@ -1002,6 +1002,42 @@ Go on?</translation>
     <message>
         <source>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation; for evidence, the folder PATH with a numbered PDF, the attachments and the checksums of every file (sha256sum -c manifest.sha256 checks them), replacing a folder that is not empty only with --force. --since and --until keep the messages of a period, both days included (2024-03-01, or 2024-03-01T08:30 for a moment). A failed or interrupted export takes back what it wrote. Prints what was written.</source>
         <translation>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation; for evidence, the folder PATH with a numbered PDF, the attachments and the checksums of every file (sha256sum -c manifest.sha256 checks them), replacing a folder that is not empty only with --force. --since and --until keep the messages of a period, both days included (2024-03-01, or 2024-03-01T08:30 for a moment). A failed or interrupted export takes back what it wrote. Prints what was written.</translation>
+    </message>
+    <message>
+        <source>Reading what the phone holds...</source>
+        <translation>Reading what the phone holds...</translation>
+    </message>
+    <message>
+        <source>Checking that the messages are on the phone...</source>
+        <translation>Checking that the messages are on the phone...</translation>
+    </message>
+    <message>
+        <source>Whether the messages are on the phone could not be checked: %1</source>
+        <translation>Whether the messages are on the phone could not be checked: %1</translation>
+    </message>
+    <message>
+        <source>%1 of %2 messages are on the phone.</source>
+        <translation>%1 of %2 messages are on the phone.</translation>
+    </message>
+    <message>
+        <source>%1 messages did not arrive.</source>
+        <translation>%1 messages did not arrive.</translation>
+    </message>
+    <message>
+        <source>(attachments: %1)</source>
+        <translation>(attachments: %1)</translation>
+    </message>
+    <message>
+        <source>%1 to %2: %3</source>
+        <translation>%1 to %2: %3</translation>
+    </message>
+    <message>
+        <source>%1 from %2: %3</source>
+        <translation>%1 from %2: %3</translation>
+    </message>
+    <message>
+        <source>missing: %1</source>
+        <translation>missing: %1</translation>
     </message>
 </context>
 </TS>

@@ -573,6 +573,40 @@ private slots:
         QVERIFY(databaseEntry("db:X").isEmpty());  // a failed run creates no database
     }
 
+    // A phone that confirms messages it never stores: the transfer names
+    // them and fails.
+    void transferNamesMessagesThePhoneLacks()
+    {
+        const std::unique_ptr<SimulatedPhone> lossy = plugPhone(
+            "SIMD", {"--messages", "1", "--contacts", "1", "--pictures", "0", "--seed", "3"},
+            {"--lose-received", "3,10,20"});
+        QVERIFY(lossy);
+        const CliRun run = cli({"transfer", "--from", "db:Mine", "--to-serial", "SIMD", "--country", Mmc, "--json"});
+        QCOMPARE(run.exitCode, 1);
+        const QJsonObject result = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(result.value("onPhone").toInt(), result.value("messages").toInt() - 3);
+        const QJsonArray missing = result.value("missing").toArray();
+        QCOMPARE(missing.size(), 3);
+        QSet<QString> onPhone;
+        QFile store(storeOf("SIMD") + "/messages.jsonl");
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        while (!store.atEnd()) {
+            const QJsonObject message = QJsonDocument::fromJson(store.readLine()).object();
+            onPhone.insert(QString::number(message.value("date").toInteger()) + ' ' + message.value("text").toString());
+        }
+        for (const QJsonValue &entry : missing) {
+            const QJsonObject message = entry.toObject();
+            const QString key = QString::number(QDateTime::fromString(message.value("date").toString(), Qt::ISODate)
+                                                    .toMSecsSinceEpoch())
+                + ' ' + message.value("text").toString();
+            QVERIFY2(!onPhone.contains(key), qPrintable(key));
+        }
+        QVERIFY(result.value("summary").toString().contains(
+            QStringLiteral("%1 of %2 messages are on the phone.")
+                .arg(result.value("messages").toInt() - 3)
+                .arg(result.value("messages").toInt())));
+    }
+
     void interruptedDownloadCommitsNothing()
     {
         auto slow = plugPhone("SIMC", {"--messages", "300", "--contacts", "5", "--pictures", "0", "--seed", "4"},
