@@ -1039,5 +1039,17 @@ Go on?</translation>
         <source>missing: %1</source>
         <translation>missing: %1</translation>
     </message>
+    <message>
+        <source>You</source>
+        <translation>You</translation>
+    </message>
+    <message>
+        <source>Contact card %1</source>
+        <translation>Contact card %1</translation>
+    </message>
+    <message>
+        <source>Picture %1</source>
+        <translation>Picture %1</translation>
+    </message>
 </context>
 </TS>
