@@ -204,21 +204,16 @@ void moveFolderByCopy(const QString &from, const QString &to)
     finishInterruptedFolderMove(to);
 }
 
-bool finishInterruptedFolderMove(const QString &to)
+void finishInterruptedFolderMove(const QString &to)
 {
-    bool found = false;
-    if (QFileInfo::exists(stagingPathFor(to))) {
-        removeStaging(to);
-        found = true;
-    }
+    removeStaging(to);
     QFile marker(to + QLatin1Char('/') + kPendingRemovalMarker);
     if (!marker.open(QIODevice::ReadOnly))
-        return found;
+        return;
     const QString original = QString::fromUtf8(marker.readAll());
     marker.close();
     if (!original.isEmpty() && QFileInfo::exists(original) && !QDir(original).removeRecursively())
         fail(QStringLiteral("Cannot remove %1 after moving it to %2").arg(nativePath(original), nativePath(to)));
     if (!marker.remove() && marker.exists())
         fail(QStringLiteral("Cannot remove %1: %2").arg(nativePath(marker.fileName()), fileErrorReason(marker)));
-    return true;
 }

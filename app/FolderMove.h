@@ -20,5 +20,5 @@ void moveFolderByCopy(const QString &from, const QString &to);
 
 // When `to` is a moved copy whose original was not yet (fully) removed,
 // removes the rest of the original and then the marker. A copy left half
-// made beside `to` is removed too. Returns whether there was anything to do.
-bool finishInterruptedFolderMove(const QString &to);
+// made beside `to` is removed too.
+void finishInterruptedFolderMove(const QString &to);
