@@ -54,6 +54,16 @@ bool holdsEntries(const QString &folder)
         && !QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
+// The Windows-style folders an earlier version made in the home folder, once
+// they hold nothing any more; rmdir leaves a folder with content alone.
+void removeEmptyRoamingFolders(const QString &oldFolder)
+{
+    QDir().rmdir(oldFolder);
+    QDir home(QDir::homePath());
+    for (const char *folder : {"AppData/Roaming", "AppData", "Application Data"})
+        home.rmdir(QString::fromLatin1(folder));
+}
+
 // Moves the old folder's content to the new place unless the new place holds
 // something already; completes a move an earlier start left unfinished. Two
 // processes starting together take turns through the lock file.
@@ -67,16 +77,17 @@ void adoptOldFolder(const QString &oldFolder, const QString &newFolder)
     if (!QDir().mkpath(QFileInfo(newFolder).absolutePath()) || !lock.lock())
         throw std::runtime_error(QStringLiteral("Cannot create the lock file %1").arg(QDir::toNativeSeparators(lockPath)).toStdString());
     finishInterruptedFolderMove(newFolder);
-    if (!holdsEntries(oldFolder))
-        return;
-    if (holdsEntries(newFolder)) {
+    if (holdsEntries(oldFolder) && holdsEntries(newFolder)) {
         note(QStringLiteral("Data of an earlier version left alone in %1: %2 holds data already.")
                  .arg(QDir::toNativeSeparators(oldFolder), QDir::toNativeSeparators(newFolder)));
         return;
     }
-    moveFolder(oldFolder, newFolder);
-    note(QStringLiteral("Data moved from %1 to %2.")
-             .arg(QDir::toNativeSeparators(oldFolder), QDir::toNativeSeparators(newFolder)));
+    if (holdsEntries(oldFolder)) {
+        moveFolder(oldFolder, newFolder);
+        note(QStringLiteral("Data moved from %1 to %2.")
+                 .arg(QDir::toNativeSeparators(oldFolder), QDir::toNativeSeparators(newFolder)));
+    }
+    removeEmptyRoamingFolders(oldFolder);
 }
 
 // The XDG data folder; the folder of earlier versions only while its data

@@ -107,6 +107,9 @@ private slots:
             QCOMPARE(kept.readAll(), file.toUtf8());
         }
         QCOMPARE(QFileInfo::exists(homePath(oldFolder)), oldFolder == filesIn);
+        // No empty Windows-style folder is left in the home folder.
+        if (!oldFolder.isEmpty())
+            QCOMPARE(QFileInfo::exists(homePath(oldFolder.section(QLatin1Char('/'), 0, 0))), oldFolder == filesIn);
         QVERIFY(!QFileInfo::exists(homePath(share + QStringLiteral("/.ferrywright-move-pending"))));
         QVERIFY(!QFileInfo::exists(homePath(QStringLiteral(".local/share/.FerryWright-moving"))));
     }
