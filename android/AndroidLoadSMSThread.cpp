@@ -55,17 +55,26 @@ AndroidLoadSMSThread::~AndroidLoadSMSThread() = default;
 
 void AndroidLoadSMSThread::run()
 {
-    m_total = -1;
-    m_received = 0;
     notifyProgress(m_form, tr("IDS_ANDROID_LOADING_SMS"), 0, QString());
     try {
-        download();
+        downloadInCallingThread();
         notifySuccess(m_form, QString());
     } catch (const OperationCancelled &) {
-        abandon();  // the dialog has closed already: nothing to report
+        // the dialog has closed already: nothing to report
     } catch (const std::exception &error) {
-        abandon();
         notifyException(m_form, error);
+    }
+}
+
+void AndroidLoadSMSThread::downloadInCallingThread()
+{
+    m_total = -1;
+    m_received = 0;
+    try {
+        download();
+    } catch (...) {
+        abandon();  // a cancel as much as an error
+        throw;
     }
 }
 

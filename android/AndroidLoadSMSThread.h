@@ -44,6 +44,12 @@ public:
     AndroidLoadSMSThread(const AndroidDevice *device, ProgressReporter *form, QObject *parent = nullptr);
     ~AndroidLoadSMSThread() override;
 
+    // The download run in the calling thread, for another worker that needs
+    // the phone's cache up to date within its own run: progress goes to the
+    // form given above; a failure or a cancel is raised (OperationCancelled)
+    // after the cache has been left as it was.
+    void downloadInCallingThread();
+
     // The cache folder the download writes.
     QString cacheFolder() const { return m_cacheFolder; }
     // After the run: messages announced by the agent (-1 unknown) and records received.

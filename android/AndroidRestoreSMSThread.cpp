@@ -1,10 +1,12 @@
 #include "android/AndroidRestoreSMSThread.h"
 
+#include "android/AndroidLoadSMSThread.h"
 #include "android/SimpleProtocol.h"
 #include "android/UploadPicture.h"
 #include "android/UploadedRecord.h"
 #include "app/RichText.h"
 #include "country/CountryLibDb.h"
+#include "store/AppleTime.h"
 #include "store/DatabaseLock.h"
 #include "store/ExportMessagesDb.h"
 #include "store/MessageIds.h"
@@ -13,6 +15,7 @@
 #include "store/MsgAttachment.h"
 #include "store/MsgHandle.h"
 #include "store/Sqlite3Cursor.h"
+#include "store/Sqlite3Sql.h"
 
 #include <QDebug>
 #include <QFile>
@@ -33,6 +36,8 @@ const qint64 PendingWriteLimit = 1 << 20;
 const int AcknowledgeGraceMs = 15000;
 // How often the record of confirmed batches is committed during a run.
 const qint64 CommitIntervalMs = 1000;
+// Characters of a message's text that name it in a list.
+const qsizetype DescribedTextLength = 60;
 
 const QLatin1String DefaultAppWord("$defsmsapp:");
 const QLatin1String BatchWord("$batch:");
@@ -127,10 +132,15 @@ void AndroidRestoreSMSThread::run()
 {
     m_alreadySent = 0;
     m_delivered = 0;
-    notifyProgress(m_form, tr("IDS_RESTORING_SMS_TO_ANDROID"), 0, QString());
+    m_missing.clear();
+    m_checkError.clear();
+    m_checked = false;
     try {
         upload();
-        notifySuccess(m_form, successText());
+        checkPhone();
+        m_resultText = successText();
+        // With messages missing, the caller shows the result with their list.
+        notifySuccess(m_form, m_missing.isEmpty() && m_checked ? m_resultText : QString());
     } catch (const OperationCancelled &) {
         release();  // the dialog has closed already: nothing to report
         qInfo("AndroidRestoreSMSThread cancelled; %d messages reached the phone.", m_delivered);
@@ -144,7 +154,13 @@ void AndroidRestoreSMSThread::upload()
 {
     // No other process records into the target's cache between the batches.
     const DatabaseLock lock(m_target.cacheFolder());
-    const MsgMessageList pending = messagesNotYetSent();
+    // The cache is brought up to date first, so "already on the phone" is
+    // what the phone holds, whatever came before: a killed transfer, a
+    // cleared cache, a transfer from another computer.
+    notifyProgress(m_form, tr("Reading what the phone holds..."), 0, QString());
+    refreshCache();
+    const QList<MsgMessageList> records = recordsNotYetSent();
+    notifyProgress(m_form, tr("IDS_RESTORING_SMS_TO_ANDROID"), 0, QString());
     m_socket = connectAgent(m_target, simpleprotocol::uploadUrl, agentTimings().connectTimeoutMs);
     // Short commands answered one by one: held back until the peer's
     // delayed acknowledgement, each batch would lose tens of milliseconds.
@@ -152,9 +168,11 @@ void AndroidRestoreSMSThread::upload()
     const QString flag = expectReply(DefaultAppWord).mid(DefaultAppWord.size());
     if (flag.toInt() != 0)
         askForDefaultApp();
-    const QList<MsgMessageList> records = uploadRecords(pending);
-    m_progressDone = 0;
-    m_progressTotal = pending.size();
+    // Every message of the transfer counts; those already on the phone are done.
+    m_progressTotal = m_messages.size();
+    m_progressDone = m_progressTotal;
+    for (const MsgMessageList &record : records)
+        m_progressDone -= record.size();
     for (qsizetype first = 0; first < records.size(); first += BatchSize) {
         // This batch's pictures and the next one's: they are encoded while
         // the texts go out and while the phone stores the batch.
@@ -167,50 +185,124 @@ void AndroidRestoreSMSThread::upload()
     sendLine(ByeWord, QString(), true);
     m_socket.reset();
     commitRecorded();
+    // Everything is on its way and recorded: a Cancel from here on would
+    // take nothing back, it would only skip the check.
+    notifyCommitted(m_form);
 }
 
-MsgMessageList AndroidRestoreSMSThread::messagesNotYetSent()
+void AndroidRestoreSMSThread::refreshCache()
 {
-    // What the cache records as sent stays behind: a second transfer of the
-    // same messages sends nothing. One read of the hashes answers for every
-    // message, instead of a query (and a file lock) each.
-    const QSet<QString> recorded = recordedHashes();
-    m_sentHashes.clear();
-    MsgMessageList pending;
+    AndroidLoadSMSThread download(&m_target, m_form);
+    download.downloadInCallingThread();
+}
+
+void AndroidRestoreSMSThread::checkPhone()
+{
+    notifyProgress(m_form, tr("Checking that the messages are on the phone..."), 0, QString());
+    try {
+        refreshCache();
+    } catch (const std::exception &error) {
+        // The messages went out and the phone confirmed them; only the
+        // proof is missing, and the result says so.
+        m_checkError = QString::fromUtf8(error.what());
+        qWarning("AndroidRestoreSMSThread: cannot check the phone: %s", error.what());
+        return;
+    }
+    const Holdings holdings = readHoldings();
+    QSet<QString> missing;
+    for (const MsgMessageList &record : uploadRecords(uniqueMessages())) {
+        if (!isOnPhone(holdings, record)) {
+            for (const _MsgMessage *message : record)
+                missing.insert(logicHash(*message));
+        }
+    }
+    for (_MsgMessage *message : std::as_const(m_messages)) {
+        if (missing.contains(logicHash(*message)))
+            m_missing.append(message);
+    }
+    m_checked = true;
+}
+
+MsgMessageList AndroidRestoreSMSThread::uniqueMessages() const
+{
+    QSet<QString> seen;
+    MsgMessageList unique;
     for (_MsgMessage *message : std::as_const(m_messages)) {
         const QString hash = logicHash(*message);
-        if (m_sentHashes.contains(hash))
-            continue;
-        m_sentHashes.insert(hash);
-        if (isRecorded(recorded, message))
-            ++m_alreadySent;
+        if (!seen.contains(hash)) {
+            seen.insert(hash);
+            unique.append(message);
+        }
+    }
+    return unique;
+}
+
+QList<MsgMessageList> AndroidRestoreSMSThread::recordsNotYetSent()
+{
+    // What the phone holds stays behind: a second transfer of the same
+    // messages sends nothing. One read of the hashes answers for every
+    // record, instead of a query (and a file lock) each. Whole records are
+    // judged, as they travel: a part's form depends on its record.
+    const Holdings holdings = readHoldings();
+    QList<MsgMessageList> pending;
+    for (const MsgMessageList &record : uploadRecords(uniqueMessages())) {
+        if (isOnPhone(holdings, record))
+            m_alreadySent += int(record.size());
         else
-            pending.append(message);
+            pending.append(record);
     }
     return pending;
 }
 
-QSet<QString> AndroidRestoreSMSThread::recordedHashes()
+AndroidRestoreSMSThread::Holdings AndroidRestoreSMSThread::readHoldings()
 {
     IOS6MessageDb &db = m_writer->database();
     db.ensureOpen();
-    QSet<QString> hashes;
+    Holdings holdings;
     {
-        Sqlite3Cursor rows =
-            db.queryThrow(QStringLiteral("select logic_hash from message where logic_hash is not null"));
+        // Right after a download, its bookkeeping names the messages it made
+        // of the records the phone has now; rows this program recorded
+        // itself are not proof that the phone kept them.
+        Sqlite3Cursor rows = db.queryThrow(QStringLiteral("select child from parent_hash where child<>''"));
         while (rows.moveNext())
-            hashes.insert(rows.getText(0));
+            holdings.downloaded.insert(rows.getText(0));
+        rows = db.queryThrow(QStringLiteral("select logic_hash from message where logic_hash is not null"));
+        while (rows.moveNext())
+            holdings.recorded.insert(rows.getText(0));
     }
     db.close();
-    return hashes;
+    return holdings;
 }
 
-bool AndroidRestoreSMSThread::isRecorded(const QSet<QString> &recorded, _MsgMessage *message)
+void AndroidRestoreSMSThread::forEachRecordedMessage(const MsgMessageList &record, const RecordedVisitor &visit)
 {
-    const UploadedRecord uploaded(MsgMessageList{message}, phoneAddress(*message));
-    const QStringList hashes = uploaded.messages().isEmpty() ? QStringList{logicHash(*message)} : uploaded.hashes();
-    return std::all_of(hashes.begin(), hashes.end(),
-                       [&recorded](const QString &hash) { return recorded.contains(hash); });
+    const UploadedRecord uploaded(record, phoneAddress(*record.first()));
+    for (const _MsgMessage &message : uploaded.messages())
+        visit(message, uploaded.recordHash());
+    // A message the download keeps nothing of (documents only) is recorded
+    // as it is, or it would travel again with every transfer, also when it
+    // shares its record with a picture. Only that record witnesses it.
+    for (_MsgMessage *message : record) {
+        if (showsNothingInDownload(message))
+            visit(*message, QString());
+    }
+}
+
+bool AndroidRestoreSMSThread::showsNothingInDownload(_MsgMessage *message)
+{
+    // Only parts can be dropped; every other message is always kept.
+    return !message->attachments.isEmpty()
+        && UploadedRecord(MsgMessageList{message}, phoneAddress(*message)).messages().isEmpty();
+}
+
+bool AndroidRestoreSMSThread::isOnPhone(const Holdings &holdings, const MsgMessageList &record)
+{
+    bool all = true;
+    forEachRecordedMessage(record, [&](const _MsgMessage &message, const QString &recordHash) {
+        const QSet<QString> &witness = recordHash.isEmpty() ? holdings.recorded : holdings.downloaded;
+        all = all && witness.contains(logicHash(message));
+    });
+    return all;
 }
 
 QString AndroidRestoreSMSThread::phoneAddress(const _MsgMessage &message)
@@ -246,8 +338,10 @@ void AndroidRestoreSMSThread::sendBatch(const QList<MsgMessageList> &records)
         reportMessageProgress();
         sendRecord(record);
     }
-    sendLine(EndWord, QString(), true);
     try {
+        // A cancel during this flush still lets "$end:" out (the socket is
+        // closed politely), so it is handled like one after it.
+        sendLine(EndWord, QString(), true);
         expectReply(BatchWord);
     } catch (const OperationCancelled &) {
         // With "$end:" sent, the phone is storing the batch: give its answer
@@ -352,20 +446,26 @@ void AndroidRestoreSMSThread::recordDelivered(const QList<MsgMessageList> &recor
         m_commitClock.start();
     }
     for (const MsgMessageList &record : records) {
-        const UploadedRecord uploaded(record, phoneAddress(*record.first()));
-        // A record the download keeps nothing of is recorded as it is, or it
-        // would travel again with every transfer.
-        if (uploaded.messages().isEmpty()) {
-            for (const _MsgMessage *message : record)
-                m_writer->write(*message);
-        }
-        for (const _MsgMessage &message : uploaded.messages())
+        forEachRecordedMessage(record, [this](const _MsgMessage &message, const QString &recordHash) {
             m_writer->write(message);
+            if (!recordHash.isEmpty())
+                fileUnderRecord(logicHash(message), recordHash);
+        });
     }
     // A commit waits for the disk; once a second keeps that off the phone's
     // pace, and every way out of the run commits too.
     if (m_commitClock.elapsed() >= CommitIntervalMs)
         commitRecorded();
+}
+
+void AndroidRestoreSMSThread::fileUnderRecord(const QString &messageHash, const QString &recordHash)
+{
+    // The download's own bookkeeping: the phone's next download knows the
+    // record (its pictures do not travel back), and drops the message again
+    // when the phone turns out not to hold the record.
+    m_writer->database().executeThrow(Sqlite3Sql(QStringLiteral("replace into parent_hash(child,parent) values(?,?)"))
+                                          .addTextParam(messageHash)
+                                          .addTextParam(recordHash));
 }
 
 void AndroidRestoreSMSThread::commitRecorded()
@@ -394,11 +494,37 @@ QString AndroidRestoreSMSThread::successText() const
     QString text = tr("IDS_SUC_RESTORE_%1_SMS_TO_ANDROID").arg(keptCount());
     if (m_skipped != 0)
         text += tr("IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES").arg(m_skipped);
+    text += QStringLiteral("<br/>") + checkSummary();
     if (m_defaultAppSwitched) {
         text += QStringLiteral("<br/>Now please click \"YES\" to resume your default Messaging app settings when the "
                                "message pops out on your Android's screen.");
     }
     return text;
+}
+
+QString AndroidRestoreSMSThread::checkSummary() const
+{
+    if (!m_checked) {
+        return tr("Whether the messages are on the phone could not be checked: %1")
+            .arg(richTextFromPlain(m_checkError));
+    }
+    const QString held = tr("%1 of %2 messages are on the phone.").arg(keptCount() - m_missing.size()).arg(keptCount());
+    if (m_missing.isEmpty())
+        return held;
+    return held + QLatin1Char(' ') + tr("%1 messages did not arrive.").arg(m_missing.size());
+}
+
+QString AndroidRestoreSMSThread::describe(const _MsgMessage &message)
+{
+    const QDateTime time = appleTimeToDateTime(message.date);
+    const QString number = message.handle ? message.handle->id : QString();
+    QString text = hashText(message).simplified();
+    if (text.isEmpty())
+        text = tr("(attachments: %1)").arg(message.attachments.size());
+    else if (text.size() > DescribedTextLength)
+        text = text.left(DescribedTextLength) + QStringLiteral("...");
+    const QString when = time.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    return (message.is_from_me ? tr("%1 to %2: %3") : tr("%1 from %2: %3")).arg(when, number, text);
 }
 
 QString AndroidRestoreSMSThread::failureText(const QString &error) const

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QThread>
 
+#include <functional>
 #include <memory>
 
 class CountryLibDb;
@@ -33,8 +34,13 @@ class _MsgAttachment;
 // stored it. A batch is written to the cache only after that acknowledgement
 // (committed about once a second and on every way out of the run), so
 // whatever ends a transfer early (cancel, lost connection, an agent "$error:")
-// leaves the cache recording exactly what the phone holds, and a retry sends
-// only the rest.
+// leaves the cache recording what the phone holds.
+//
+// That record is not the only guard: the run begins with an incremental
+// download of the phone into its cache, so what counts as already there is
+// what the phone holds (after a killed run, a cleared cache, a transfer from
+// another computer), and ends with another one, which proves every message
+// is on the phone or names those that are not.
 class AndroidRestoreSMSThread : public QThread
 {
     Q_OBJECT
@@ -57,6 +63,14 @@ public:
     // messages the phone acknowledged in this run.
     int alreadySentCount() const { return m_alreadySent; }
     int deliveredCount() const { return m_delivered; }
+    // After a successful run: whether a fresh download of the phone was
+    // compared with the kept messages, and the kept messages it lacks.
+    bool checked() const { return m_checked; }
+    const MsgMessageList &missingMessages() const { return m_missing; }
+    // The result: counts, the check's summary and the hints; rich text.
+    const QString &resultText() const { return m_resultText; }
+    // One line naming a message for a list: time, number, start of its text.
+    static QString describe(const _MsgMessage &message);
 
     // The "$sms:" argument: time in ms since 1970, direction, then Base64 of
     // number, text without attachment marks and subject, and the number of
@@ -77,7 +91,24 @@ protected:
 
 private:
     void upload();
-    MsgMessageList messagesNotYetSent();
+    // What the phone holds by the cache brought up to date.
+    struct Holdings
+    {
+        QSet<QString> downloaded;  // messages the download made of the phone's records
+        QSet<QString> recorded;    // every message the cache holds, sent ones included
+    };
+    // The second argument: the phone record a download shows the message
+    // under; empty for a message no download shows.
+    using RecordedVisitor = std::function<void(const _MsgMessage &, const QString &)>;
+
+    // An incremental download of the target into its cache.
+    void refreshCache();
+    // After sending: downloads again and notes the kept messages it lacks.
+    void checkPhone();
+    Holdings readHoldings();
+    // The kept messages, each content once.
+    MsgMessageList uniqueMessages() const;
+    QList<MsgMessageList> recordsNotYetSent();
     void askForDefaultApp();
     void sendBatch(const QList<MsgMessageList> &records);
     void sendRecord(const MsgMessageList &record);
@@ -88,17 +119,21 @@ private:
     void streamFile(const _MsgAttachment &attachment);
     // Records what the phone acknowledged as the phone's download will see it.
     void recordDelivered(const QList<MsgMessageList> &records);
+    void fileUnderRecord(const QString &messageHash, const QString &recordHash);
     void commitRecorded();
     // The number as the phone's download normalises it.
     QString phoneAddress(const _MsgMessage &message);
-    // Whether the cache holds everything the phone would make of `message`.
-    bool isRecorded(const QSet<QString> &recorded, _MsgMessage *message);
-    // The content hashes of the messages the cache holds.
-    QSet<QString> recordedHashes();
+    // Visits the messages under which a delivered record is recorded: the
+    // phone's next download's form of it, plus as they are the messages of
+    // which that download keeps nothing.
+    void forEachRecordedMessage(const MsgMessageList &record, const RecordedVisitor &visit);
+    bool showsNothingInDownload(_MsgMessage *message);
+    bool isOnPhone(const Holdings &holdings, const MsgMessageList &record);
     void reportMessageProgress();
     void release();
 
     QString successText() const;
+    QString checkSummary() const;
     QString failureText(const QString &error) const;
 
     // Line output; `flush` waits (cancel-aware) until the bytes have left.
@@ -120,12 +155,15 @@ private:
     QByteArray m_chunk;
     PicturePrefetcher m_pictures;
     ProgressPacer m_pacer;
-    QSet<QString> m_sentHashes;  // sent earlier in this run
     qsizetype m_progressDone = 0;
     qsizetype m_progressTotal = 0;
     int m_skipped = 0;
     int m_alreadySent = 0;
     int m_delivered = 0;
+    MsgMessageList m_missing;
+    QString m_checkError;
+    QString m_resultText;
+    bool m_checked = false;
     bool m_defaultAppSwitched = false;
     bool m_recording = false;  // a transaction of confirmed batches is open
     QElapsedTimer m_commitClock;

@@ -79,3 +79,8 @@ QStringList UploadedRecord::hashes() const
         list.append(logicHash(message));
     return list;
 }
+
+QString UploadedRecord::recordHash() const
+{
+    return m_record->recordHash();
+}

@@ -33,6 +33,8 @@ public:
     const QList<_MsgMessage> &messages() const { return m_messages; }
     // Their content hashes.
     QStringList hashes() const;
+    // The hash the phone's download files the record under.
+    QString recordHash() const;
 
 private:
     void addPart(const _MsgAttachment &sent, const QString &name);

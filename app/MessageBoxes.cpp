@@ -22,12 +22,13 @@ constexpr QMessageBox::StandardButton kButtonOrder[] = {
 
 // The one body behind every box; returns the button pressed.
 QMessageBox::StandardButton runMessageBox(QMessageBox::Icon icon, const QString &text,
-                                          QMessageBox::StandardButtons buttons)
+                                          QMessageBox::StandardButtons buttons, const QString &details = QString())
 {
     if (testAnswerer())
-        return testAnswerer()(icon, text);
+        return testAnswerer()(icon, details.isEmpty() ? text : text + QStringLiteral("<br/>") + details.toHtmlEscaped());
 
     QMessageBox box(icon, AppInfo::productTitle(), text);
+    box.setDetailedText(details);
     // Guessing would show a text without tags literally, entities and all.
     box.setTextFormat(Qt::RichText);
     box.setStyleSheet(appStyleSheet());
@@ -61,6 +62,11 @@ void showInformation(const QString &text)
 void showWarning(const QString &text)
 {
     runMessageBox(QMessageBox::Warning, text, QMessageBox::Ok);
+}
+
+void showWarning(const QString &text, const QString &details)
+{
+    runMessageBox(QMessageBox::Warning, text, QMessageBox::Ok, details);
 }
 
 void showCritical(const QString &text)

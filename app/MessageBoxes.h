@@ -14,6 +14,9 @@
 
 void showInformation(const QString &text);
 void showWarning(const QString &text);
+// With plain `details` the box's "Show Details..." button reveals (a list,
+// one item a line).
+void showWarning(const QString &text, const QString &details);
 // After the box is closed the text is also posted as an error report.
 void showCritical(const QString &text);
 // True only when the user pressed Yes.

@@ -8,15 +8,18 @@
 //     batches of 100), reading only the answers the protocol makes it wait
 //     for ("." after each attachment, "$batch:" after each batch);
 //  3. transfer: AndroidRestoreSMSThread sends the same messages to another
-//     fresh store, recording them in a fresh cache database as it goes;
+//     fresh store, recording them in a fresh cache database as it goes; its
+//     download of the phone before sending and its check (another download)
+//     afterwards are part of it;
 //  4. for the breakdown: the same messages merged straight into a new
 //     database (ExportMessagesDb, one transaction), the work the transfer's
-//     record of sent messages costs at least; and, once, the time the
-//     pictures' re-encoding takes alone (while the replay's bytes are made).
+//     record of sent messages costs at least; and the time the pictures'
+//     re-encoding takes alone (while the replay's bytes are made, each round).
 //
-// Steps 2 to 4 run --rounds times (default 3); the best of each is reported,
-// in messages per second. Target (exit code 1 when missed): the transfer takes
-// at most 1.5 x the replay, i.e. the desktop side is not the bottleneck.
+// Steps 2 to 4 and the re-encoding run --rounds times (default 3); the best of
+// each is reported, in messages per second. Target (exit code 1 when missed): the transfer takes
+// at most 1.2 x the fair baseline, the replay plus the pictures' re-encoding
+// (both work any transfer must do), i.e. the desktop adds little beyond them.
 //
 // Usage: bench_transfer [--messages N] [--pictures K] [--rounds N]
 
@@ -57,7 +60,7 @@ using namespace bench;
 
 namespace {
 
-constexpr double kTransferFactor = 1.5;  // times the replay
+constexpr double kTransferFactor = 1.2;  // times the replay plus the re-encoding
 const QString kMmc = QStringLiteral("310");
 const int kConversations = 50;
 
@@ -280,16 +283,25 @@ int run(int texts, int pictures, int rounds)
     const MsgDataSetPtr set = makeMessages(texts, pictures, work.filePath("pictures"));
     const MsgMessageList messages = set->messages.values();
     const int count = int(messages.size());
-    QElapsedTimer preparing;
-    preparing.start();
-    const QList<Segment> segments = uploadBytes(messages);
-    const qint64 preparingMs = preparing.elapsed();
+    // The replay's bytes are made again each round: the pictures'
+    // re-encoding is half of the baseline, and on a shared machine one
+    // measurement of it would be as lucky or unlucky as the load.
+    qint64 preparingMs = -1;
+    QList<Segment> segments;
+    auto prepare = [&messages, &segments, &preparingMs] {
+        QElapsedTimer preparing;
+        preparing.start();
+        segments = uploadBytes(messages);
+        const qint64 elapsed = preparing.elapsed();
+        preparingMs = preparingMs < 0 ? elapsed : std::min(preparingMs, elapsed);
+        return elapsed;
+    };
+    prepare();
     qint64 bytes = 0;
     for (const Segment &segment : segments)
         bytes += segment.bytes.size();
     out() << "bench_transfer: " << texts << " texts + " << pictures << " pictures (" << count << " messages, "
-          << fixed(bytes / 1048576.0, 1) << " MB on the wire), " << rounds << " rounds\n"
-          << "  making the replay's bytes (the pictures' re-encoding, once): " << preparingMs << " ms\n";
+          << fixed(bytes / 1048576.0, 1) << " MB on the wire), " << rounds << " rounds\n";
     out().flush();
 
     qint64 bestReplay = -1;
@@ -298,6 +310,7 @@ int run(int texts, int pictures, int rounds)
     for (int round = 1; round <= rounds; ++round) {
         const QString replayStore = work.filePath(QStringLiteral("replay%1").arg(round));
         const QString transferStore = work.filePath(QStringLiteral("transfer%1").arg(round));
+        const qint64 reencodingMs = round == 1 ? preparingMs : prepare();
         qint64 replayMs = 0;
         qint64 transferMs = 0;
         int delivered = 0;
@@ -314,7 +327,8 @@ int run(int texts, int pictures, int rounds)
                 fail(QStringLiteral("transfer: the simulator did not store every message"));
         }
         const qint64 mergeMs = mergeStraight(work.filePath(QStringLiteral("merge%1").arg(round)), messages);
-        out() << "  round " << round << ": replay " << replayMs << " ms, transfer " << transferMs << " ms ("
+        out() << "  round " << round << ": re-encoding " << reencodingMs << " ms, replay " << replayMs
+              << " ms, transfer " << transferMs << " ms ("
               << fixed(double(transferMs) / std::max<qint64>(1, replayMs)) << " x), straight merge " << mergeMs
               << " ms\n";
         out().flush();
@@ -322,14 +336,18 @@ int run(int texts, int pictures, int rounds)
         bestReplay = bestReplay < 0 ? replayMs : std::min(bestReplay, replayMs);
         bestTransfer = bestTransfer < 0 ? transferMs : std::min(bestTransfer, transferMs);
     }
-    const double ratio = double(bestTransfer) / std::max<qint64>(1, bestReplay);
+    const qint64 baseline = bestReplay + preparingMs;
+    const double ratio = double(bestTransfer) / std::max<qint64>(1, baseline);
     out() << "best replay:   " << bestReplay << " ms, " << fixed(count * 1000.0 / std::max<qint64>(1, bestReplay), 0)
           << " messages/s\n";
     out() << "best transfer: " << bestTransfer << " ms, "
           << fixed(count * 1000.0 / std::max<qint64>(1, bestTransfer), 0) << " messages/s\n";
+    out() << "best re-encoding of the pictures (making the replay's bytes): " << preparingMs << " ms\n";
     out() << "best straight merge: " << bestMerge << " ms; transfer / (replay + merge): "
           << fixed(double(bestTransfer) / std::max<qint64>(1, bestReplay + bestMerge)) << "\n";
-    out() << "transfer / replay: " << fixed(ratio) << " (target <= " << fixed(kTransferFactor, 1) << ") "
+    out() << "transfer / replay: " << fixed(double(bestTransfer) / std::max<qint64>(1, bestReplay)) << "\n";
+    out() << "transfer / (replay + re-encoding, " << baseline << " ms): " << fixed(ratio)
+          << " (target <= " << fixed(kTransferFactor, 1) << ") "
           << (ratio <= kTransferFactor ? "PASS" : "FAIL") << "\n";
     return ratio <= kTransferFactor ? 0 : 1;
 }

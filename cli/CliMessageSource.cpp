@@ -29,9 +29,15 @@ CliMessageSource::CliMessageSource(const SourceSpec &spec, const QString &countr
         m_folder = device.cacheFolder();
         m_countryCode = device.mmc;
         m_phoneUid = device.uid;
+        m_evidenceSource.phoneModel = device.displayName();
+        m_evidenceSource.imei = device.imei.isEmpty() ? QFileInfo(m_folder).fileName() : device.imei;
     } else {
         m_folder = existingFolder(spec);
         m_countryCode = country;
+        if (spec.kind == SourceSpec::Kind::Cache)
+            m_evidenceSource.imei = spec.value;
+        else
+            m_evidenceSource.databaseName = spec.value;
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/SourceSpec.h"
+#include "export/EvidenceSource.h"
 #include "store/MsgDataSet.h"
 #include "store/MsgMessageList.h"
 
@@ -24,6 +25,10 @@ public:
     const QString &countryCode() const { return m_countryCode; }
     // The phone's uid for a phone source, else empty.
     const QString &phoneUid() const { return m_phoneUid; }
+    // The source as an evidence package names it: a phone's cache by its
+    // IMEI (and the model, known only when the phone was connected), a local
+    // database by its name.
+    const EvidenceSource &evidenceSource() const { return m_evidenceSource; }
 
     // Every message; with a `chat` identifier only that conversation's (all
     // chats sharing the identifier, as the window's tree groups them). Raises
@@ -44,5 +49,6 @@ private:
     QString m_folder;
     QString m_countryCode;
     QString m_phoneUid;
+    EvidenceSource m_evidenceSource;
     MsgDataSetPtr m_set;
 };

@@ -1,20 +1,28 @@
 #include "cli/TransferCommand.h"
 
 #include "android/AndroidRestoreSMSThread.h"
+#include "cli/CliApp.h"
 #include "cli/CliContext.h"
 #include "cli/CliMessageSource.h"
 #include "cli/CliPhoneLink.h"
 #include "cli/CliProgress.h"
 #include "cli/CliUsageError.h"
 
+#include "store/AppleTime.h"
+#include "store/MessageText.h"
+#include "store/MsgHandle.h"
+
 #include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QObject>
 
 #include <stdexcept>
 
 QString TransferCommand::synopsis() const
 {
-    return QStringLiteral("--from SOURCE --to-serial S [--chat ID] [--country MCC]");
+    return QStringLiteral("--from SOURCE --to-serial S [--chat ID] [--country MCC] [--json]");
 }
 
 QString TransferCommand::summary() const
@@ -25,8 +33,10 @@ QString TransferCommand::summary() const
 QString TransferCommand::description() const
 {
     return QObject::tr("Sends the messages of SOURCE (all, or one conversation with --chat) to the phone attached "
-                       "by USB with serial S. The target phone is connected and downloaded first, as the window "
-                       "does, so messages it holds already are not sent again. --country gives the mobile country "
+                       "by USB with serial S. The target phone is downloaded first, as the window does, so messages "
+                       "it holds already are not sent again, and once more afterwards to check that every message "
+                       "is on it: the last line says how many are, and the exit code is 1 when any is missing "
+                       "or the phone could not be checked (--json lists them). --country gives the mobile country "
                        "code of a phone that reports none.");
 }
 
@@ -37,6 +47,7 @@ void TransferCommand::addArguments(QCommandLineParser &parser) const
                                         QStringLiteral("S")));
     parser.addOption(chatOption());
     parser.addOption(countryOption());
+    parser.addOption(jsonOption());
 }
 
 int TransferCommand::run(const QCommandLineParser &parser, CliContext &context)
@@ -51,11 +62,49 @@ int TransferCommand::run(const QCommandLineParser &parser, CliContext &context)
     CliMessageSource source(spec, country, context);
     const MsgMessageList messages = source.messages(parser.value(QStringLiteral("chat")));
 
-    const AndroidDevice target = CliPhoneLink(context).connectAndDownload(targetSerial, country);
+    // The transfer downloads the target itself, before and after sending.
+    const CliPhoneLink link(context);
+    AndroidDevice target = link.connectUsb(targetSerial);
+    CliPhoneLink::chooseCountry(target, country);
     if (!source.phoneUid().isEmpty() && source.phoneUid() == target.uid)
         throw std::runtime_error(QObject::tr("The source and the target are the same phone.").toStdString());
     CliProgress progress;
     AndroidRestoreSMSThread worker(target, messages, &progress.reporter());
-    CliContext::printLine(context.runner.run(worker, progress));
-    return 0;
+    context.runner.run(worker, progress);
+    if (parser.isSet(QStringLiteral("json")))
+        printJson(worker);
+    else
+        printSummary(worker);
+    const bool proven = worker.checked() && worker.missingMessages().isEmpty();
+    return proven ? CliApp::ExitSuccess : CliApp::ExitFailure;
+}
+
+void TransferCommand::printSummary(const AndroidRestoreSMSThread &worker)
+{
+    for (const _MsgMessage *message : worker.missingMessages())
+        CliContext::printLine(QObject::tr("missing: %1").arg(AndroidRestoreSMSThread::describe(*message)));
+    CliContext::printLine(CliProgress::plainText(worker.resultText()));
+}
+
+void TransferCommand::printJson(const AndroidRestoreSMSThread &worker)
+{
+    QJsonArray missing;
+    for (const _MsgMessage *message : worker.missingMessages()) {
+        missing.append(QJsonObject{
+            {"date", appleTimeToDateTime(message->date).toUTC().toString(Qt::ISODate)},
+            {"fromMe", message->is_from_me != 0},
+            {"number", message->handle ? message->handle->id : QString()},
+            {"text", hashText(*message)},
+            {"subject", message->subject},
+            {"attachments", int(message->attachments.size())}});
+    }
+    const QJsonObject result{{"messages", worker.keptCount()},
+                             {"sent", worker.deliveredCount()},
+                             {"alreadyOnPhone", worker.alreadySentCount()},
+                             {"skipped", worker.skippedCount()},
+                             {"checked", worker.checked()},
+                             {"onPhone", worker.checked() ? worker.keptCount() - int(missing.size()) : -1},
+                             {"missing", missing},
+                             {"summary", CliProgress::plainText(worker.resultText())}};
+    CliContext::printLine(QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Indented)).trimmed());
 }

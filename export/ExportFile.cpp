@@ -2,7 +2,9 @@
 
 #include "app/FileErrors.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -43,6 +45,23 @@ void flushOrThrow(QTextStream &stream, QFileDevice &file)
 void commitStream(QTextStream &stream, QSaveFile &file)
 {
     flushOrThrow(stream, file);
+    commitFile(file);
+}
+
+void commitFile(QSaveFile &file)
+{
+    flushOrThrow(file);
     if (!commitSaveFile(file))
         throwFileError(file);
+}
+
+QString fileSha256(const QString &path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return QString();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return QString();
+    return QString::fromLatin1(hash.result().toHex());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QFileDevice;
 class QSaveFile;
 class QTextStream;
@@ -18,3 +20,8 @@ void flushOrThrow(QTextStream &stream, QFileDevice &file);
 
 // Flushes, then gives the file its real name.
 void commitStream(QTextStream &stream, QSaveFile &file);
+void commitFile(QSaveFile &file);
+
+// SHA-256 of the file's bytes, 64 lower-case hex digits; empty when the file
+// cannot be read.
+QString fileSha256(const QString &path);

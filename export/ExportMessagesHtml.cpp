@@ -21,10 +21,6 @@ namespace {
 const QString kFilesFolder = QStringLiteral("files");
 const QString kEmojiFolder = QStringLiteral("emoji");
 const QString kPlaceholderPicture = QStringLiteral("empty_photo.jpg");
-// A copy's name with "_thumb", a number and its suffix stays well within the
-// 255 bytes file systems allow.
-constexpr int kMaxCopyBaseBytes = 200;
-constexpr int kMaxCopySuffixBytes = 10;
 
 // Only names the emoji scanner makes ("1F604.png"): whatever else the markup
 // holds never becomes a path to copy from or to.
@@ -55,21 +51,6 @@ bool isExistingFile(const QString &path)
 QString linkedLabel(const QString &link, const QString &label)
 {
     return QStringLiteral("<a href=\"%1\">%2</a>").arg(xmlEscaped(link), label);
-}
-
-// The file name of a copy: the original's, made harmless; stored names come
-// from other people's phones.
-QString copyName(const QString &path, const QString &insert = QString())
-{
-    const QFileInfo info(path);
-    QString base = sanitizeFileName(info.completeBaseName());
-    while (base.startsWith(QLatin1Char('.')))
-        base.remove(0, 1);
-    if (base.isEmpty())
-        base = QStringLiteral("attachment");
-    base = truncatedToUtf8Bytes(base, kMaxCopyBaseBytes) + insert;
-    const QString suffix = truncatedToUtf8Bytes(sanitizeFileName(info.suffix()), kMaxCopySuffixBytes);
-    return suffix.isEmpty() ? base : base + QLatin1Char('.') + suffix;
 }
 
 void copyFolderFiles(const QString &source, const QString &target, ExportOutput &output)
@@ -172,7 +153,7 @@ std::optional<QString> ExportMessagesHtml::attachmentContent(const _MsgAttachmen
         return attachmentBubbleContent(attachment);  // the text itself, as in the view
 
     const QString copy = isExistingFile(attachment.localPath)
-                             ? copyIntoFiles(attachment.localPath, copyName(attachment.localPath))
+                             ? copyIntoFiles(attachment.localPath, attachmentCopyName(attachment.localPath))
                              : QString();
     const bool present = !copy.isEmpty();  // an unreadable file shows as a missing one
     const QString link = present ? copy : QStringLiteral("#");
@@ -180,7 +161,7 @@ std::optional<QString> ExportMessagesHtml::attachmentContent(const _MsgAttachmen
         if (present && browserShowsOriginal(attachment.localPath))
             return QStringLiteral("<a href=\"%1\"><img src=\"%1\" %2 /></a>").arg(xmlEscaped(link), kThumbnailAttributes);
         const QString thumbnail = present ? attachmentThumbnail(attachment) : QString();
-        return pictureContent(link, thumbnail, copyName(attachment.localPath, QStringLiteral("_thumb")),
+        return pictureContent(link, thumbnail, attachmentCopyName(attachment.localPath, QStringLiteral("_thumb")),
                               kThumbnailAttributes);
     }
     if (mimeStartsWith(attachment, QLatin1String("video/")))
@@ -190,7 +171,7 @@ std::optional<QString> ExportMessagesHtml::attachmentContent(const _MsgAttachmen
     if (mimeIs(attachment, QLatin1String("text/x-vCard")) || mimeIs(attachment, QLatin1String("text/vcard"))) {
         const QString card = present ? renderContactCard(attachment.localPath) : QString();
         if (isExistingFile(card)) {
-            return pictureContent(link, card, copyName(QFileInfo(attachment.localPath).completeBaseName() + QStringLiteral("_card.jpg")),
+            return pictureContent(link, card, attachmentCopyName(QFileInfo(attachment.localPath).completeBaseName() + QStringLiteral("_card.jpg")),
                                   kCardAttributes);
         }
         return linkedLabel(link, QStringLiteral("[VCARD]"));

@@ -3,12 +3,11 @@
 #include "store/AbsFormatExport.h"
 #include "store/MsgMessage.h"
 
+#include <QByteArray>
 #include <QSaveFile>
 #include <QString>
-#include <QTextStream>
 
 class _MsgAttachment;
-class QJsonObject;
 
 // The NDJSON export, for programs: one JSON object a line per message, UTF-8,
 // written under a temporary name like the text export. Each object holds
@@ -17,6 +16,10 @@ class QJsonObject;
 //   (the sender's number of a received message), "text", "subject", and
 //   "attachments": [{"path", "mime", "sha256"}] ("sha256" null when the
 //   file is missing).
+//
+// The lines are put together byte by byte rather than through QJsonDocument,
+// which builds and converts a whole document per message: a large export
+// streams as fast as the CSV one.
 class ExportMessagesNdjson : public AbsFormatExport<_MsgMessage>
 {
 public:
@@ -26,10 +29,7 @@ public:
     void write(const _MsgMessage &message) override;
     void end() override;
 
-    // The object written for `message`.
-    static QJsonObject messageObject(const _MsgMessage &message);
-
 private:
     QSaveFile m_file;
-    QTextStream m_stream;
+    QByteArray m_line;  // reused, so that its buffer is allocated once
 };

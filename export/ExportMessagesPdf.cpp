@@ -19,10 +19,15 @@ ExportMessagesPdf::ExportMessagesPdf(const QString &path, const QString &dataFol
     , m_writer(&m_file)
     , m_pages(dataFolder)
 {
-    m_writer.setResolution(kScreenDpi);
-    m_writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                       QMarginsF(kMarginPoints, kMarginPoints, kMarginPoints, kMarginPoints),
-                                       QPageLayout::Point));
+    setUpPages(m_writer);
+}
+
+void ExportMessagesPdf::setUpPages(QPdfWriter &writer)
+{
+    writer.setResolution(kScreenDpi);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                     QMarginsF(kMarginPoints, kMarginPoints, kMarginPoints, kMarginPoints),
+                                     QPageLayout::Point));
 }
 
 void ExportMessagesPdf::begin()

@@ -22,6 +22,10 @@ public:
     void write(const _MsgMessage &message) override;
     void end() override;
 
+    // A4 portrait at screen resolution with margins of 20 points: the pages
+    // of every PDF this program writes.
+    static void setUpPages(QPdfWriter &writer);
+
     // Pages drawn so far.
     int pageCount() const { return m_pages.pageNumber(); }
 

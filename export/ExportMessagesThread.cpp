@@ -1,6 +1,7 @@
 #include "export/ExportMessagesThread.h"
 
 #include "app/AppFolders.h"
+#include "export/EvidencePackage.h"
 #include "export/ExportMessagesCsv.h"
 #include "export/ExportMessagesNdjson.h"
 #include "export/ExportMessagesHtml.h"
@@ -143,6 +144,8 @@ void ExportMessagesThread::conversationOrder(MsgMessageList &messages)
 
 bool ExportMessagesThread::replacesFile(const Target &target)
 {
+    if (target.format == FormatEvidence)
+        return EvidencePackage::replacesFolder(target.path);
     return !isFolderFormat(target.format) && QFileInfo::exists(target.path);
 }
 
@@ -194,6 +197,10 @@ void ExportMessagesThread::exportAll()
 {
     m_previous = nullptr;
     m_supportCopied = false;
+    if (m_format == FormatEvidence) {
+        exportEvidence();
+        return;
+    }
     if (isFolderFormat(m_format)) {
         m_output.makeFolder(m_path);
         conversationOrder(m_messages);
@@ -206,6 +213,14 @@ void ExportMessagesThread::exportAll()
             writeMessage(*m_messages.at(i), i);
     }
     finishExporter();
+}
+
+void ExportMessagesThread::exportEvidence()
+{
+    conversationOrder(m_messages);
+    EvidencePackage package(m_messages, m_path, m_evidenceSource, m_dataFolder, m_output, m_form);
+    package.write();
+    m_exported = int(m_messages.size() - m_messages.count(nullptr));
 }
 
 void ExportMessagesThread::writeMessage(const _MsgMessage &message, qsizetype index)

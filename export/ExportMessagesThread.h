@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/EvidenceSource.h"
 #include "store/AbsFormatExport.h"
 #include "export/ExportOutput.h"
 #include "work/WorkerNotify.h"
@@ -14,7 +15,8 @@
 
 // Writes a list of messages to the user's disk: a text file (also under a
 // .doc name), a CSV file, or a folder with one PDF or one HTML page per
-// conversation. Text and CSV take the messages oldest first; PDF and HTML
+// conversation, or an evidence package folder (see EvidencePackage). Text
+// and CSV take the messages oldest first; PDF and HTML
 // take them conversation by conversation (see conversationOrder).
 //
 // A cancelled or failed run takes back what it created and nothing else: a
@@ -25,11 +27,12 @@ class ExportMessagesThread : public QThread
     Q_OBJECT
 public:
     // The format codes of the export.
-    enum Format : unsigned { FormatText = 0, FormatCsv = 1, FormatPdf = 2, FormatHtml = 3, FormatNdjson = 4 };
+    enum Format : unsigned { FormatText = 0, FormatCsv = 1, FormatPdf = 2, FormatHtml = 3, FormatNdjson = 4,
+                            FormatEvidence = 5 };
 
     struct Target
     {
-        QString path;  // a file for text, CSV and NDJSON, a folder for PDF and HTML
+        QString path;  // a file for text, CSV and NDJSON, a folder for PDF, HTML and evidence
         Format format = FormatText;
     };
 
@@ -45,8 +48,9 @@ public:
     // `filterIndex` of fileFilters(); nothing for an empty name or no filter.
     static std::optional<Target> targetFor(const QString &chosenPath, int filterIndex);
 
-    // True when `target` is a text, CSV or NDJSON file that exists already: the
-    // export would replace it. PDF and HTML exports number their files.
+    // True when `target` is a text, CSV or NDJSON file that exists already, or
+    // an evidence folder that exists and is not empty: the export would
+    // replace it. PDF and HTML exports number their files.
     static bool replacesFile(const Target &target);
 
     // PDF and HTML order: conversation by conversation (the chats compared by
@@ -58,6 +62,9 @@ public:
     // The page or PDF file name of a message's conversation, without suffix:
     // safe as a file name and never empty.
     static QString conversationFileName(const _MsgMessage &message);
+
+    // What the cover of an evidence package names as the source.
+    void setEvidenceSource(const EvidenceSource &source) { m_evidenceSource = source; }
 
     // After the run: messages written.
     int exported() const { return m_exported; }
@@ -72,6 +79,7 @@ private:
     using Exporter = AbsFormatExport<_MsgMessage>;
 
     void exportAll();
+    void exportEvidence();
     void writeMessage(const _MsgMessage &message, qsizetype index);
     void startFileExporter();
     void startConversationExporter(const _MsgMessage &message);
@@ -83,6 +91,7 @@ private:
     Format m_format;
     ProgressReporter *m_form;
     QString m_dataFolder;
+    EvidenceSource m_evidenceSource;
     ExportOutput m_output;
     std::shared_ptr<Exporter> m_exporter;
     const _MsgMessage *m_previous = nullptr;

@@ -10,6 +10,33 @@
 
 #include <stdexcept>
 
+namespace {
+
+// A copy's name with "_thumb", a number and its suffix stays well within the
+// 255 bytes file systems allow.
+constexpr int kMaxCopyBaseBytes = 200;
+constexpr int kMaxCopySuffixBytes = 10;
+
+QString harmlessNamePart(const QString &part)
+{
+    return withoutControlCharacters(sanitizeFileName(part));
+}
+
+} // namespace
+
+QString attachmentCopyName(const QString &path, const QString &insert)
+{
+    const QFileInfo info(path);
+    QString base = harmlessNamePart(info.completeBaseName());
+    while (base.startsWith(QLatin1Char('.')))
+        base.remove(0, 1);
+    if (base.isEmpty())
+        base = QStringLiteral("attachment");
+    base = truncatedToUtf8Bytes(base, kMaxCopyBaseBytes) + insert;
+    const QString suffix = truncatedToUtf8Bytes(harmlessNamePart(info.suffix()), kMaxCopySuffixBytes);
+    return suffix.isEmpty() ? base : base + QLatin1Char('.') + suffix;
+}
+
 void ExportOutput::makeFolder(const QString &folder)
 {
     const QString absolute = QDir(folder).absolutePath();

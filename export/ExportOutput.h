@@ -5,6 +5,12 @@
 #include <QString>
 #include <QStringList>
 
+// The file name an attachment's copy gets: the stored file's own, made
+// harmless (stored names come from other people's phones: no separators, no
+// control characters, no hidden files, no names too long), with `insert`
+// put before the suffix ("_thumb").
+QString attachmentCopyName(const QString &path, const QString &insert = QString());
+
 // What one export run has created on disk, so that a cancelled or failed run
 // takes back exactly that: a folder the user picked that already held files
 // (their Documents folder, say) keeps every one of them. Nothing is ever

@@ -1,5 +1,6 @@
 #include "export/LocalTimeOffsets.h"
 
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -20,6 +21,15 @@ QDateTime LocalTimeOffsets::localDateTime(qint64 unixSeconds)
     if (unixSeconds < m_validFrom || unixSeconds >= m_validUntil)
         lookUp(unixSeconds);
     return QDateTime::fromSecsSinceEpoch(unixSeconds, Qt::OffsetFromUTC, m_offset);
+}
+
+QString LocalTimeOffsets::isoWithOffset(const QDateTime &time)
+{
+    const int offset = time.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return time.toOffsetFromUtc(offset).toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"))
+        + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+        + QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 qint64 LocalTimeOffsets::localSeconds(qint64 unixSeconds)

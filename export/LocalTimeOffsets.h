@@ -16,6 +16,9 @@ public:
     // The local date-time of `unixSeconds`, as a date-time with a fixed
     // offset from UTC (same fields as the local one).
     QDateTime localDateTime(qint64 unixSeconds);
+    // ISO 8601 with the offset always written out ("+00:00", never "Z"), so
+    // that a reader sees it is the local time: "2023-05-14T09:30:00+02:00".
+    static QString isoWithOffset(const QDateTime &time);
     // The local wall-clock time of `unixSeconds` counted like a Unix time.
     qint64 localSeconds(qint64 unixSeconds);
 

@@ -1,15 +1,34 @@
 #include "export/MMSPrinter.h"
 
+#include "app/MessageBoxes.h"
 #include "export/MessagePagePainter.h"
 #include "store/MessageOrder.h"
+#include "views/DateRangeBox.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPaintEngine>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QProgressDialog>
+#include <QToolBar>
 
 namespace {
 
 constexpr qreal kMarginPoints = 20;
+// A short layout shows no progress at all.
+constexpr int kProgressDelayMs = 500;
+constexpr qint64 kProgressStepMs = 50;
+// Date edits change with every key: the preview waits for a pause.
+constexpr int kPeriodSettleMs = 600;
+
+// The preview records its pages as pictures before anything is printed.
+bool isPreview(QPrinter &printer)
+{
+    return printer.paintEngine() && printer.paintEngine()->type() == QPaintEngine::Picture;
+}
 
 } // namespace
 
@@ -17,12 +36,17 @@ MMSPrinter::MMSPrinter(QObject *parent, const QString &dataFolder)
     : QObject(parent)
     , m_dataFolder(dataFolder.isEmpty() ? QCoreApplication::applicationDirPath() : dataFolder)
 {
+    m_periodSettles.setSingleShot(true);
+    m_periodSettles.setInterval(kPeriodSettleMs);
+    connect(&m_periodSettles, &QTimer::timeout, this, &MMSPrinter::showPeriod);
 }
 
 void MMSPrinter::print(const MsgMessageList &messages)
 {
     messageList = messages;
     sortMessages(messageList);
+    m_period = MessageDateRange();
+    m_manyPagesAccepted = false;
 
     QPrinter printer(QPrinter::ScreenResolution);
     printer.setPageOrientation(QPageLayout::Portrait);
@@ -34,21 +58,96 @@ void MMSPrinter::print(const MsgMessageList &messages)
                            QPageLayout::Point);
 
     QPrintPreviewDialog preview(&printer, nullptr);
+    m_preview = &preview;
     preview.setWindowModality(Qt::ApplicationModal);
     preview.setModal(true);
     preview.setWindowTitle(tr("IDS_PRINT_MMS"));
+    addPeriodChoice(preview);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, &MMSPrinter::onPaintRequested);
     preview.exec();
+    m_periodSettles.stop();
+}
+
+void MMSPrinter::addPeriodChoice(QPrintPreviewDialog &preview)
+{
+    auto *toolBar = preview.findChild<QToolBar *>();
+    if (!toolBar)
+        return;
+    auto *period = new DateRangeBox(messageList, toolBar);
+    toolBar->addSeparator();
+    toolBar->addWidget(period);
+    connect(period, &DateRangeBox::rangeChanged, this, [this, period] {
+        m_chosenPeriod = period->range();
+        m_periodSettles.start();
+    });
+}
+
+void MMSPrinter::showPeriod()
+{
+    auto *pages = m_preview ? m_preview->findChild<QPrintPreviewWidget *>() : nullptr;
+    if (!pages)
+        return;
+    m_period = m_chosenPeriod;
+    pages->updatePreview();
 }
 
 void MMSPrinter::onPaintRequested(QPrinter *printer)
 {
+    if (!layOutPages(*printer))
+        stopPrinting(*printer);
+}
+
+bool MMSPrinter::layOutPages(QPrinter &printer)
+{
+    const MsgMessageList shown = m_period.filtered(messageList);
+    QProgressDialog progress(tr("Laying out the pages…"), tr("Cancel"), 0, int(shown.size()), m_preview);
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(kProgressDelayMs);
+    progress.setAutoReset(false);
+
     MessagePagePainter pages(m_dataFolder);
-    if (!pages.beginPages(*printer))
-        return;
-    for (const _MsgMessage *message : std::as_const(messageList)) {
-        if (message)
+    if (!pages.beginPages(printer))
+        return true;
+    QElapsedTimer sinceUpdate;
+    sinceUpdate.start();
+    bool goOn = true;
+    for (qsizetype done = 0; done < shown.size() && goOn; ++done) {
+        if (const _MsgMessage *message = shown.at(done))
             pages.drawMessage(*message);
+        if (sinceUpdate.hasExpired(kProgressStepMs)) {
+            sinceUpdate.restart();
+            progress.setLabelText(tr("Laying out page %1…").arg(pages.pageNumber()));
+            progress.setValue(int(done + 1));
+        }
+        goOn = !progress.wasCanceled() && mayGoOnPast(pages.pageNumber(), done + 1, shown.size());
     }
+    if (!goOn && !isPreview(printer))
+        printer.abort();
     pages.endPages();
+    return goOn;
+}
+
+bool MMSPrinter::mayGoOnPast(int pages, qsizetype done, qsizetype total)
+{
+    if (m_manyPagesAccepted || pages <= m_pagesBeforeAsking || done >= total)
+        return true;
+    const qint64 toCome = qint64(pages) * (total - done) / done;
+    m_manyPagesAccepted =
+        askQuestion(tr("The preview already has %1 pages and about %2 more are to come; laying them out takes a "
+                       "while and much memory.\nGo on?")
+                        .arg(pages)
+                        .arg(toCome));
+    return m_manyPagesAccepted;
+}
+
+void MMSPrinter::stopPrinting(QPrinter &printer)
+{
+    if (isPreview(printer)) {
+        if (m_preview)
+            QMetaObject::invokeMethod(m_preview, &QDialog::reject, Qt::QueuedConnection);
+        return;
+    }
+    // A PDF file is taken back rather than left with half the messages.
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        QFile::remove(printer.outputFileName());
 }

@@ -10,6 +10,7 @@
 #include "store/MsgMessage.h"
 #include "views/ContactCard.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -179,7 +180,17 @@ void MessagePagePainter::drawPageNumber()
 {
     const QRect below(m_contentRect.left(), m_contentRect.bottom() + kPageNumberGap, m_contentRect.width(),
                       kPageNumberHeight);
-    m_painter.drawText(below, Qt::AlignRight, QString::number(m_pageNumber));
+    const QString label = m_pageCount > 0 ? QCoreApplication::translate("MessagePagePainter", "Page %1 of %2")
+                                                .arg(m_pageNumber)
+                                                .arg(m_pageCount)
+                                          : QString::number(m_pageNumber);
+    m_painter.drawText(below, Qt::AlignRight, label);
+}
+
+void MessagePagePainter::breakPage()
+{
+    if (m_device)
+        startPage();
 }
 
 void MessagePagePainter::startPage()
@@ -230,14 +241,23 @@ void MessagePagePainter::drawMessage(const _MsgMessage &message)
 
 void MessagePagePainter::drawSystemEvent(const _MsgMessage &message)
 {
-    m_painter.setFont(pageFont(kSystemEventPointSize));
-    const QString text = messagePlainText(message);
+    drawParagraph(messagePlainText(message), kSystemEventPointSize, Qt::AlignHCenter);
+}
+
+void MessagePagePainter::drawParagraph(const QString &text, int pointSize, Qt::Alignment alignment,
+                                       const QColor &pen)
+{
+    if (!m_device)
+        return;
+    m_painter.setFont(pageFont(pointSize));
     const QRect measureArea(m_contentRect.left(), 0, m_contentRect.width(), 1 << 20);
-    const int height = m_painter.boundingRect(measureArea, Qt::TextWordWrap | Qt::AlignHCenter, text).height();
+    const int height = m_painter.boundingRect(measureArea, Qt::TextWordWrap | alignment, text).height();
     ensureSpace(height + kSystemEventGap);
+    m_painter.setPen(pen.isValid() ? pen : kGreyPen);
     m_painter.drawText(QRect(m_contentRect.left(), m_cursorY, m_contentRect.width(), height),
-                       Qt::TextWordWrap | Qt::AlignHCenter, text);
+                       Qt::TextWordWrap | alignment, text);
     m_cursorY += height + kSystemEventGap;
+    m_painter.setPen(kGreyPen);
     m_painter.setFont(pageFont(kPagePointSize));
 }
 
@@ -245,7 +265,7 @@ void MessagePagePainter::drawDateLine(qint64 unixSeconds)
 {
     m_lastDateShown = unixSeconds;
     ensureSpace(kDateLineStep);
-    const QString date = QDateTime::fromSecsSinceEpoch(unixSeconds).toString(QStringLiteral("dd MMM yyyy h:m AP"));
+    const QString date = readableDateTime(QDateTime::fromSecsSinceEpoch(unixSeconds));
     m_painter.drawText(QRect(m_contentRect.left(), m_cursorY, m_contentRect.width(), kDateLineHeight),
                        Qt::AlignHCenter, date);
     m_cursorY += kDateLineStep;

@@ -35,7 +35,17 @@ public:
     bool beginPages(QPagedPaintDevice &device);
     // Starts a new page unless `height` fits below the cursor.
     void ensureSpace(int height);
+    // Starts a new page now.
+    void breakPage();
     void drawMessage(const _MsgMessage &message);
+    // Word-wrapped text across the content width, on as many lines as it
+    // needs, in `pen` (grey, as dates and names, when none is given).
+    void drawParagraph(const QString &text, int pointSize, Qt::Alignment alignment, const QColor &pen = QColor());
+    // A short grey line at the left, where a group's sender names go.
+    void drawNameLine(const QString &name);
+    // With a total, every page says "Page X of Y" instead of its number alone;
+    // set it before beginPages.
+    void setPageCount(int total) { m_pageCount = total; }
     // Finishes the last page (and so the PDF file).
     void endPages();
 
@@ -55,7 +65,6 @@ private:
     void drawPageNumber();
     void drawSystemEvent(const _MsgMessage &message);
     void drawDateLine(qint64 unixSeconds);
-    void drawNameLine(const QString &name);
     void placeBubble(const QImage &bubble, bool sent);
     // Text bubbles never taller than a page: a long text is cut at line
     // breaks into several bubbles, so nothing runs off the page's end.
@@ -84,6 +93,7 @@ private:
     QRect m_contentRect;
     int m_cursorY = 0;
     int m_pageNumber = 0;
+    int m_pageCount = 0;  // none: pages show their number alone
     qint64 m_lastDateShown = 0;
     int m_dpi = 96;  // the device's, so that bubble text has the page's size
 };

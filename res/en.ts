@@ -184,20 +184,16 @@
         <translation>export a source's messages to files</translation>
     </message>
     <message>
-        <source>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation. A failed or interrupted export takes back what it wrote. Prints what was written.</source>
-        <translation>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation. A failed or interrupted export takes back what it wrote. Prints what was written.</translation>
-    </message>
-    <message>
-        <source>txt, doc, csv, pdf, html or ndjson.</source>
-        <translation>txt, doc, csv, pdf, html or ndjson.</translation>
+        <source>txt, doc, csv, pdf, html, ndjson or evidence.</source>
+        <translation>txt, doc, csv, pdf, html, ndjson or evidence.</translation>
     </message>
     <message>
         <source>The file or folder to write.</source>
         <translation>The file or folder to write.</translation>
     </message>
     <message>
-        <source>Replace a text or CSV file that exists.</source>
-        <translation>Replace a text or CSV file that exists.</translation>
+        <source>Replace a text or CSV file, or an evidence folder, that exists.</source>
+        <translation>Replace a text or CSV file, or an evidence folder, that exists.</translation>
     </message>
     <message>
         <source>%1 exists; add --force to replace it</source>
@@ -274,8 +270,8 @@ Do you want to replace it?</translation>
         <translation>send a source's messages to another phone</translation>
     </message>
     <message>
-        <source>Sends the messages of SOURCE (all, or one conversation with --chat) to the phone attached by USB with serial S. The target phone is connected and downloaded first, as the window does, so messages it holds already are not sent again. --country gives the mobile country code of a phone that reports none.</source>
-        <translation>Sends the messages of SOURCE (all, or one conversation with --chat) to the phone attached by USB with serial S. The target phone is connected and downloaded first, as the window does, so messages it holds already are not sent again. --country gives the mobile country code of a phone that reports none.</translation>
+        <source>Sends the messages of SOURCE (all, or one conversation with --chat) to the phone attached by USB with serial S. The target phone is downloaded first, as the window does, so messages it holds already are not sent again, and once more afterwards to check that every message is on it: the last line says how many are, and the exit code is 1 when any is missing or the phone could not be checked (--json lists them). --country gives the mobile country code of a phone that reports none.</source>
+        <translation>Sends the messages of SOURCE (all, or one conversation with --chat) to the phone attached by USB with serial S. The target phone is downloaded first, as the window does, so messages it holds already are not sent again, and once more afterwards to check that every message is on it: the last line says how many are, and the exit code is 1 when any is missing or the phone could not be checked (--json lists them). --country gives the mobile country code of a phone that reports none.</translation>
     </message>
     <message>
         <source>The target phone's adb serial.</source>
@@ -952,6 +948,198 @@ Do you want to replace it?</translation>
     <message>
         <source>%1 of %2 phones not backed up: %3</source>
         <translation>%1 of %2 phones not backed up: %3</translation>
+        <source>Page %1 of %2</source>
+        <translation>Page %1 of %2</translation>
+    </message>
+    <message>
+        <source>No. %1, %2</source>
+        <translation>No. %1, %2</translation>
+    </message>
+    <message>
+        <source>files: %1</source>
+        <translation>files: %1</translation>
+    </message>
+    <message>
+        <source>Copying the attachments</source>
+        <translation>Copying the attachments</translation>
+    </message>
+    <message>
+        <source>Drawing the pages</source>
+        <translation>Drawing the pages</translation>
+    </message>
+    <message>
+        <source>Messages for evidence</source>
+        <translation>Messages for evidence</translation>
+    </message>
+    <message>
+        <source>local database %1</source>
+        <translation>local database %1</translation>
+    </message>
+    <message>
+        <source>phone with IMEI %1</source>
+        <translation>phone with IMEI %1</translation>
+    </message>
+    <message>
+        <source>phone %1, IMEI %2</source>
+        <translation>phone %1, IMEI %2</translation>
+    </message>
+    <message>
+        <source>Source: %1</source>
+        <translation>Source: %1</translation>
+    </message>
+    <message>
+        <source>Exported: %1, time zone %2</source>
+        <translation>Exported: %1, time zone %2</translation>
+    </message>
+    <message>
+        <source>Message count: %1</source>
+        <translation>Message count: %1</translation>
+    </message>
+    <message>
+        <source>First message: %1</source>
+        <translation>First message: %1</translation>
+    </message>
+    <message>
+        <source>Last message: %1</source>
+        <translation>Last message: %1</translation>
+    </message>
+    <message>
+        <source>(no conversation)</source>
+        <translation>(no conversation)</translation>
+    </message>
+    <message>
+        <source>Conversations: %1</source>
+        <translation>Conversations: %1</translation>
+    </message>
+    <message>
+        <source>Check the files of this folder with: sha256sum -c %1</source>
+        <translation>Check the files of this folder with: sha256sum -c %1</translation>
+    </message>
+    <message>
+        <source>Export for Evidence...</source>
+        <translation>Export for Evidence...</translation>
+    </message>
+    <message>
+        <source>Evidence Folders (*)</source>
+        <translation>Evidence Folders (*)</translation>
+    </message>
+    <message>
+        <source>The start of the period (%1) comes after its end (%2).</source>
+        <translation>The start of the period (%1) comes after its end (%2).</translation>
+    </message>
+    <message>
+        <source>'%1' is not a date; write it as 2024-03-01 or 2024-03-01T08:30</source>
+        <translation>'%1' is not a date; write it as 2024-03-01 or 2024-03-01T08:30</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>First day to keep</source>
+        <translation>First day to keep</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>To</translation>
+    </message>
+    <message>
+        <source>Last day to keep</source>
+        <translation>Last day to keep</translation>
+    </message>
+    <message>
+        <source>Laying out the pages…</source>
+        <translation>Laying out the pages…</translation>
+    </message>
+    <message>
+        <source>Laying out page %1…</source>
+        <translation>Laying out page %1…</translation>
+    </message>
+    <message>
+        <source>The preview already has %1 pages and about %2 more are to come; laying them out takes a while and much memory.
+Go on?</source>
+        <translation>The preview already has %1 pages and about %2 more are to come; laying them out takes a while and much memory.
+Go on?</translation>
+    </message>
+    <message>
+        <source>No message falls in the chosen period.</source>
+        <translation>No message falls in the chosen period.</translation>
+    </message>
+    <message>
+        <source>Only messages from DATE on.</source>
+        <translation>Only messages from DATE on.</translation>
+    </message>
+    <message>
+        <source>Only messages up to DATE.</source>
+        <translation>Only messages up to DATE.</translation>
+    </message>
+    <message>
+        <source>No message falls between --since and --until.</source>
+        <translation>No message falls between --since and --until.</translation>
+    </message>
+    <message>
+        <source>Find a conversation</source>
+        <translation>Find a conversation</translation>
+    </message>
+    <message>
+        <source>Find the conversation</source>
+        <translation>Find the conversation</translation>
+    </message>
+    <message>
+        <source>Phones, databases and conversations</source>
+        <translation>Phones, databases and conversations</translation>
+    </message>
+    <message>
+        <source>Find in the messages</source>
+        <translation>Find in the messages</translation>
+    </message>
+    <message>
+        <source>Find the messages</source>
+        <translation>Find the messages</translation>
+    </message>
+    <message>
+        <source>Messages of the conversation</source>
+        <translation>Messages of the conversation</translation>
+    </message>
+    <message>
+        <source>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation; for evidence, the folder PATH with a numbered PDF, the attachments and the checksums of every file (sha256sum -c manifest.sha256 checks them), replacing a folder that is not empty only with --force. --since and --until keep the messages of a period, both days included (2024-03-01, or 2024-03-01T08:30 for a moment). A failed or interrupted export takes back what it wrote. Prints what was written.</source>
+        <translation>Writes the messages of SOURCE (all, or one conversation with --chat) to PATH: a text file (txt, or doc under a Word name) or a CSV file, oldest message first (the suffix is added when PATH has none) that is replaced only with --force; or, for pdf and html, the folder PATH with one file per conversation; for evidence, the folder PATH with a numbered PDF, the attachments and the checksums of every file (sha256sum -c manifest.sha256 checks them), replacing a folder that is not empty only with --force. --since and --until keep the messages of a period, both days included (2024-03-01, or 2024-03-01T08:30 for a moment). A failed or interrupted export takes back what it wrote. Prints what was written.</translation>
+    </message>
+    <message>
+        <source>Reading what the phone holds...</source>
+        <translation>Reading what the phone holds...</translation>
+    </message>
+    <message>
+        <source>Checking that the messages are on the phone...</source>
+        <translation>Checking that the messages are on the phone...</translation>
+    </message>
+    <message>
+        <source>Whether the messages are on the phone could not be checked: %1</source>
+        <translation>Whether the messages are on the phone could not be checked: %1</translation>
+    </message>
+    <message>
+        <source>%1 of %2 messages are on the phone.</source>
+        <translation>%1 of %2 messages are on the phone.</translation>
+    </message>
+    <message>
+        <source>%1 messages did not arrive.</source>
+        <translation>%1 messages did not arrive.</translation>
+    </message>
+    <message>
+        <source>(attachments: %1)</source>
+        <translation>(attachments: %1)</translation>
+    </message>
+    <message>
+        <source>%1 to %2: %3</source>
+        <translation>%1 to %2: %3</translation>
+    </message>
+    <message>
+        <source>%1 from %2: %3</source>
+        <translation>%1 from %2: %3</translation>
+    </message>
+    <message>
+        <source>missing: %1</source>
+        <translation>missing: %1</translation>
     </message>
 </context>
 </TS>

@@ -9,6 +9,8 @@
 #include "store/MsgHandle.h"
 #include "store/MsgMessage.h"
 
+#include <QDateTime>
+#include <QLocale>
 #include <QStringList>
 
 namespace {
@@ -17,8 +19,7 @@ constexpr QChar kAttachmentMarker(0xFFFC);
 
 QString eventDate(const _MsgMessage &message)
 {
-    // QDateTime::toString with a pattern writes English month names and AM/PM.
-    return appleTimeToDateTime(message.date).toString(QStringLiteral("dd MMM yyyy h:m AP"));
+    return readableDateTime(appleTimeToDateTime(message.date));
 }
 
 // The party of a group event; a missing handle is the phone's owner.
@@ -107,6 +108,15 @@ QString withBreaksAs(const QString &text, IsBreak isBreak, QChar breakAs)
 }
 
 } // namespace
+
+QString readableDateTime(const QDateTime &when)
+{
+    // QDateTime::toString with a pattern would write English names whatever
+    // the user's language; the locale writes its own, and its own clock.
+    const QLocale locale;
+    return locale.toString(when.date(), QStringLiteral("d MMM yyyy")) + QLatin1Char(' ')
+           + locale.toString(when.time(), QLocale::ShortFormat);
+}
 
 QString hashText(const _MsgMessage &message)
 {

@@ -2,9 +2,16 @@
 
 #include <QString>
 
+class QDateTime;
 class _MsgChat;
 class _MsgHandle;
 class _MsgMessage;
+
+// A date as people read it in date lines and events: day, month name and
+// year in the user's language, then the time as the user's locale writes it
+// ("14 May 2023 9:30 AM", "14 Mai 2023 09:30"). Files that programs read
+// back keep fixed formats instead.
+QString readableDateTime(const QDateTime &when);
 
 // The message text without the U+FFFC attachment markers.
 QString hashText(const _MsgMessage &message);

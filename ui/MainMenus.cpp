@@ -29,6 +29,12 @@ Entry toolItem(Command command, const char *text, const char *icon)
     return entry;
 }
 
+Entry withKeys(Entry entry, const QKeySequence &keys)
+{
+    entry.keys = keys;
+    return entry;
+}
+
 Entry separator()
 {
     Entry entry;
@@ -131,33 +137,39 @@ QList<Menu> menuBar()
     return {
         {QT_TRANSLATE_NOOP("QObject", "File"),
          {
-             toolItem(Command::Backup, QT_TRANSLATE_NOOP("QObject", "Backup Messages to Local Database"), kBackupIcon),
+             withKeys(toolItem(Command::Backup, QT_TRANSLATE_NOOP("QObject", "Backup Messages to Local Database"),
+                               kBackupIcon),
+                      QKeySequence(Qt::CTRL | Qt::Key_B)),
              toolItem(Command::A2A, QT_TRANSLATE_NOOP("QObject", "Transfer Android Messages to other Android"),
                       kA2AIcon),
              toolItem(Command::Db2A, QT_TRANSLATE_NOOP("QObject", "Transfer Messages from Database to Android"),
                       kDb2AIcon),
              separator(),
              toolItem(Command::ExtractMedia, QT_TRANSLATE_NOOP("QObject", "Extract MMS attachment"), kExtractIcon),
-             toolItem(Command::Export, QT_TRANSLATE_NOOP("QObject", "Export Messages to File"), kExportIcon),
-             toolItem(Command::Print, QT_TRANSLATE_NOOP("QObject", "Print Messages"), kPrintIcon),
+             withKeys(toolItem(Command::Export, QT_TRANSLATE_NOOP("QObject", "Export Messages to File"), kExportIcon),
+                      QKeySequence(Qt::CTRL | Qt::Key_E)),
+             item(Command::ExportEvidence, QT_TRANSLATE_NOOP("QObject", "Export for Evidence..."), kExportIcon),
+             withKeys(toolItem(Command::Print, QT_TRANSLATE_NOOP("QObject", "Print Messages"), kPrintIcon),
+                      QKeySequence::Print),
              toolItem(Command::Del, QT_TRANSLATE_NOOP("QObject", "Delete Messages"), kDeleteIcon),
              separator(),
              item(Command::ImportSmsBackup, QT_TRANSLATE_NOOP("QObject", "Import SMS Backup & Restore File..."),
                   ":res/database.png"),
              item(Command::OpenDbFolder, QT_TRANSLATE_NOOP("QObject", "Open Database Folder"),
                   ":res/open_db_folder.png"),
-             item(Command::Exit, QT_TRANSLATE_NOOP("QObject", "Exit"), ":res/exit.png"),
+             withKeys(item(Command::Exit, QT_TRANSLATE_NOOP("QObject", "Exit"), ":res/exit.png"), QKeySequence::Quit),
          }},
         {QT_TRANSLATE_NOOP("QObject", "Tools"),
          {
-             item(Command::Search, QT_TRANSLATE_NOOP("QObject", "Search Messages...")),
+             withKeys(item(Command::Search, QT_TRANSLATE_NOOP("QObject", "Search Messages...")), QKeySequence::Find),
              item(Command::CheckUpdate, QT_TRANSLATE_NOOP("QObject", "Check for Update")),
              item(Command::ClearCache, QT_TRANSLATE_NOOP("QObject", "Clear Cache files")),
              item(Command::ConnectWifi, QT_TRANSLATE_NOOP("QObject", "Connect Android Phone via WiFi")),
          }},
         {QT_TRANSLATE_NOOP("QObject", "Help"),
          {
-             item(Command::Help, QT_TRANSLATE_NOOP("QObject", "Help"), ":res/help.png"),
+             withKeys(item(Command::Help, QT_TRANSLATE_NOOP("QObject", "Help"), ":res/help.png"),
+                      QKeySequence::HelpContents),
              item(Command::Feedback, QT_TRANSLATE_NOOP("QObject", "Feedback and Support")),
              item(Command::About, QT_TRANSLATE_NOOP("QObject", "About")),
          }},

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QList>
 #include <QString>
 
@@ -33,6 +34,7 @@ enum class Command {
     ViewCache, UnmountDevice,
     ImportSmsBackup,
     Search,
+    ExportEvidence,
 };
 
 // One line of a menu. Texts are source texts of the translation context
@@ -45,6 +47,7 @@ struct Entry
     const char *icon = nullptr;
     bool onToolBar = false;  // menu bar only: also a tool-bar action
     bool enabled = true;     // context menus: the entry is shown but greyed when false
+    QKeySequence keys;       // menu bar only: its keyboard shortcut, if any
 
     QString translatedText() const;
     QString iconPath() const;

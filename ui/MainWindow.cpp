@@ -62,7 +62,6 @@ MainWindow::MainWindow(const Options &options, QWidget *parent)
     ui->webViewSMS->setUrl(QUrl(QStringLiteral("about:blank")));
     registerCommands();
     buildMenus();
-    setupSearchShortcut();
     setWindowTitle(AppInfo::productTitle());
     setupStatusBar();
     startMonitor(options);

@@ -2,6 +2,8 @@
 
 #include "android/AdbDevice.h"
 #include "android/AndroidDevice.h"
+#include "export/ExportMessagesThread.h"
+#include "store/MessageDateRange.h"
 #include "store/MsgDataSet.h"
 #include "store/MsgMessageList.h"
 #include "ui/MainMenus.h"
@@ -17,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class AndroidMonitor;
 class ItemModelMain;
@@ -105,12 +108,14 @@ public:
     void setUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
     void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
 
-    // Where an export goes: the chosen path and the index of the chosen
-    // filter; an empty path cancels. A file dialog unless set (tests).
+    // Where an export goes: the chosen path, the index of the chosen
+    // filter and the period kept (every message unless chosen); an empty
+    // path cancels. A file dialog unless set (tests).
     struct ExportChoice
     {
         QString path;
         int filterIndex = -1;
+        MessageDateRange period = {};
     };
     using ExportPathChooser = std::function<ExportChoice(const QString &proposedPath, const QStringList &filters)>;
     void setExportPathChooser(ExportPathChooser chooser) { m_chooseExportPath = std::move(chooser); }
@@ -246,18 +251,39 @@ private:
     MsgDataSetPtr recordsInScope(MainMenus::Scope scope) const;
     // The selected node when it is a phone or a local database, else null.
     _AbsDBItemNode *selectedSource() const;
+    // Which messages a menu-bar command takes now.
+    MainMenus::Scope menuBarScope() const;
     void dispatchMenuBarCommand(MainMenus::Command plain);
     std::unique_ptr<QMenu> createContextMenu(const QList<MainMenus::Entry> &entries);
     void openVendorPage(const QString &pathAndQuery);
 
     // Export and print (MainWindowExport.cpp).
     void exportMessages(const MsgMessageList &messages);
+    // The messages the menu bar's scope gives, as an evidence package.
+    void miExportEvidence();
     void printMessages(const MsgMessageList &messages);
-    ExportChoice askExportPath(const QString &proposedPath, const QStringList &filters);
+    ExportChoice askExportPath(const QString &proposedPath, const QStringList &filters,
+                               const MsgMessageList &messages);
+    using ExportTarget = ExportMessagesThread::Target;
+    struct ChosenExport
+    {
+        ExportTarget target;
+        MessageDateRange period;
+    };
+    // Asks until the user cancels (nothing), picks a target that replaces
+    // nothing, or agrees to replace what is there. `targetOf` turns a choice
+    // into a target (nothing: cancelled).
+    using ExportTargetOf = std::function<std::optional<ExportTarget>(const ExportChoice &choice)>;
+    std::optional<ChosenExport> askExportTarget(const QString &namePrefix, const QStringList &filters,
+                                                const MsgMessageList &messages, const ExportTargetOf &targetOf);
+    // Exports the messages of the chosen period (a word instead when none falls in it).
+    void runExport(const MsgMessageList &messages, const ChosenExport &chosen,
+                   const EvidenceSource &source = EvidenceSource());
+    // What an evidence package names as the source of the current node's messages.
+    EvidenceSource evidenceSourceOfCurrent() const;
 
     // Search across every source (MainWindowSearch.cpp).
     void miSearch();
-    void setupSearchShortcut();
     void runSearch(const QString &words);
     void openSearchHit(const SearchHit &hit);
     // The phone or local database node showing the database folder, or null.

@@ -55,6 +55,7 @@ void MainWindow::registerCommands()
     registerMessageCommands(Command::A2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
     registerMessageCommands(Command::Db2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
     registerCommand(Command::Search, [this] { miSearch(); });
+    registerCommand(Command::ExportEvidence, [this] { miExportEvidence(); });
 }
 
 void MainWindow::registerCommand(Command command, Handler handler)
@@ -165,6 +166,7 @@ void MainWindow::buildMenus()
                 continue;
             }
             auto *action = new QAction(QIcon(entry.iconPath()), entry.translatedText(), this);
+            action->setShortcut(entry.keys);
             const Command command = entry.command;
             connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
             bar->addAction(action);
@@ -244,12 +246,17 @@ void MainWindow::onSMSContextMenu()
         menu->exec(QCursor::pos());
 }
 
-void MainWindow::dispatchMenuBarCommand(Command plain)
+MainMenus::Scope MainWindow::menuBarScope() const
 {
     const QItemSelectionModel *rows = ui->treeViewSMS->selectionModel();
     const bool rowsSelected = rows && rows->hasSelection();
     const Node *current = currentTreeNode();
-    const MainMenus::Scope scope = MainMenus::menuBarScope(rowsSelected, current ? current->kind : 0);
+    return MainMenus::menuBarScope(rowsSelected, current ? current->kind : 0);
+}
+
+void MainWindow::dispatchMenuBarCommand(Command plain)
+{
+    const MainMenus::Scope scope = menuBarScope();
     if (scope != MainMenus::Scope::None)
         runCommand(MainMenus::scopedCommand(plain, scope));
 }

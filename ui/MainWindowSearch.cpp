@@ -22,7 +22,6 @@
 
 #include <QAction>
 #include <QFileInfo>
-#include <QKeySequence>
 
 #include <exception>
 
@@ -58,12 +57,6 @@ _ChatSessionItemNode *conversationOfChat(const Node *source, qint64 chatRowid)
 }
 
 } // namespace
-
-void MainWindow::setupSearchShortcut()
-{
-    if (QAction *search = menuBarAction(Command::Search))
-        search->setShortcut(QKeySequence::Find);
-}
 
 void MainWindow::miSearch()
 {

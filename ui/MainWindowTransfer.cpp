@@ -15,6 +15,22 @@
 
 using Node = AbsTreeItemModel::_ItemNode;
 
+namespace {
+
+// The progress dialog has shown a proven transfer; one that left messages
+// off the phone, or could not be checked, is shown here with the list.
+void showUnprovenTransfer(const AndroidRestoreSMSThread &worker)
+{
+    if (worker.checked() && worker.missingMessages().isEmpty())
+        return;
+    QStringList missing;
+    for (const _MsgMessage *message : worker.missingMessages())
+        missing.append(AndroidRestoreSMSThread::describe(*message));
+    showWarning(worker.resultText(), missing.join(QLatin1Char('\n')));
+}
+
+} // namespace
+
 void MainWindow::transferToPhone(const MsgMessageList &messages)
 {
     // The command holds the records (registerMessageCommands); the source
@@ -41,6 +57,7 @@ void MainWindow::transferToPhone(const MsgMessageList &messages)
     AndroidRestoreSMSThread worker(device, messages, &form, this);
     if (!form.runWorker(worker))
         return;
+    showUnprovenTransfer(worker);
     _AndroidDeviceItemNode *refreshed = deviceNodeByUid(targetUid);
     if (!refreshed)
         return;

@@ -25,9 +25,18 @@ T *named(T *object, const char *name)
     return object;
 }
 
-QPushButton *searchButton(QWidget *parent, const char *name)
+// What a screen reader says for the widget; a button shows it as its tip too.
+template <typename T>
+T *spoken(T *widget, const QString &name)
 {
-    auto *button = named(new QPushButton(parent), name);
+    widget->setAccessibleName(name);
+    return widget;
+}
+
+QPushButton *searchButton(QWidget *parent, const char *name, const QString &spokenName)
+{
+    auto *button = spoken(named(new QPushButton(parent), name), spokenName);
+    button->setToolTip(spokenName);
     button->setIcon(QIcon(QStringLiteral(":/res/search.png")));
     button->setText(QStringLiteral("..."));
     return button;
@@ -60,6 +69,11 @@ void MainWindowUi::setupUi(QMainWindow *window)
     setupConversationPane();
     window->setCentralWidget(centralWidget);
     setupBars(window);
+    // Tab goes through the panes from left to right, as they are read.
+    const QList<QWidget *> readingOrder{txtHandleKeyword, btnSearchHandle, treeViewDS, txtSMSKeyword,
+                                        btnSearchSMS,     treeViewSMS,     webViewSMS};
+    for (qsizetype i = 1; i < readingOrder.size(); ++i)
+        QWidget::setTabOrder(readingOrder.at(i - 1), readingOrder.at(i));
 }
 
 void MainWindowUi::setupSourcePane()
@@ -71,12 +85,12 @@ void MainWindowUi::setupSourcePane()
     widget_4 = named(new QWidget(widget_5), "widget_4");
     horizontalLayout_2 = named(new QHBoxLayout(widget_4), "horizontalLayout_2");
     noMargins(horizontalLayout_2);
-    txtHandleKeyword = named(new QLineEdit(widget_4), "txtHandleKeyword");
-    btnSearchHandle = searchButton(widget_4, "btnSearchHandle");
+    txtHandleKeyword = spoken(named(new QLineEdit(widget_4), "txtHandleKeyword"), QObject::tr("Find a conversation"));
+    btnSearchHandle = searchButton(widget_4, "btnSearchHandle", QObject::tr("Find the conversation"));
     horizontalLayout_2->addWidget(txtHandleKeyword);
     horizontalLayout_2->addWidget(btnSearchHandle);
 
-    treeViewDS = named(new MyTreeView(widget_5), "treeViewDS");
+    treeViewDS = spoken(named(new MyTreeView(widget_5), "treeViewDS"), QObject::tr("Phones, databases and conversations"));
     treeViewDS->setHeaderHidden(true);
     verticalLayout_3->addWidget(widget_4);
     verticalLayout_3->addWidget(treeViewDS);
@@ -92,12 +106,12 @@ void MainWindowUi::setupMessagePane()
     widget_3 = named(new QWidget(widget), "widget_3");
     horizontalLayout = named(new QHBoxLayout(widget_3), "horizontalLayout");
     noMargins(horizontalLayout);
-    txtSMSKeyword = named(new QLineEdit(widget_3), "txtSMSKeyword");
-    btnSearchSMS = searchButton(widget_3, "btnSearchSMS");
+    txtSMSKeyword = spoken(named(new QLineEdit(widget_3), "txtSMSKeyword"), QObject::tr("Find in the messages"));
+    btnSearchSMS = searchButton(widget_3, "btnSearchSMS", QObject::tr("Find the messages"));
     horizontalLayout->addWidget(txtSMSKeyword);
     horizontalLayout->addWidget(btnSearchSMS);
 
-    treeViewSMS = named(new MyTreeView(widget), "treeViewSMS");
+    treeViewSMS = spoken(named(new MyTreeView(widget), "treeViewSMS"), QObject::tr("Messages of the conversation"));
     treeViewSMS->setSelectionMode(QAbstractItemView::ExtendedSelection);
     treeViewSMS->setIndentation(5);
     treeViewSMS->setItemsExpandable(false);
@@ -134,7 +148,7 @@ void MainWindowUi::setupConversationPane()
     lbChatName->setTextFormat(Qt::PlainText);
     horizontalLayout_4->addWidget(lbChatName);
 
-    webViewSMS = named(new QWebEngineView(widget_2), "webViewSMS");
+    webViewSMS = spoken(named(new QWebEngineView(widget_2), "webViewSMS"), QObject::tr("Conversation"));
     webViewSMS->setContextMenuPolicy(Qt::NoContextMenu);
     webViewSMS->setAcceptDrops(false);
 

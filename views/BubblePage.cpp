@@ -75,9 +75,8 @@ std::optional<QString> plainTextContent(const _MsgAttachment &attachment)
 
 QString dateLine(qint64 unixSeconds)
 {
-    const QDateTime when = QDateTime::fromSecsSinceEpoch(unixSeconds);
     return QStringLiteral("<div class=\"dt\">%1</div>")
-        .arg(when.toString(QStringLiteral("dd MMM yyyy h:m AP")));
+        .arg(readableDateTime(QDateTime::fromSecsSinceEpoch(unixSeconds)));
 }
 
 } // namespace

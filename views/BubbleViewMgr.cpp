@@ -112,10 +112,21 @@ void BubbleViewMgr::showBubble(const MsgMessageList &smslist)
 
 void BubbleViewMgr::onLoadFinish(bool ok)
 {
+    nameRenderSurface();
     // A link the page refused to follow also ends as a failed load; that must
     // not move the view.
     if (ok)
         scrollToAnchor();
+}
+
+void BubbleViewMgr::nameRenderSurface()
+{
+    // The surface the web engine paints on takes the keyboard focus; a screen
+    // reader names it by the view's name. The engine may replace it, so it is
+    // named after every load.
+    QWidget *surface = m_webView ? m_webView->focusProxy() : nullptr;
+    if (surface && surface->accessibleName().isEmpty())
+        surface->setAccessibleName(m_webView->accessibleName());
 }
 
 void BubbleViewMgr::onLinkClicked(const QUrl &url)

@@ -75,6 +75,7 @@ private:
     void loadIntoView(const QString &html, const QUrl &base);
     bool loadThroughFile(int page);
     void scrollToAnchor();
+    void nameRenderSurface();
     void handleFileLink(const QString &path);
     void saveCopy(const QString &path);
 

@@ -190,6 +190,19 @@ public:
         return false;
     }
 
+    // Waits until every exchange the simulator has begun has ended.
+    bool waitForAllExchangesEnded() const
+    {
+        for (int i = 0; i < 800; ++i) {
+            const QJsonObject now = status();
+            if (now.value("exchangesCompleted").toInteger() + now.value("exchangesFailed").toInteger()
+                == now.value("exchangesStarted").toInteger())
+                return true;
+            QTest::qWait(25);
+        }
+        return false;
+    }
+
 private:
     QString m_store;
     QProcess m_process;

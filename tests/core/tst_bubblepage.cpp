@@ -6,6 +6,7 @@
 
 #include "app/AppFolders.h"
 #include "store/AttachmentBody.h"
+#include "store/MessageText.h"
 #include "views/BubbleHtml.h"
 #include "views/BubblePage.h"
 #include "views/ContactCard.h"
@@ -220,9 +221,8 @@ private slots:
         b.message(c, gap, "two", true);
         const QString html = bubblePageHtml(b.list(), 1);
         QCOMPARE(classCount(html, "dt"), dateLines);
-        const QString expected = appleTimeToDateTime(first->date).toString(QStringLiteral("dd MMM yyyy h:m AP"));
+        const QString expected = readableDateTime(appleTimeToDateTime(first->date));
         QVERIFY(html.contains(QStringLiteral("<div class=\"dt\">%1</div>").arg(expected)));
-        QVERIFY(html.contains(QStringLiteral("<div class=\"dt\">14 May 2023 9:30 AM</div>")));
     }
 
     void everyPageStartsWithADate()

@@ -198,6 +198,10 @@ private slots:
         QTest::newRow("source leaving its folder") << QStringList{"extract", "--from", "db:..", "--out", "x"};
         QTest::newRow("name with a separator") << QStringList{"backup", "--from", "db:a", "--to", "../evil"};
         QTest::newRow("unknown format") << QStringList{"export", "--from", "db:a", "--format", "rtf", "--out", "x"};
+        QTest::newRow("date not understood")
+            << QStringList{"export", "--from", "db:a", "--format", "csv", "--out", "x", "--since", "yesterday"};
+        QTest::newRow("period ending before it starts") << QStringList{
+            "export", "--from", "db:a", "--format", "csv", "--out", "x", "--since", "2024-02-01", "--until", "2024-01-31"};
         QTest::newRow("serial and wifi") << QStringList{"download", "--serial", "A", "--wifi", "127.0.0.1"};
         QTest::newRow("missing file") << QStringList{"import", "--to", "X"};
         QTest::newRow("extra argument") << QStringList{"databases", "surplus"};
@@ -521,6 +525,43 @@ private slots:
         QVERIFY(oneSize > 40 && oneSize < allFile.size());
     }
 
+    // --since and --until name whole local days: a period of one day keeps
+    // exactly that day's messages, and a period holding none fails.
+    void exportOfAPeriod()
+    {
+        const CliRun all = cli({"export", "--from", "db:Mine", "--format", "ndjson", "--out", "all.ndjson"});
+        QVERIFY2(all.exitCode == 0, qPrintable(all.err));
+        const auto localDays = [this](const QString &name) {
+            QList<QDate> days;
+            QFile file(m_work.filePath(name));
+            if (file.open(QIODevice::ReadOnly)) {
+                for (const QByteArray &line : file.readAll().split('\n')) {
+                    if (!line.isEmpty())
+                        days.append(QDateTime::fromString(QJsonDocument::fromJson(line)["date"].toString(), Qt::ISODate)
+                                        .toLocalTime()
+                                        .date());
+                }
+            }
+            return days;
+        };
+        const QList<QDate> allDays = localDays(QStringLiteral("all.ndjson"));
+        QVERIFY(allDays.size() > 2);
+        const QDate day = allDays.at(allDays.size() / 2);
+        const QString iso = day.toString(Qt::ISODate);
+        const CliRun one = cli({"export", "--from", "db:Mine", "--format", "ndjson", "--out", "day.ndjson", "--since",
+                                iso, "--until", iso});
+        QVERIFY2(one.exitCode == 0, qPrintable(one.err));
+        const QList<QDate> kept = localDays(QStringLiteral("day.ndjson"));
+        QCOMPARE(kept.size(), allDays.count(day));
+        QCOMPARE(kept.count(day), kept.size());
+
+        const CliRun none = cli({"export", "--from", "db:Mine", "--format", "csv", "--out", "none.csv", "--since",
+                                 "1990-01-01", "--until", "1990-12-31"});
+        QCOMPARE(none.exitCode, 1);
+        QVERIFY(none.err.contains("No message falls between"));
+        QVERIFY(!QFileInfo::exists(m_work.filePath("none.csv")));
+    }
+
     // "notes" becomes notes.txt after the shell was asked nothing: an existing
     // notes.txt is kept unless --force says otherwise.
     void exportReplacesAFileOnlyWithForce()
@@ -536,6 +577,27 @@ private slots:
         const CliRun forced = cli({"export", "--from", "db:Mine", "--format", "txt", "--out", "notes", "--force"});
         QVERIFY2(forced.exitCode == 0, qPrintable(forced.err));
         QVERIFY(localdbtest::readFile(notes).startsWith("Date"));
+    }
+
+    // An evidence folder that holds something is kept unless --force says
+    // otherwise; the package names the database it came from.
+    void exportReplacesAnEvidenceFolderOnlyWithForce()
+    {
+        const QString folder = m_work.filePath("bundle");
+        QVERIFY(QDir().mkpath(folder));
+        QFile existing(folder + "/old.txt");
+        QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write("kept") == 4);
+        existing.close();
+        const CliRun refused = cli({"export", "--from", "db:Mine", "--format", "evidence", "--out", "bundle"});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains("bundle exists; add --force"), qPrintable(refused.err));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"old.txt"});
+        const CliRun forced = cli({"export", "--from", "db:Mine", "--format", "evidence", "--out", "bundle", "--force"});
+        QVERIFY2(forced.exitCode == 0, qPrintable(forced.err));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{"manifest.json", "manifest.sha256", "messages.pdf"}));
+        const QJsonObject manifest = QJsonDocument::fromJson(localdbtest::readFile(folder + "/manifest.json")).object();
+        QCOMPARE(manifest.value("source").toString(), QStringLiteral("local database Mine"));
+        QCOMPARE(manifest.value("messages").toArray().size(), databaseEntry("db:Mine").value("messages").toInteger());
     }
 
     void extractCopiesAttachments()
@@ -649,6 +711,40 @@ private slots:
         QVERIFY(verify.waitForFinished(60000));
         const QString said = QString::fromUtf8(verify.readAllStandardError() + verify.readAllStandardOutput());
         QVERIFY2(verify.exitCode() == 0 && !said.contains("ferrywright-backup"), qPrintable(said));
+    }
+
+    // A phone that confirms messages it never stores: the transfer names
+    // them and fails.
+    void transferNamesMessagesThePhoneLacks()
+    {
+        const std::unique_ptr<SimulatedPhone> lossy = plugPhone(
+            "SIMD", {"--messages", "1", "--contacts", "1", "--pictures", "0", "--seed", "3"},
+            {"--lose-received", "3,10,20"});
+        QVERIFY(lossy);
+        const CliRun run = cli({"transfer", "--from", "db:Mine", "--to-serial", "SIMD", "--country", Mmc, "--json"});
+        QCOMPARE(run.exitCode, 1);
+        const QJsonObject result = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(result.value("onPhone").toInt(), result.value("messages").toInt() - 3);
+        const QJsonArray missing = result.value("missing").toArray();
+        QCOMPARE(missing.size(), 3);
+        QSet<QString> onPhone;
+        QFile store(storeOf("SIMD") + "/messages.jsonl");
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        while (!store.atEnd()) {
+            const QJsonObject message = QJsonDocument::fromJson(store.readLine()).object();
+            onPhone.insert(QString::number(message.value("date").toInteger()) + ' ' + message.value("text").toString());
+        }
+        for (const QJsonValue &entry : missing) {
+            const QJsonObject message = entry.toObject();
+            const QString key = QString::number(QDateTime::fromString(message.value("date").toString(), Qt::ISODate)
+                                                    .toMSecsSinceEpoch())
+                + ' ' + message.value("text").toString();
+            QVERIFY2(!onPhone.contains(key), qPrintable(key));
+        }
+        QVERIFY(result.value("summary").toString().contains(
+            QStringLiteral("%1 of %2 messages are on the phone.")
+                .arg(result.value("messages").toInt() - 3)
+                .arg(result.value("messages").toInt())));
     }
 
     void interruptedDownloadCommitsNothing()

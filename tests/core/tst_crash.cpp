@@ -342,31 +342,34 @@ private:
         runWorker([&](ProgressReporter *progress) { return new AndroidRestoreSMSThread(phone, messages, progress); });
     }
 
-    // A transfer killed at one point, then retried: what the cache records
-    // the phone holds, and after the retry the phone holds every message.
-    // Returns how many the phone holds twice.
-    int transferKilledThenRetried(const SimulatedPhone &phone, const QString &store, const QString &tag,
-                                  int killAtChange, int killAfterMs)
+    // A transfer killed at one point (its downloads of the phone included),
+    // then run again as the user would: what the cache records the phone
+    // holds, and after the second run the phone holds every message once.
+    // Each point has a phone of its own. Returns how many the phone holds
+    // twice.
+    int killTransferThenRetry(const QString &tag, int killAtChange, int killAfterMs)
     {
-        AndroidDevice device;
-        device.viaWifi = true;
-        device.host = QStringLiteral("127.0.0.1");
-        device.port = phone.launcherPort();
-        device.imei = device.uid = tag;
-        device.mmc = QStringLiteral("404");
+        const QString store = env->path(QStringLiteral("phone-") + tag);
+        QDir().mkpath(store);
+        SimulatedPhone phone(store);
+        if (!phone.start())
+            QTest::qFail("the phone simulator did not start", __FILE__, __LINE__);
+        const AndroidDevice device = wifiPhone(phone, tag);
         SetBuilder set;
         const MsgMessageList messages = transferSet(set, tag);
         const ChildEnd end = runInChild([&] { transfer(device, messages); }, killAtChange, killAfterMs);
         if (end == ChildEnd::Hung || end == ChildEnd::Failed)
             QTest::qFail("the killed transfer hung or failed", __FILE__, __LINE__);
-        const QStringList onPhone = startingWith(phoneTexts(store), tag);
+        phone.waitForAllExchangesEnded();
+        const QStringList onPhone = phoneTexts(store);
         for (const QString &text : recordedTexts(device.cacheFolder())) {
             if (!onPhone.contains(text))
                 QTest::qFail(qPrintable(tag + QStringLiteral(": recorded as sent, not on the phone: ") + text),
                              __FILE__, __LINE__);
         }
         transfer(device, messages);
-        const QStringList after = startingWith(phoneTexts(store), tag);
+        phone.waitForAllExchangesEnded();
+        const QStringList after = phoneTexts(store);
         QStringList all;
         for (const _MsgMessage *m : messages)
             all.append(m->text);
@@ -381,6 +384,17 @@ private:
             QTest::qFail(qPrintable(tag + QStringLiteral(": the cache does not record the transfer")), __FILE__,
                          __LINE__);
         return int(after.size() - all.size());
+    }
+
+    static AndroidDevice wifiPhone(const SimulatedPhone &phone, const QString &tag)
+    {
+        AndroidDevice device;
+        device.viaWifi = true;
+        device.host = QStringLiteral("127.0.0.1");
+        device.port = phone.launcherPort();
+        device.imei = device.uid = tag;
+        device.mmc = QStringLiteral("404");
+        return device;
     }
 
     void operations_data()
@@ -536,9 +550,10 @@ private slots:
               runMs, points, committed);
     }
 
-    // The transfer's record of what the phone holds, killed at its database
-    // changes and at moments of the run (the phone keeps storing).
-    void transferRecordKilledThenRetried()
+    // The transfer, its downloads of the phone and its record of what the
+    // phone holds, killed at database changes and at moments of the run
+    // (the phone keeps storing), then run again: never a duplicate.
+    void transferKilledThenRetried()
     {
         QVERIFY2(QFileInfo(standInTool(QStringLiteral("agent-sim"))).isExecutable(), "build the agent-sim target");
         simpleprotocol::setAgentPortSource([] { return freeLoopbackPort(); });
@@ -547,13 +562,7 @@ private slots:
         QDir().mkpath(store);
         SimulatedPhone phone(store);
         QVERIFY(phone.start());
-
-        AndroidDevice reference;
-        reference.viaWifi = true;
-        reference.host = QStringLiteral("127.0.0.1");
-        reference.port = phone.launcherPort();
-        reference.imei = reference.uid = QStringLiteral("reference");
-        reference.mmc = QStringLiteral("404");
+        const AndroidDevice reference = wifiPhone(phone, QStringLiteral("reference"));
         SetBuilder set;
         const MsgMessageList messages = transferSet(set, QStringLiteral("reference"));
         QElapsedTimer clock;
@@ -561,14 +570,17 @@ private slots:
         const int changes = crashpoints::countChanges([&] { transfer(reference, messages); });
         const int runMs = int(clock.elapsed());
 
+        constexpr int kPointsEach = 12;
         int points = 0;
         int duplicated = 0;
-        for (int k = 1; k <= changes; k += qMax(1, changes / 10), ++points)
-            duplicated += transferKilledThenRetried(phone, store, QStringLiteral("c%1").arg(k), k, -1);
-        for (int delay = 0; delay <= runMs; delay += qMax(1, runMs / 10), ++points)
-            duplicated += transferKilledThenRetried(phone, store, QStringLiteral("t%1").arg(delay), 0, delay);
+        for (int k = 1; k <= changes; k += qMax(1, changes / kPointsEach), ++points)
+            duplicated += killTransferThenRetry(QStringLiteral("c%1").arg(k), k, -1);
+        for (int delay = 0; delay <= runMs; delay += qMax(1, runMs / kPointsEach), ++points)
+            duplicated += killTransferThenRetry(QStringLiteral("t%1").arg(delay), 0, delay);
         qInfo("transfer: crash points tried: %d (%d database changes, a run of %d ms); messages the phone got twice: %d",
               points, changes, runMs, duplicated);
+        QVERIFY(points >= 20);
+        QCOMPARE(duplicated, 0);
     }
 };
 

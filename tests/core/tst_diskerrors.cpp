@@ -8,6 +8,7 @@
 #include "android/TemporaryPartFile.h"
 #include "export/ExportFile.h"
 #include "export/ExportMessagesPdf.h"
+#include "export/ExportMessagesThread.h"
 #include "ops/AttachmentExtractThread.h"
 #include "store/AttachmentCopier.h"
 #include "work/HeadlessProgress.h"
@@ -95,13 +96,19 @@ private:
         });
     }
 
-    QString pdfExport(const QString &disk)
+    // Enough pages to need more room than the disk has.
+    static void addLongConversation(SetBuilder &builder)
     {
-        SetBuilder builder;
         _MsgHandle *handle = builder.handle(QStringLiteral("+15550001"));
         _MsgChat *chat = builder.chat(QStringLiteral("SMS;-;+15550001"), {handle});
         for (int i = 0; i < 200; ++i)
             builder.message(chat, handle, 500000000 + i * 60, QStringLiteral("message %1 ").arg(i).repeated(40), i % 2);
+    }
+
+    QString pdfExport(const QString &disk)
+    {
+        SetBuilder builder;
+        addLongConversation(builder);
         return failureOf([&] {
             ExportMessagesPdf pdf(disk + QStringLiteral("/messages.pdf"), QStringLiteral(FERRY_BINARY_DIR));
             pdf.begin();
@@ -109,6 +116,18 @@ private:
                 pdf.write(*message);
             pdf.end();
         });
+    }
+
+    QString evidenceExport(const QString &disk)
+    {
+        SetBuilder builder;
+        addLongConversation(builder);
+        HeadlessProgress progress;
+        ExportMessagesThread worker(builder.messages(), disk + QStringLiteral("/bundle"),
+                                    ExportMessagesThread::FormatEvidence, &progress, nullptr,
+                                    QStringLiteral(FERRY_BINARY_DIR));
+        progress.runToEnd(worker);
+        return progress.errorText();
     }
 
     QString extraction(const QString &disk)
@@ -137,6 +156,7 @@ private slots:
         QTest::newRow("small attachment copied into a database") << "small attachment" << "picture.jpg";
         QTest::newRow("exported text") << "text" << "messages.txt";
         QTest::newRow("exported PDF") << "pdf" << "messages.pdf";
+        QTest::newRow("evidence package") << "evidence" << "messages.pdf";
         QTest::newRow("extracted attachment") << "extraction" << "picture.jpg";
     }
 
@@ -155,6 +175,7 @@ private slots:
             {"small attachment", [this](const QString &d) { return attachmentCopy(d, kSmallWrite); }},
             {"text", [this](const QString &d) { return textExport(d); }},
             {"pdf", [this](const QString &d) { return pdfExport(d); }},
+            {"evidence", [this](const QString &d) { return evidenceExport(d); }},
             {"extraction", [this](const QString &d) { return extraction(d); }},
         };
         const QString error = writers.value(writer)(disk.path());

@@ -97,6 +97,8 @@ private slots:
     void ordinaryDisplayTextTagsAttachments();
     void eventDisplayTexts_data();
     void eventDisplayTexts();
+    void readableDatesSpeakTheUsersLanguage_data();
+    void readableDatesSpeakTheUsersLanguage();
     void plainTextReplacesEmoji();
 
     // emoji
@@ -295,7 +297,7 @@ void TestRecords::eventDisplayTexts_data()
     QTest::addColumn<int>("shareStatus");
     QTest::addColumn<QString>("expected");
 
-    const QString d = QStringLiteral("05 Mar 2020 2:7 PM");
+    const QString d = readableDateTime(appleTimeToDateTime(localAppleTime(2020, 3, 5, 14, 7)));
     QTest::newRow("1 added") << 1 << true << 0 << "Ann Added +222 to the conversation.\n" + d;
     QTest::newRow("1 added by owner") << 1 << false << 0 << "You Added +222 to the conversation.\n" + d;
     QTest::newRow("2 named") << 2 << true << 0 << "Ann named the conversation \"Trip %1\".\n" + d;
@@ -324,6 +326,27 @@ void TestRecords::eventDisplayTexts()
     m->share_status = shareStatus;
     m->date = localAppleTime(2020, 3, 5, 14, 7);
     QCOMPARE(messageDisplayText(*m), expected);
+}
+
+void TestRecords::readableDatesSpeakTheUsersLanguage_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("American English") << "en_US" << "5 Mar 2020 2:07 PM";
+    QTest::newRow("German") << "de_DE" << "5 März 2020 14:07";
+    QTest::newRow("French") << "fr_FR" << "5 mars 2020 14:07";
+}
+
+// Month names and the clock follow the user's locale, not English.
+void TestRecords::readableDatesSpeakTheUsersLanguage()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, expected);
+    const QLocale before;
+    QLocale::setDefault(QLocale(locale));
+    const QString text = readableDateTime(QDateTime(QDate(2020, 3, 5), QTime(14, 7)));
+    QLocale::setDefault(before);
+    QCOMPARE(text, expected);
 }
 
 void TestRecords::plainTextReplacesEmoji()

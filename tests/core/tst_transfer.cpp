@@ -159,6 +159,8 @@ private:
         int delivered = 0;
         int alreadySent = 0;
         int skipped = 0;
+        QStringList counts;  // every "Messages: done/total" shown
+        QStringList missing; // texts of the messages the check did not find
     };
 
     static Transfer transfer(const AndroidDevice &target, const MsgMessageList &messages,
@@ -167,11 +169,20 @@ private:
         HeadlessProgress progress;
         if (setUp)
             setUp(progress);
+        QStringList counts;
+        QObject::connect(&progress, &HeadlessProgress::progressReported, &progress, [&progress, &counts] {
+            if (progress.progressText().startsWith(QLatin1String("Messages: ")))
+                counts.append(progress.progressText());
+        });
         AndroidRestoreSMSThread worker(target, messages, &progress);
         progress.runToEnd(worker);
-        return Transfer{progress.succeeded(),        progress.errorText(),         progress.resultText(),
+        QStringList missing;
+        for (const _MsgMessage *message : worker.missingMessages())
+            missing.append(hashText(*message));
+        missing.sort();
+        return Transfer{progress.succeeded(),        progress.errorText(),         worker.resultText(),
                         progress.tips(),             worker.deliveredCount(),      worker.alreadySentCount(),
-                        worker.skippedCount()};
+                        worker.skippedCount(),       counts,                       missing};
     }
 
     static QString download(const AndroidDevice &device)
@@ -372,7 +383,9 @@ private slots:
         QCOMPARE(sent.skipped, 2);
         QCOMPARE(sent.delivered, 254);
         QCOMPARE(sent.result, QStringLiteral("Successfully Transferred 254 Messages.2 group messages or system "
-                                             "messages can't be transferred."));
+                                             "messages can't be transferred.<br/>254 of 254 messages are on the "
+                                             "phone."));
+        QVERIFY(sent.missing.isEmpty());
 
         AndroidDevice checkB = deviceB;
         checkB.imei = "B-local-check";
@@ -390,6 +403,132 @@ private slots:
         QCOMPARE(pictures.value("tall.jpg"), qMakePair(QSize(540, 1080), QByteArray("jpeg")));
         QCOMPARE(pictures.value("small.png"), qMakePair(QSize(800, 600), QByteArray("png")));
         QCOMPARE(pictures.value("moving.gif"), qMakePair(QSize(200, 100), QByteArray("jpeg")));
+    }
+
+    // A cancel while the batch's closing "$end:" waits behind the batch for a
+    // slow phone: the socket still delivers it and the phone stores the
+    // batch, so the cache must record it too.
+    void cancelWhileClosingBatch()
+    {
+        localdbtest::SetBuilder builder;
+        _MsgHandle *ann = builder.handle("+15550100002");
+        _MsgChat *chat = builder.chat("SMS;-;+15550100002", {ann});
+        // More than the system's socket buffers hold: "$end:" waits for the phone.
+        const QString filler(80000, QLatin1Char('x'));
+        for (int i = 0; i < AndroidRestoreSMSThread::BatchSize; ++i)
+            builder.message(chat, ann, 520000000 + i * 60, QStringLiteral("long %1 ").arg(i) + filler, true);
+        const QString storeB = newFolder();
+        SimulatedPhone phoneB(storeB);
+        QVERIFY(phoneB.start({"--slow-read", "5"}));
+        const AndroidDevice deviceB = wifiDevice(phoneB.launcherPort(), "B-end-flush");
+        const QString lastReport = QStringLiteral("Messages: %1/").arg(AndroidRestoreSMSThread::BatchSize);
+
+        const Transfer cut = transfer(deviceB, builder.messages(), [&lastReport](HeadlessProgress &progress) {
+            // The last message's report comes right before the batch is closed.
+            QObject::connect(&progress, &HeadlessProgress::progressReported, &progress, [&progress, &lastReport] {
+                if (progress.progressText().startsWith(lastReport) && progress.result() == HeadlessProgress::Running)
+                    progress.cancel();
+            });
+        });
+        QVERIFY(!cut.succeeded);
+        QVERIFY(phoneB.waitForAllExchangesEnded());
+        QCOMPARE(int(storedMessages(storeB).size()), AndroidRestoreSMSThread::BatchSize);
+        QCOMPARE(localdbtest::RawDb(localdbtest::smsDbPath(deviceB.cacheFolder())).scalar("select count(*) from message"),
+                 qint64(AndroidRestoreSMSThread::BatchSize));
+    }
+
+    void documentBesidePicture_data()
+    {
+        QTest::addColumn<bool>("oneMessage");
+        QTest::newRow("parts of one message") << true;
+        QTest::newRow("parts as messages of one record") << false;
+    }
+
+    // The phone's download drops documents: a PDF sent beside a picture is
+    // never seen again on the phone, yet a second transfer sends nothing.
+    void documentBesidePicture()
+    {
+        QFETCH(bool, oneMessage);
+        const QString sources = newFolder();
+        localdbtest::SetBuilder builder;
+        _MsgHandle *ann = builder.handle("+15550100003");
+        _MsgChat *chat = builder.chat("SMS;-;+15550100003", {ann});
+        _MsgMessage *picture = builder.message(chat, ann, 530000000, QString(), false);
+        builder.attachment(picture, writePicture(sources + "/photo.jpg", QSize(300, 200), "JPEG"), "photo.jpg");
+        _MsgMessage *document = oneMessage ? picture : builder.message(chat, ann, 530000000, QString(), false);
+        QFile pdf(sources + "/terms.pdf");
+        QVERIFY(pdf.open(QIODevice::WriteOnly));
+        pdf.write("%PDF-1.4\n%%EOF\n");
+        pdf.close();
+        builder.attachment(document, pdf.fileName(), "terms.pdf")->mime_type = "application/pdf";
+        SimulatedPhone phoneB(newFolder());
+        QVERIFY(phoneB.start());
+        const AndroidDevice deviceB =
+            wifiDevice(phoneB.launcherPort(), QStringLiteral("B-pdf-%1").arg(oneMessage ? "one" : "two"));
+
+        const Transfer first = transfer(deviceB, builder.messages());
+        QVERIFY2(first.succeeded, qPrintable(first.error));
+        QVERIFY(phoneB.waitForAllExchangesEnded());
+        const qint64 received = phoneB.counter("messagesReceived");
+        QCOMPARE(received, 1);
+
+        const Transfer second = transfer(deviceB, builder.messages());
+        QVERIFY2(second.succeeded, qPrintable(second.error));
+        QCOMPARE(second.delivered, 0);
+        QVERIFY(phoneB.waitForAllExchangesEnded());
+        QCOMPARE(phoneB.counter("messagesReceived"), received);
+    }
+
+    // A cache emptied after a transfer (Clear cache, another computer) no
+    // longer says what the phone holds: the next transfer still sends nothing.
+    void emptiedCacheThenTransfer()
+    {
+        const Loaded local(writeLocalDatabase());
+        SimulatedPhone phoneB(newFolder());
+        QVERIFY(phoneB.start());
+        const AndroidDevice deviceB = wifiDevice(phoneB.launcherPort(), "B-emptied");
+        const Transfer first = transfer(deviceB, local.messages);
+        QVERIFY2(first.succeeded, qPrintable(first.error));
+        QVERIFY(phoneB.waitForAllExchangesEnded());
+        const qint64 received = phoneB.counter("messagesReceived");
+
+        QVERIFY(QDir(deviceB.cacheFolder()).removeRecursively());
+        const Transfer second = transfer(deviceB, local.messages);
+        QVERIFY2(second.succeeded, qPrintable(second.error));
+        QCOMPARE(second.delivered, 0);
+        QCOMPARE(second.alreadySent, 254);
+        QVERIFY(phoneB.waitForAllExchangesEnded());
+        QCOMPARE(phoneB.counter("messagesReceived"), received);
+    }
+
+    // The phone confirms three messages but never stores them: the check
+    // after sending names exactly those, and a second transfer brings them.
+    void messagesThePhoneLostAreNamed()
+    {
+        const Loaded local(writeLocalDatabase());
+        const QString storeB = newFolder();
+        const AndroidDevice deviceB = wifiDevice(0, "B-lossy");
+        Transfer sent;
+        {
+            SimulatedPhone lossy(storeB);
+            // Records 5, 50 and 120 of the transfer, in display order.
+            QVERIFY(lossy.start({"--lose-received", "5,50,120"}));
+            sent = transfer(wifiDevice(lossy.launcherPort(), deviceB.imei), local.messages);
+            QVERIFY(lossy.waitForAllExchangesEnded());
+        }
+        QVERIFY2(sent.succeeded, qPrintable(sent.error));
+        QCOMPARE(sent.missing, (QStringList{"text 119", "text 4", "text 49"}));
+        QVERIFY2(sent.result.contains("251 of 254 messages are on the phone. 3 messages did not arrive."),
+                 qPrintable(sent.result));
+        QCOMPARE(int(storedMessages(storeB).size()), 251);
+
+        SimulatedPhone phoneB(storeB);
+        QVERIFY(phoneB.start());
+        const Transfer retry = transfer(wifiDevice(phoneB.launcherPort(), deviceB.imei), local.messages);
+        QVERIFY2(retry.succeeded, qPrintable(retry.error));
+        QCOMPARE(retry.delivered, 3);
+        QVERIFY(retry.missing.isEmpty());
+        QCOMPARE(int(storedMessages(storeB).size()), 254);
     }
 
     void interruptedTransfer_data()
@@ -446,6 +585,12 @@ private slots:
         QVERIFY2(retry.succeeded, qPrintable(retry.error));
         QCOMPARE(retry.alreadySent, cut.delivered);
         QCOMPARE(retry.delivered, 254 - cut.delivered);
+        // The count covers the whole transfer; what the phone had is done.
+        QVERIFY(!retry.counts.isEmpty());
+        QVERIFY2(retry.counts.first().section(QLatin1Char(' '), 1).section(QLatin1Char('/'), 0, 0).toInt()
+                     > cut.delivered,
+                 qPrintable(retry.counts.first()));
+        QCOMPARE(retry.counts.last(), QStringLiteral("Messages: 254/254"));
         QCOMPARE(int(storedMessages(storeB).size()), 254);
         QCOMPARE(int(storedTexts(storeB).size()), 251);  // 250 texts and the pictures' empty text
     }

@@ -142,7 +142,8 @@ private slots:
         QCOMPARE(actionTexts(menus.at(0)->menu()->actions()),
                  (QStringList{"Backup Messages to Local Database", "Transfer Android Messages to other Android",
                               "Transfer Messages from Database to Android", "|", "Extract MMS attachment",
-                              "Export Messages to File", "Print Messages", "Delete Messages", "|",
+                              "Export Messages to File", "Export for Evidence...", "Print Messages",
+                              "Delete Messages", "|",
                               "Import SMS Backup & Restore File...", "Open Database Folder", "Exit"}));
         QCOMPARE(actionTexts(menus.at(1)->menu()->actions()),
                  (QStringList{"Search Messages...", "Check for Update", "Clear Cache files",

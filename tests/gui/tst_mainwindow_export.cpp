@@ -1,12 +1,18 @@
-// Export and print from the main window's menu bar: the five formats through
-// the save dialog's filters, and the print preview.
+// Export and print from the main window's menu bar: the formats through the
+// save dialog's filters, the evidence package, and the print preview.
 
 #include "tst_mainwindow_fixtures.h"
 
 #include "app/MessageBoxes.h"
 #include "ui/MainMenus.h"
+#include "views/DateRangeBox.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPrintPreviewDialog>
 #include <QtTest>
 
@@ -76,6 +82,28 @@ private slots:
         QCOMPARE(QDir(out.filePath("bob-html")).entryList({"*.html"}), QStringList{"Bob.html"});
     }
 
+    // The save dialog carries the period: both ends ticked on the messages'
+    // own days keep every message of the conversation.
+    void saveDialogCarriesThePeriod()
+    {
+        auto window = windowShowingBob();
+        QVERIFY(QDir().mkpath(m_env->path(QStringLiteral("out"))));
+        ModalDriver<QFileDialog> driver([this](QFileDialog &dialog) {
+            auto *period = dialog.findChild<DateRangeBox *>();
+            QVERIFY(period);
+            for (QCheckBox *end : period->findChildren<QCheckBox *>())
+                end->setChecked(true);
+            dialog.selectNameFilter(dialog.nameFilters().at(2));
+            dialog.selectFile(m_env->path(QStringLiteral("out/period.csv")));
+            static_cast<QDialog &>(dialog).accept();
+        });
+        MessageBoxes::TestRecorder boxes;
+        window->menuBarAction(Command::Export)->trigger();
+        QCOMPARE(driver.answered(), 1);
+        QCOMPARE(boxes.lastText(), QStringLiteral("Successfully exported 3 Messages."));
+        QCOMPARE(localdbtest::readFile(m_env->path(QStringLiteral("out/period.csv"))).count('\n'), 4);
+    }
+
     // A suffix added after the save dialog may name a file the dialog never
     // asked about: the window asks, and "No" opens the dialog again.
     void existingFileIsReplacedOnlyWhenConfirmed()
@@ -103,6 +131,42 @@ private slots:
         window->runCommand(Command::Export);
         QCOMPARE(asked, 1);
         QVERIFY(localdbtest::readFile(notes).startsWith("Date"));
+    }
+
+    // File > Export for Evidence: a folder that holds something is replaced
+    // only when confirmed ("No" opens the dialog again); the package names
+    // the database it came from.
+    void evidenceFolderIsReplacedOnlyWhenConfirmed()
+    {
+        auto window = windowShowingBob();
+        QAction *action = window->menuBarAction(Command::ExportEvidence);
+        QVERIFY(action);
+        const QString folder = m_env->path(QStringLiteral("out/bundle"));
+        QVERIFY(QDir().mkpath(folder));
+        QFile existing(folder + QStringLiteral("/old.txt"));
+        QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write("kept") == 4);
+        existing.close();
+        int asked = 0;
+        window->setExportPathChooser([&](const QString &, const QStringList &) {
+            ++asked;  // the folder, then Cancel
+            return MainWindow::ExportChoice{asked == 1 ? folder : QString(), 0};
+        });
+        MessageBoxes::TestRecorder boxes(QMessageBox::No);
+        action->trigger();
+        QCOMPARE(asked, 2);
+        QVERIFY2(boxes.lastText().contains(QStringLiteral("bundle already exists")), qPrintable(boxes.lastText()));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"old.txt"});
+
+        asked = 0;
+        boxes.setAnswer(QMessageBox::Yes);
+        action->trigger();
+        QCOMPARE(asked, 1);
+        QCOMPARE(boxes.lastText(), QStringLiteral("Successfully exported 3 Messages."));
+        QCOMPARE(QDir(folder).entryList(QDir::Files),
+                 (QStringList{"manifest.json", "manifest.sha256", "messages.pdf"}));
+        const QJsonObject manifest = QJsonDocument::fromJson(localdbtest::readFile(folder + "/manifest.json")).object();
+        QCOMPARE(manifest.value("source").toString(), QStringLiteral("local database archive"));
+        QCOMPARE(manifest.value("messages").toArray().size(), 3);
     }
 
     // Print shows the preview titled "Print Messages"; closing it ends the command.

@@ -13,6 +13,7 @@
 #include "ops/LocalDbSelForm.h"
 #include "views/AndroidDeviceItemNode.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -53,6 +54,21 @@ QAction *fileMenuEntry(MainWindow &window, const char *text)
 bool labelFits(const QLabel *label)
 {
     return label->height() >= label->sizeHint().height() && label->width() >= label->minimumSizeHint().width();
+}
+
+// The focusable widgets a screen reader could not name.
+QStringList unnamedFocusableWidgets(QWidget &top)
+{
+    QStringList unnamed;
+    for (QWidget *widget : top.findChildren<QWidget *>()) {
+        if (widget->focusPolicy() == Qt::NoFocus || !widget->isVisible())
+            continue;
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+        if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
+            unnamed.append(QStringLiteral("%1 %2").arg(QString::fromLatin1(widget->metaObject()->className()),
+                                                       widget->objectName()));
+    }
+    return unnamed;
 }
 
 } // namespace
@@ -170,6 +186,8 @@ private slots:
         checkLayout(window);
         saveShot(window, QStringLiteral("window-conversation.png"));
         QCOMPARE(boxes.count(), 0);
+        const QStringList unnamed = unnamedFocusableWidgets(window);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
 
         AndroidWIFIForm wifi(&window);
         wifi.show();

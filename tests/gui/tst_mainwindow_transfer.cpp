@@ -12,6 +12,7 @@
 #include "ui/DataSourceSelForm.h"
 
 #include <QComboBox>
+#include <QRegularExpression>
 #include <QMenu>
 
 using namespace windowtest;
@@ -109,6 +110,46 @@ private slots:
         QTest::qWait(1500);  // the conversation pane renders its page
         QDir().mkpath(folder);
         QVERIFY(window.grab().save(QDir(folder).filePath(QStringLiteral("window-transfer.png"))));
+    }
+
+    // The target confirms a message it never keeps: the check after sending
+    // finds it missing, and the result box warns and lists it.
+    void missingMessageIsListed()
+    {
+        Environment env;
+        QTemporaryDir stores;
+        const QString storeA = stores.filePath("a");
+        const QString storeB = stores.filePath("b");
+        QVERIFY2(SimulatedPhone::generate(storeA, {"--messages", "40", "--contacts", "3", "--pictures", "0",
+                                                   "--seed", "5"}),
+                 "build the agent-sim target");
+        QVERIFY(SimulatedPhone::generate(storeB, {"--messages", "3", "--contacts", "2", "--seed", "7",
+                                                  "--manufacturer", "Samsung", "--model", "Galaxy S21"}));
+        MessageBoxes::TestRecorder boxes;
+        MainWindow window(quickOptions());
+        const Node *devices = window.treeModel()->deviceRoot();
+        SimulatedPhone phoneA(storeA);
+        QVERIFY(phoneA.start({"--adb-state", env.adb().statePath(), "--serial", "SIMA"}));
+        QTRY_COMPARE_WITH_TIMEOUT(devices->children.size(), 1, kTimeoutMs);
+        SimulatedPhone phoneB(storeB);
+        QVERIFY(phoneB.start({"--adb-state", env.adb().statePath(), "--serial", "SIMB", "--lose-received", "2"}));
+        QTRY_COMPARE_WITH_TIMEOUT(devices->children.size(), 2, kTimeoutMs);
+        select(window, childNamed(devices, "Google Pixel 7")->children.first());
+        const int shown = window.listModel()->rowCount();
+        QVERIFY(shown > 1);
+
+        ModalDriver<DataSourceSelForm> choosing([](DataSourceSelForm &form) { form.onBtnOkPressed(); });
+        window.runCommand(Command::A2AChat);
+        QCOMPARE(choosing.answered(), 1);
+        QCOMPARE(boxes.lastIcon(), QMessageBox::Warning);
+        const QString text = boxes.lastText();
+        QVERIFY2(text.contains(QStringLiteral("%1 of %2 messages are on the phone. 1 messages did not arrive.")
+                                   .arg(shown - 1)
+                                   .arg(shown)),
+                 qPrintable(text));
+        // The list behind "Show Details...": the one message, by time and number.
+        static const QRegularExpression listed(QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d (from|to) \\+?\\d+: "));
+        QVERIFY2(text.count(listed) == 1, qPrintable(text));
     }
 
     void chooserOffersOtherPhonesOnly()

@@ -78,7 +78,7 @@ bool AgentSession::kindFromScheme(const QString &scheme, Kind &kind)
 
 bool AgentSession::run(QTcpSocket &socket, QString &failure)
 {
-    LineChannel channel(socket, m_options.readTimeoutMs, m_options.faults.slowMs);
+    LineChannel channel(socket, m_options.readTimeoutMs, m_options.faults.slowMs, m_options.faults.slowReadMs);
     m_channel = &channel;
     bool completed = false;
     try {
@@ -260,8 +260,13 @@ void AgentSession::receiveBatch()
     for (;;) {
         const QByteArray command = readCommand();
         if (command.startsWith("$sms:")) {
-            batch.messages.append(receiveRecord(command.mid(5), batch));
+            const qsizetype partsBefore = batch.partFiles.size();
+            const SimMessage message = receiveRecord(command.mid(5), batch);
             ++m_recordsThisExchange;
+            if (m_options.faults.loseReceived.contains(m_recordsThisExchange))
+                batch.forget(partsBefore);
+            else
+                batch.messages.append(message);
             checkUploadFaults();
         } else if (command.startsWith("$end:")) {
             m_store.appendMessages(batch.messages);
@@ -318,6 +323,13 @@ AgentSession::PendingBatch::~PendingBatch()
     // Parts of a batch that was never stored would be orphans in the store.
     for (const QString &file : std::as_const(partFiles))
         QFile::remove(m_store.partPath(file));
+}
+
+void AgentSession::PendingBatch::forget(qsizetype firstPart)
+{
+    for (qsizetype i = firstPart; i < partFiles.size(); ++i)
+        QFile::remove(m_store.partPath(partFiles.at(i)));
+    partFiles.resize(firstPart);
 }
 
 void AgentSession::PendingBatch::keep()

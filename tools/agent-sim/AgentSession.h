@@ -44,6 +44,8 @@ private:
         PendingBatch(const PendingBatch &) = delete;
         PendingBatch &operator=(const PendingBatch &) = delete;
         void keep();
+        // A record lost on purpose: its part files, from `firstPart` on, go.
+        void forget(qsizetype firstPart);
 
         QList<SimMessage> messages;
         QStringList partFiles;

@@ -7,18 +7,28 @@ namespace {
 
 // Unflushed output is pushed out once this much is waiting.
 const qint64 PendingLimit = 1 << 20;
+// What a slow reader lets wait for it, in the system and here: little, so the
+// sender has to wait for it.
+const int SlowReadBufferBytes = 65536;
 
 } // namespace
 
-LineChannel::LineChannel(QTcpSocket &socket, int readTimeoutMs, int slowMs)
+LineChannel::LineChannel(QTcpSocket &socket, int readTimeoutMs, int slowMs, int slowReadMs)
     : m_socket(socket)
     , m_readTimeoutMs(readTimeoutMs)
     , m_slowMs(slowMs)
+    , m_slowReadMs(slowReadMs)
 {
+    if (m_slowReadMs > 0) {
+        m_socket.setReadBufferSize(SlowReadBufferBytes);
+        m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, SlowReadBufferBytes);
+    }
 }
 
 QByteArray LineChannel::readLine()
 {
+    if (m_slowReadMs > 0)
+        QThread::msleep(ulong(m_slowReadMs));
     QByteArray line;
     for (;;) {
         if (m_socket.canReadLine()) {

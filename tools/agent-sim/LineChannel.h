@@ -11,7 +11,8 @@ class QTcpSocket;
 class LineChannel
 {
 public:
-    LineChannel(QTcpSocket &socket, int readTimeoutMs, int slowMs);
+    // `slowMs` pauses every line written, `slowReadMs` every line read.
+    LineChannel(QTcpSocket &socket, int readTimeoutMs, int slowMs, int slowReadMs = 0);
 
     // The next line without its line feed; carriage returns are dropped.
     QByteArray readLine();
@@ -32,6 +33,7 @@ private:
     QTcpSocket &m_socket;
     int m_readTimeoutMs;
     int m_slowMs;
+    int m_slowReadMs;
 };
 
 // The peer went away, or a read or write could not complete.

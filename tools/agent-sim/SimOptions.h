@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMap>
+#include <QSet>
 #include <QString>
 
 // Deliberate misbehaviour, each off by default.
@@ -15,6 +16,8 @@ struct FaultOptions
     bool malformedRecord = false;  // download: first record has only five fields
     bool malformedAtta = false;    // download: first "$atta:" header has no file name
     int slowMs = 0;                // pause before every line sent
+    int slowReadMs = 0;            // pause before every line read, with small receive buffers
+    QSet<qint64> loseReceived;     // upload: records (1 = first of the exchange) acknowledged, never stored
     int readyDelayMs = 0;          // pause before "$ready:"
 };
 

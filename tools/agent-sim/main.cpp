@@ -80,6 +80,19 @@ int intValue(const QCommandLineParser &parser, const QString &name)
     return value;
 }
 
+QSet<qint64> recordNumbers(const QCommandLineParser &parser, const QString &name)
+{
+    QSet<qint64> numbers;
+    for (const QString &item : parser.value(name).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const qint64 number = item.trimmed().toLongLong(&ok);
+        if (!ok || number < 1)
+            failUsage(QStringLiteral("--%1 needs record numbers from 1, not \"%2\"").arg(name, item));
+        numbers.insert(number);
+    }
+    return numbers;
+}
+
 int generate(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -156,6 +169,10 @@ ServeOptions parseServeOptions(const QStringList &arguments)
         option("malformed-atta", "Fault: the first \"$atta:\" header has no file name."),
         option("slow", "Fault: pause this many milliseconds before every line sent.", "ms", "0"),
         option("ready-delay", "Fault: pause before \"$ready:\".", "ms", "0"),
+        option("slow-read", "Fault: pause this many milliseconds before every line read, and keep the "
+                            "receive buffers small, so a desktop's sending waits for the phone.", "ms", "0"),
+        option("lose-received", "Fault: acknowledge the records of an upload with these numbers (1 = the "
+                                "exchange's first, comma-separated) but never store them.", "n,n,..."),
     });
     parser.process(arguments);
     if (!parser.positionalArguments().isEmpty() && parser.positionalArguments() != QStringList{"serve"})
@@ -191,6 +208,8 @@ ServeOptions parseServeOptions(const QStringList &arguments)
     faults.malformedAtta = parser.isSet("malformed-atta");
     faults.slowMs = intValue(parser, "slow");
     faults.readyDelayMs = intValue(parser, "ready-delay");
+    faults.slowReadMs = intValue(parser, "slow-read");
+    faults.loseReceived = recordNumbers(parser, "lose-received");
     return options;
 }
 
