@@ -948,6 +948,8 @@ Do you want to replace it?</translation>
     <message>
         <source>%1 of %2 phones not backed up: %3</source>
         <translation>%1 of %2 phones not backed up: %3</translation>
+    </message>
+    <message>
         <source>Page %1 of %2</source>
         <translation>Page %1 of %2</translation>
     </message>
