@@ -32,6 +32,8 @@ using Node = AbsTreeItemModel::_ItemNode;
 void MainWindow::registerCommands()
 {
     registerMessageCommands(Command::Backup, [this](const MsgMessageList &messages) { backupMessages(messages); });
+    // All of a source is read from its database while the backup goes.
+    registerCommand(MainMenus::scopedCommand(Command::Backup, MainMenus::Scope::All), [this] { backupWholeSource(); });
     registerMessageCommands(Command::ExtractMedia,
                             [this](const MsgMessageList &messages) { extractAttachments(messages); });
     registerCommand(Command::Del, [this] { miDel(); });

@@ -7,6 +7,7 @@
 #include "ops/DeleteMMSThread.h"
 #include "store/AppleTime.h"
 #include "store/IOS6MessageDb.h"
+#include "store/MessageChunkReader.h"
 #include "work/HeadlessProgress.h"
 
 #include "core/CrashPoints.h"
@@ -151,6 +152,38 @@ private slots:
         }
         std::sort(stored.begin(), stored.end());
         QCOMPARE(stored, (QByteArrayList{"BEGIN:VCARD", "first picture", "second picture"}));
+    }
+
+    // A backup of a whole database read a few messages at a time writes
+    // what the backup of the loaded database wrote, in the same order.
+    void backupReadInChunksEqualsTheLoadedOne()
+    {
+        SetBuilder phone;
+        fillPhone(phone);
+        const QString source = env->newFolder(QStringLiteral("Phone"));
+        InlineReporter filled;
+        backup(phone.messages(), source, filled);
+        QVERIFY(filled.succeeded);
+
+        MsgDataSetPtr set;
+        const QString loaded = env->newFolder(QStringLiteral("Loaded"));
+        InlineReporter fromList;
+        backup(loadAll(source, set), loaded, fromList);
+        const QString chunked = env->newFolder(QStringLiteral("Chunked"));
+        InlineReporter fromChunks;
+        BackupSMSThread worker(std::make_unique<MessageChunkReader>(source, QString(), 2), chunked, QString(),
+                               &fromChunks);
+        runInline(worker, fromChunks);
+        QVERIFY2(fromChunks.succeeded, qPrintable(fromChunks.error));
+        QCOMPARE(fromChunks.result, fromList.result);
+
+        const QString rows = QStringLiteral(
+            "select m.guid || '|' || ifnull(m.text, '') || '|' || m.date || '|' || "
+            "(select group_concat(a.transfer_name) from message_attachment_join ma join attachment a "
+            "on a.rowid = ma.attachment_id where ma.message_id = m.rowid) from message m order by m.rowid");
+        QCOMPARE(RawDb(smsDbPath(chunked)).column(rows), RawDb(smsDbPath(loaded)).column(rows));
+        QCOMPARE(RawDb(smsDbPath(chunked)).counts(), RawDb(smsDbPath(loaded)).counts());
+        QCOMPARE(filesBelow(attachmentsFolder(chunked)).size(), filesBelow(attachmentsFolder(loaded)).size());
     }
 
     void cancelledBackupLeavesTheTargetAsItWas_data()
