@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "country/Country.h"
 #include "store/AbsIOSMessageDb.h"
 #include "store/MsgMessageList.h"
 
@@ -177,4 +178,5 @@ private:
     // [case-sensitive, ignoring case][table][text] -> mentioned
     QHash<QString, QHash<QString, bool>> m_mentions[2];
     QHash<QByteArray, QString> m_insertTexts;  // see InsertStatement
+    QHash<QString, Country> m_countriesBySn;
 };

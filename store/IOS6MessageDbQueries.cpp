@@ -234,7 +234,11 @@ void IOS6MessageDb::normaliseHandleNumber(_MsgHandle &handle)
         return;
     }
     // An unknown code gives the current country, which is the best guess left.
-    handle.id = m_countries->countryBySn(handle.country).normalise(handle.id);
+    // Looked up once per code: a database holds many handles of few countries.
+    auto known = m_countriesBySn.constFind(handle.country);
+    if (known == m_countriesBySn.cend())
+        known = m_countriesBySn.insert(handle.country, m_countries->countryBySn(handle.country));
+    handle.id = known->normalise(handle.id);
 }
 
 void IOS6MessageDb::applyContactName(_MsgHandle &handle, bool contactsOpen)
