@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <utility>
 
 #include "country/Country.h"
 #include "store/AbsIOSMessageDb.h"
@@ -67,6 +68,8 @@ public:
     bool messagesAfter(MsgDataSet &set, ReadPosition &position, int limit, MsgMessageList &read);
     // How many messages messages(set, 0) would load.
     qint64 shownMessageCount();
+    // The dates of the oldest and the newest message; (0, 0) when there is none.
+    std::pair<qint32, qint32> messageDateSpan();
 
     // Opens, and raises std::runtime_error naming the folder and the reason
     // when the database can only be read (read-only medium, no permission).

@@ -151,6 +151,15 @@ qint64 IOS6MessageDb::shownMessageCount()
     return cursor.moveNext() ? cursor.getInt64(0) : 0;
 }
 
+std::pair<qint32, qint32> IOS6MessageDb::messageDateSpan()
+{
+    ensureOpen();
+    Sqlite3Cursor cursor = queryThrow(QStringLiteral("select min(date), max(date) from message"));
+    if (!cursor.moveNext())
+        return {0, 0};
+    return {cursor.getInt(0), cursor.getInt(1)};
+}
+
 QString IOS6MessageDb::chatCondition(const QString &joinAlias, qint64 chatRowid)
 {
     return QStringLiteral("%1.chat_id=%2").arg(joinAlias).arg(chatRowid);

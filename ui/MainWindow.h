@@ -264,6 +264,10 @@ private:
 
     // Export and print (MainWindowExport.cpp).
     void exportMessages(const MsgMessageList &messages);
+    // Every message of the selected source: text, CSV and NDJSON are written
+    // while the worker reads the source's database a chunk at a time; PDF and
+    // HTML, which group by conversation, take the loaded messages.
+    void exportWholeSource();
     // The messages the menu bar's scope gives, as an evidence package.
     void miExportEvidence();
     void printMessages(const MsgMessageList &messages);

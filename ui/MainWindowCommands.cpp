@@ -53,6 +53,7 @@ void MainWindow::registerCommands()
     registerCommand(Command::ViewCache, [this] { miViewCache(); });
     registerCommand(Command::UnmountDevice, [this] { miUnmoutDevice(); });
     registerMessageCommands(Command::Export, [this](const MsgMessageList &m) { exportMessages(m); });
+    registerCommand(MainMenus::scopedCommand(Command::Export, MainMenus::Scope::All), [this] { exportWholeSource(); });
     registerMessageCommands(Command::Print, [this](const MsgMessageList &m) { printMessages(m); });
     registerMessageCommands(Command::A2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
     registerMessageCommands(Command::Db2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });

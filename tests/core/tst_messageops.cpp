@@ -5,6 +5,7 @@
 #include "ops/AttachmentExtractThread.h"
 #include "ops/BackupSMSThread.h"
 #include "ops/DeleteMMSThread.h"
+#include "export/ExportMessagesThread.h"
 #include "store/AppleTime.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageChunkReader.h"
@@ -184,6 +185,43 @@ private slots:
         QCOMPARE(RawDb(smsDbPath(chunked)).column(rows), RawDb(smsDbPath(loaded)).column(rows));
         QCOMPARE(RawDb(smsDbPath(chunked)).counts(), RawDb(smsDbPath(loaded)).counts());
         QCOMPARE(filesBelow(attachmentsFolder(chunked)).size(), filesBelow(attachmentsFolder(loaded)).size());
+    }
+
+    // An export of a whole database written while it is read a few messages
+    // at a time is the file the loaded messages gave.
+    void exportReadInChunksEqualsTheLoadedOne_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::newRow("text") << int(ExportMessagesThread::FormatText);
+        QTest::newRow("CSV") << int(ExportMessagesThread::FormatCsv);
+        QTest::newRow("NDJSON") << int(ExportMessagesThread::FormatNdjson);
+    }
+
+    void exportReadInChunksEqualsTheLoadedOne()
+    {
+        QFETCH(int, format);
+        SetBuilder phone;
+        fillPhone(phone);
+        const QString source = env->newFolder(QStringLiteral("Phone"));
+        InlineReporter filled;
+        backup(phone.messages(), source, filled);
+        QVERIFY(filled.succeeded);
+
+        MsgDataSetPtr set;
+        const QString loaded = env->path(QStringLiteral("loaded.out"));
+        HeadlessProgress fromList;
+        ExportMessagesThread listWorker(loadAll(source, set), loaded, ExportMessagesThread::Format(format), &fromList);
+        fromList.runToEnd(listWorker);
+        QVERIFY(fromList.succeeded());
+        const QString chunked = env->path(QStringLiteral("chunked.out"));
+        HeadlessProgress fromChunks;
+        ExportMessagesThread chunkWorker(std::make_unique<MessageChunkReader>(source, QString(), 2), MessageDateRange(),
+                                         chunked, ExportMessagesThread::Format(format), &fromChunks);
+        fromChunks.runToEnd(chunkWorker);
+        QVERIFY2(fromChunks.succeeded(), qPrintable(fromChunks.errorText()));
+        QCOMPARE(fromChunks.resultText(), fromList.resultText());
+        QVERIFY(!readFile(loaded).isEmpty());
+        QCOMPARE(readFile(chunked), readFile(loaded));
     }
 
     void cancelledBackupLeavesTheTargetAsItWas_data()
