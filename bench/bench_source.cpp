@@ -19,13 +19,23 @@
 //   bench_source [--messages N] [--chats N] [--conversation N] [--runs N] [--dir PATH]
 // Internal: bench_source --phase window|baseline --db FOLDER --runs N
 //
+// With --backup it measures instead a backup of every message of the source
+// (the "All" command): read a chunk at a time by the worker, at one tenth of
+// --messages and at --messages (same number of chats), each in a fresh
+// process; and at one tenth the former way, every message loaded first.
+//
+//   bench_source --backup [--messages N] [--chats N] [--dir PATH]
+// Internal: bench_source --phase backup-chunks|backup-loaded --db FOLDER --target FOLDER
+//
 // Exits with 1 when the window misses a target: 1 s to the first
 // conversation, 300 MB peak, and a conversation opened no slower than from
 // memory (75 ms).
 
 #include "bench/BenchSupport.h"
 
+#include "ops/BackupSMSThread.h"
 #include "store/IOS6MessageDb.h"
+#include "store/MessageChunkReader.h"
 #include "store/MsgChat.h"
 #include "store/MsgDataSet.h"
 #include "ui/ViewRules.h"
@@ -235,13 +245,42 @@ int runPhase(const QString &phase, const QString &folder, int runs)
     return 0;
 }
 
-QMap<QString, QString> runChild(const QString &phase, const QString &folder, int runs)
+qint64 messageRows(const QString &folder)
+{
+    IOS6MessageDb db(folder, QString());
+    return db.shownMessageCount();
+}
+
+// A backup of every message of `folder` into `target`, the new way or the old.
+int runBackupPhase(const QString &phase, const QString &folder, const QString &target)
+{
+    QElapsedTimer timer;
+    timer.start();
+    MsgDataSet loaded;
+    std::unique_ptr<BackupSMSThread> worker;
+    if (phase == QLatin1String("backup-chunks")) {
+        worker = std::make_unique<BackupSMSThread>(std::make_unique<MessageChunkReader>(folder, QStringLiteral("404")),
+                                                   target, QString(), nullptr);
+    } else {
+        IOS6MessageDb(folder, QStringLiteral("404")).messages(loaded, 0);
+        worker = std::make_unique<BackupSMSThread>(loaded.messages.values(), target, QString(), nullptr);
+    }
+    worker->start();
+    worker->wait();
+    out() << "backup_ms=" << millisecondsSince(timer) << "\npeak_kb=" << procStatusKb("VmHWM")
+          << "\nrows=" << messageRows(target) << "\n";
+    out().flush();
+    return 0;
+}
+
+QMap<QString, QString> runChild(const QString &phase, const QString &folder, int runs,
+                                const QString &target = QString())
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--phase"), phase, QStringLiteral("--db"), folder, QStringLiteral("--runs"),
-                 QString::number(runs)});
+                 QString::number(runs), QStringLiteral("--target"), target});
     if (!child.waitForFinished(-1) || child.exitCode() != 0)
         fail(QStringLiteral("the %1 process failed (exit code %2)").arg(phase).arg(child.exitCode()));
     QMap<QString, QString> values;
@@ -289,6 +328,46 @@ int runBenchmark(const Shape &shape, const QString &dir, int runs)
     return ok ? 0 : 1;
 }
 
+void printBackup(const QString &name, qint64 messages, const QMap<QString, QString> &v)
+{
+    out() << name.leftJustified(24) << messages << " messages: " << fixed(v.value("backup_ms").toDouble() / 1000, 1)
+          << " s, " << fixed(v.value("backup_ms").toDouble() * 1000 / qMax<qint64>(1, messages), 1)
+          << " us/message, peak " << fixed(v.value("peak_kb").toDouble() / 1024, 0) << " MB, rows written "
+          << v.value("rows") << "\n";
+    out().flush();
+}
+
+int runBackupBenchmark(const Shape &large, const QString &dir)
+{
+    Shape small = large;
+    small.messages = large.messages / 10;
+    small.conversation = large.conversation / 10;
+    QMap<qint64, QMap<QString, QString>> chunked;
+    QMap<QString, QString> loaded;
+    for (const Shape &shape : {small, large}) {
+        const QString folder = QDir(dir).absoluteFilePath(QStringLiteral("db-%1").arg(shape.messages));
+        makeDatabase(folder, shape);
+        chunked[shape.messages] = runChild(QStringLiteral("backup-chunks"), folder, 1, folder + QStringLiteral("-chunks"));
+        printBackup(QStringLiteral("read in chunks"), shape.messages, chunked[shape.messages]);
+        if (shape.messages == small.messages) {
+            loaded = runChild(QStringLiteral("backup-loaded"), folder, 1, folder + QStringLiteral("-loaded"));
+            printBackup(QStringLiteral("loaded first (before)"), shape.messages, loaded);
+        }
+    }
+    const double peakRatio = chunked[large.messages].value("peak_kb").toDouble()
+        / chunked[small.messages].value("peak_kb").toDouble();
+    const double speedRatio = (chunked[small.messages].value("backup_ms").toDouble())
+        / loaded.value("backup_ms").toDouble();
+    out() << "peak " << large.messages << " / " << small.messages << ": " << fixed(peakRatio, 3)
+          << "; time in chunks / loaded first at " << small.messages << ": " << fixed(speedRatio, 2) << "\n";
+    const bool ok = peakRatio <= 1.2
+        && chunked[large.messages].value("rows").toLongLong() == large.messages
+        && chunked[small.messages].value("rows") == loaded.value("rows");
+    out() << (ok ? "PASS" : "FAIL") << ": flat peak (<= 1.2), nothing lost\n";
+    out().flush();
+    return ok ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -302,12 +381,17 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("dir"), QStringLiteral("Work folder (default: temporary)."), QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("phase"), QStringLiteral("Internal."), QStringLiteral("NAME")});
     parser.addOption({QStringLiteral("db"), QStringLiteral("Internal."), QStringLiteral("FOLDER")});
+    parser.addOption({QStringLiteral("target"), QStringLiteral("Internal."), QStringLiteral("FOLDER")});
+    parser.addOption({QStringLiteral("backup"), QStringLiteral("Measure the backup of All instead.")});
     parser.addHelpOption();
     parser.process(app);
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
     try {
-        if (parser.isSet(QStringLiteral("phase")))
-            return runPhase(parser.value(QStringLiteral("phase")), parser.value(QStringLiteral("db")), runs);
+        const QString phase = parser.value(QStringLiteral("phase"));
+        if (phase.startsWith(QLatin1String("backup-")))
+            return runBackupPhase(phase, parser.value(QStringLiteral("db")), parser.value(QStringLiteral("target")));
+        if (!phase.isEmpty())
+            return runPhase(phase, parser.value(QStringLiteral("db")), runs);
         Shape shape;
         shape.messages = std::max(1, parser.value(QStringLiteral("messages")).toInt());
         shape.chats = std::max(1, parser.value(QStringLiteral("chats")).toInt());
@@ -317,7 +401,7 @@ int main(int argc, char *argv[])
         // The country table is copied into the data root: keep it out of the user's.
         qputenv("HOME", QDir(dir).absoluteFilePath(QStringLiteral("home")).toUtf8());
         QDir().mkpath(QDir(dir).absoluteFilePath(QStringLiteral("home")));
-        return runBenchmark(shape, dir, runs);
+        return parser.isSet(QStringLiteral("backup")) ? runBackupBenchmark(shape, dir) : runBenchmark(shape, dir, runs);
     } catch (const std::exception &error) {
         fprintf(stderr, "bench_source: %s\n", error.what());
         return 2;
