@@ -7,6 +7,7 @@
 #include "export/ExportMessagesHtml.h"
 #include "export/ExportMessagesPdf.h"
 #include "export/ExportMessagesTxt.h"
+#include "store/MessageChunkReader.h"
 #include "store/MessageOrder.h"
 #include "store/MessageText.h"
 #include "store/MsgChat.h"
@@ -54,7 +55,21 @@ ExportMessagesThread::ExportMessagesThread(const MsgMessageList &messages, const
 {
 }
 
+ExportMessagesThread::ExportMessagesThread(std::unique_ptr<MessageChunkReader> source, const MessageDateRange &period,
+                                           const QString &path, Format format, ProgressReporter *form,
+                                           QObject *parent, const QString &dataFolder)
+    : ExportMessagesThread(MsgMessageList(), path, format, form, parent, dataFolder)
+{
+    m_source = std::move(source);
+    m_period = period;
+}
+
 ExportMessagesThread::~ExportMessagesThread() = default;
+
+bool ExportMessagesThread::takesMessagesInDateOrder(Format format)
+{
+    return format == FormatText || format == FormatCsv || format == FormatNdjson;
+}
 
 QStringList ExportMessagesThread::fileFilters()
 {
@@ -197,6 +212,11 @@ void ExportMessagesThread::exportAll()
 {
     m_previous = nullptr;
     m_supportCopied = false;
+    if (m_source) {
+        exportFromSource();
+        return;
+    }
+    m_total = m_messages.size();
     if (m_format == FormatEvidence) {
         exportEvidence();
         return;
@@ -215,6 +235,24 @@ void ExportMessagesThread::exportAll()
     finishExporter();
 }
 
+void ExportMessagesThread::exportFromSource()
+{
+    if (!takesMessagesInDateOrder(m_format))
+        throw std::runtime_error("Only text, CSV and NDJSON files can be written while the messages are read.");
+    m_total = m_source->count();
+    m_source->rewind();
+    qsizetype index = 0;
+    for (MsgMessageList chunk = m_source->next(); !chunk.isEmpty(); chunk = m_source->next()) {
+        for (const _MsgMessage *message : std::as_const(chunk)) {
+            throwIfCancelled(m_form);
+            if (m_period.contains(*message))
+                writeMessage(*message, index);
+            ++index;
+        }
+    }
+    finishExporter();
+}
+
 void ExportMessagesThread::exportEvidence()
 {
     conversationOrder(m_messages);
@@ -225,7 +263,7 @@ void ExportMessagesThread::exportEvidence()
 
 void ExportMessagesThread::writeMessage(const _MsgMessage &message, qsizetype index)
 {
-    const qsizetype count = m_messages.size();
+    const qint64 count = m_total;
     if (m_pacer.due(index + 1 == count)) {
         notifyProgress(m_form, QString(), progressPercent(index + 1, count),
                        tr("Messages: %1/%2").arg(index + 1).arg(count));

@@ -4,6 +4,7 @@
 #include "store/AbsFormatExport.h"
 #include "export/ExportOutput.h"
 #include "work/WorkerNotify.h"
+#include "store/MessageDateRange.h"
 #include "store/MsgMessageList.h"
 
 #include <QString>
@@ -12,6 +13,8 @@
 
 #include <memory>
 #include <optional>
+
+class MessageChunkReader;
 
 // Writes a list of messages to the user's disk: a text file (also under a
 // .doc name), a CSV file, or a folder with one PDF or one HTML page per
@@ -40,7 +43,17 @@ public:
     // holds "bubble" and "emoji" (the executable's folder when empty).
     ExportMessagesThread(const MsgMessageList &messages, const QString &path, Format format,
                          ProgressReporter *form, QObject *parent = nullptr, const QString &dataFolder = QString());
+    // Every message of a database that falls in `period`, which `source`
+    // reads a chunk at a time while the export goes, so memory does not grow
+    // with the database. Only for the formats that take messages oldest
+    // first (takesMessagesInDateOrder); others fail the run.
+    ExportMessagesThread(std::unique_ptr<MessageChunkReader> source, const MessageDateRange &period,
+                         const QString &path, Format format, ProgressReporter *form, QObject *parent = nullptr,
+                         const QString &dataFolder = QString());
     ~ExportMessagesThread() override;
+
+    // Text, CSV and NDJSON: the messages oldest first, one file.
+    static bool takesMessagesInDateOrder(Format format);
 
     // The save dialog's filters, in order: text, Word, CSV, PDF, HTML, NDJSON.
     static QStringList fileFilters();
@@ -80,6 +93,7 @@ private:
 
     void exportAll();
     void exportEvidence();
+    void exportFromSource();
     void writeMessage(const _MsgMessage &message, qsizetype index);
     void startFileExporter();
     void startConversationExporter(const _MsgMessage &message);
@@ -87,6 +101,9 @@ private:
     void abandon();
 
     MsgMessageList m_messages;
+    std::unique_ptr<MessageChunkReader> m_source;
+    MessageDateRange m_period;
+    qint64 m_total = 0;  // what the progress counts to
     QString m_path;
     Format m_format;
     ProgressReporter *m_form;

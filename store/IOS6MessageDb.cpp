@@ -111,6 +111,7 @@ void IOS6MessageDb::ensureOpen()
         } else {
             createSchema();
         }
+        ensureDateIndex();
         registerNoOpFunctions();
         enlargePageCache();
         loadTableMap();
@@ -183,6 +184,18 @@ void IOS6MessageDb::upgradeSchema()
         }
         line += kMessageUpgradeLineStep;
     }
+}
+
+void IOS6MessageDb::ensureDateIndex()
+{
+    // Reading a whole database in date order a chunk at a time needs it;
+    // older files get it at their next opening. A file that can only be read
+    // does without: its readings sort instead.
+    const bool present = queryThrow(QStringLiteral(
+        "select 1 from sqlite_master where type='index' and name='message_idx_date'")).moveNext();
+    if (present || sqlite3_db_readonly(handle(), "main") == 1)
+        return;
+    executeThrow(QStringLiteral("CREATE INDEX message_idx_date ON message(date)"));
 }
 
 void IOS6MessageDb::addColumnIfMissing(const QSet<QString> &columns, const QString &column,

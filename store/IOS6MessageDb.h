@@ -6,8 +6,11 @@
 #include <QString>
 
 #include <memory>
+#include <utility>
 
+#include "country/Country.h"
 #include "store/AbsIOSMessageDb.h"
+#include "store/MsgMessageList.h"
 
 class CountryLibDb;
 class IOSContactsMemDb;
@@ -42,6 +45,31 @@ public:
     void chats(MsgDataSet &set) override;
     void messages(MsgDataSet &set, qint64 chatRowid) override;
     int schemaVersion() const override { return 6; }
+    // The messages and attachments of one chat, into a set that already holds
+    // the chats (chats()); reads through the chat's index, so opening one
+    // conversation costs its own size, not the database's. A chat whose
+    // messages the set has is not read again.
+    void chatMessages(MsgDataSet &set, qint64 chatRowid);
+
+    // Where a reading of every message in (date, ROWID) order stands: after
+    // the message with this date and row id. Messages without a date come
+    // first, by row id.
+    struct ReadPosition
+    {
+        bool pastUndated = false;
+        qint64 date = 0;
+        qint64 rowid = 0;
+    };
+    // Reads the next `limit` messages after `position` (fewer at the end)
+    // with their attachments into a set that already holds the chats
+    // (chats()), moves `position` past them and gives those that are shown
+    // (as messages(set, 0) would); false once no message is left. Each call
+    // costs the size of its chunk: the date index leads to the position.
+    bool messagesAfter(MsgDataSet &set, ReadPosition &position, int limit, MsgMessageList &read);
+    // How many messages messages(set, 0) would load.
+    qint64 shownMessageCount();
+    // The dates of the oldest and the newest message; (0, 0) when there is none.
+    std::pair<qint32, qint32> messageDateSpan();
 
     // Opens, and raises std::runtime_error naming the folder and the reason
     // when the database can only be read (read-only medium, no permission).
@@ -130,8 +158,13 @@ private:
     void loadChatRows(MsgDataSet &set);
     void computeChatLast(MsgDataSet &set);
     void loadChatHandles(MsgDataSet &set);
-    void loadMessageRows(MsgDataSet &set, qint64 chatRowid);
-    void loadAttachmentRows(MsgDataSet &set, qint64 chatRowid);
+    void ensureDateIndex();
+    static QString chatCondition(const QString &joinAlias, qint64 chatRowid);
+    // Row ids of the next `limit` messages after `position`, which moves past them.
+    QList<qint64> nextMessageRowids(ReadPosition &position, int limit);
+    // `condition` narrows the join of the messages (j) or attachments (ma, cm) to their chat or rows.
+    void loadMessageRows(MsgDataSet &set, const QString &condition);
+    void loadAttachmentRows(MsgDataSet &set, const QString &condition);
 
     // Number normalisation and contact names of a loaded handle (in memory).
     void normaliseHandleNumber(_MsgHandle &handle);
@@ -148,4 +181,5 @@ private:
     // [case-sensitive, ignoring case][table][text] -> mentioned
     QHash<QString, QHash<QString, bool>> m_mentions[2];
     QHash<QByteArray, QString> m_insertTexts;  // see InsertStatement
+    QHash<QString, Country> m_countriesBySn;
 };

@@ -4,6 +4,8 @@
 
 #include <QDebug>
 
+#include <limits>
+
 #include "country/CountryLibDb.h"
 #include "store/IOSContactsMemDb.h"
 #include "store/MsgDataSet.h"
@@ -66,18 +68,111 @@ void IOS6MessageDb::messages(MsgDataSet &set, qint64 chatRowid)
 {
     ensureOpen();
     chats(set);
-    loadMessageRows(set, chatRowid);
-    loadAttachmentRows(set, chatRowid);
+    loadMessageRows(set, chatRowid > 0 ? chatCondition(QStringLiteral("j"), chatRowid) : QString());
+    loadAttachmentRows(set, chatRowid > 0 ? chatCondition(QStringLiteral("cm"), chatRowid) : QString());
+    if (chatRowid > 0)
+        set.markMessagesOfChatLoaded(chatRowid);
+    else
+        set.markAllMessagesLoaded();
 }
 
-void IOS6MessageDb::loadMessageRows(MsgDataSet &set, qint64 chatRowid)
+void IOS6MessageDb::chatMessages(MsgDataSet &set, qint64 chatRowid)
+{
+    if (set.hasMessagesOfChat(chatRowid))
+        return;
+    ensureOpen();
+    loadMessageRows(set, chatCondition(QStringLiteral("j"), chatRowid));
+    loadAttachmentRows(set, chatCondition(QStringLiteral("cm"), chatRowid));
+    set.markMessagesOfChatLoaded(chatRowid);
+}
+
+bool IOS6MessageDb::messagesAfter(MsgDataSet &set, ReadPosition &position, int limit, MsgMessageList &read)
+{
+    ensureOpen();
+    read.clear();
+    const QList<qint64> rowids = nextMessageRowids(position, limit);
+    if (rowids.isEmpty())
+        return false;
+    QStringList numbers;
+    numbers.reserve(rowids.size());
+    for (const qint64 rowid : rowids)
+        numbers.append(QString::number(rowid));
+    const QString list = numbers.join(QLatin1Char(','));
+    loadMessageRows(set, QStringLiteral("j.message_id in (%1)").arg(list));
+    loadAttachmentRows(set, QStringLiteral("ma.message_id in (%1)").arg(list));
+    for (const qint64 rowid : rowids) {
+        if (_MsgMessage *message = set.message(rowid))
+            read.append(message);
+    }
+    return true;
+}
+
+QList<qint64> IOS6MessageDb::nextMessageRowids(ReadPosition &position, int limit)
+{
+    QList<qint64> rowids;
+    if (!position.pastUndated) {
+        Sqlite3Cursor undated = queryThrow(
+            QStringLiteral("select ROWID from message where date is null and ROWID > %1 order by ROWID limit %2")
+                .arg(position.rowid)
+                .arg(limit));
+        while (undated.moveNext())
+            rowids.append(undated.getInt64(0));
+        if (!rowids.isEmpty()) {
+            position.rowid = rowids.constLast();
+            return rowids;
+        }
+        position = ReadPosition{true, std::numeric_limits<qint64>::min(), 0};
+    }
+    // The row value lets the date index seek to the position, so a chunk
+    // late in a large database costs what an early one does.
+    Sqlite3Cursor dated = queryThrow(
+        QStringLiteral("select date, ROWID from message where date >= %1 and (date, ROWID) > (%1, %2) "
+                       "order by date, ROWID limit %3")
+            .arg(position.date)
+            .arg(position.rowid)
+            .arg(limit));
+    while (dated.moveNext()) {
+        position.date = dated.getInt64(0);
+        position.rowid = dated.getInt64(1);
+        rowids.append(position.rowid);
+    }
+    return rowids;
+}
+
+qint64 IOS6MessageDb::shownMessageCount()
+{
+    ensureOpen();
+    QString sql = QStringLiteral(
+        "select count(distinct j.message_id) from chat_message_join as j inner join message as m "
+        "on j.message_id = m.rowid");
+    if (hasItemTypeColumn())
+        sql += QStringLiteral(" and m.item_type <> 4");
+    Sqlite3Cursor cursor = queryThrow(sql);
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+}
+
+std::pair<qint32, qint32> IOS6MessageDb::messageDateSpan()
+{
+    ensureOpen();
+    Sqlite3Cursor cursor = queryThrow(QStringLiteral("select min(date), max(date) from message"));
+    if (!cursor.moveNext())
+        return {0, 0};
+    return {cursor.getInt(0), cursor.getInt(1)};
+}
+
+QString IOS6MessageDb::chatCondition(const QString &joinAlias, qint64 chatRowid)
+{
+    return QStringLiteral("%1.chat_id=%2").arg(joinAlias).arg(chatRowid);
+}
+
+void IOS6MessageDb::loadMessageRows(MsgDataSet &set, const QString &condition)
 {
     QString sql = QStringLiteral(
         "select j.chat_id, m.* from chat_message_join as j inner join message as m on j.message_id = m.rowid");
     if (hasItemTypeColumn())
         sql += QStringLiteral(" and m.item_type <> 4");  // location sharing is never shown
-    if (chatRowid > 0)
-        sql += QStringLiteral(" and j.chat_id=%1").arg(chatRowid);
+    if (!condition.isEmpty())
+        sql += QStringLiteral(" and ") + condition;
 
     ColumnBinding<_MsgMessage> columns = messageColumns();
     Sqlite3Cursor cursor = queryThrow(sql);
@@ -102,14 +197,14 @@ void IOS6MessageDb::loadMessageRows(MsgDataSet &set, qint64 chatRowid)
     }
 }
 
-void IOS6MessageDb::loadAttachmentRows(MsgDataSet &set, qint64 chatRowid)
+void IOS6MessageDb::loadAttachmentRows(MsgDataSet &set, const QString &condition)
 {
     QString sql = QStringLiteral(
         "select ma.message_id, ma.attachment_id, cm.chat_id, a.* from message_attachment_join as ma "
         "inner join attachment as a on ma.attachment_id=a.rowid "
         "inner join chat_message_join as cm on ma.message_id=cm.message_id");
-    if (chatRowid > 0)
-        sql += QStringLiteral(" and cm.chat_id=%1").arg(chatRowid);
+    if (!condition.isEmpty())
+        sql += QStringLiteral(" and ") + condition;
 
     ColumnBinding<_MsgAttachment> columns = attachmentColumns();
     Sqlite3Cursor cursor = queryThrow(sql);
@@ -148,7 +243,11 @@ void IOS6MessageDb::normaliseHandleNumber(_MsgHandle &handle)
         return;
     }
     // An unknown code gives the current country, which is the best guess left.
-    handle.id = m_countries->countryBySn(handle.country).normalise(handle.id);
+    // Looked up once per code: a database holds many handles of few countries.
+    auto known = m_countriesBySn.constFind(handle.country);
+    if (known == m_countriesBySn.cend())
+        known = m_countriesBySn.insert(handle.country, m_countries->countryBySn(handle.country));
+    handle.id = known->normalise(handle.id);
 }
 
 void IOS6MessageDb::applyContactName(_MsgHandle &handle, bool contactsOpen)

@@ -98,6 +98,33 @@ bool MsgDataSet::isEmpty() const
     return chats.isEmpty() && handles.isEmpty() && messages.isEmpty() && attachments.isEmpty();
 }
 
+void MsgDataSet::releaseMessages()
+{
+    for (_MsgChat *chat : std::as_const(chats))
+        chat->messages.clear();
+    for (_MsgChat *chat : std::as_const(m_replacedChats))
+        chat->messages.clear();
+    deleteAll(attachments, m_replacedAttachments);
+    deleteAll(messages, m_replacedMessages);
+    m_chatsWithMessages.clear();
+    m_allMessages = false;
+}
+
+bool MsgDataSet::hasMessagesOfChat(qint64 chatRowid) const
+{
+    return m_allMessages || m_chatsWithMessages.contains(chatRowid);
+}
+
+void MsgDataSet::markMessagesOfChatLoaded(qint64 chatRowid)
+{
+    m_chatsWithMessages.insert(chatRowid);
+}
+
+void MsgDataSet::markAllMessagesLoaded()
+{
+    m_allMessages = true;
+}
+
 void MsgDataSet::removeMessage(_MsgMessage *message)
 {
     if (message->chat && message->chat->messages.value(QString::number(message->rowid)) == message)

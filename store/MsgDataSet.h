@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QSharedPointer>
 
 #include "store/MsgAttachment.h"
@@ -54,8 +55,21 @@ public:
     void removeChat(_MsgChat *chat);
 
     bool isEmpty() const;
+    // Deletes every message and attachment, keeping the chats and handles:
+    // what a reading a chunk at a time does between chunks.
+    void releaseMessages();
+
+    // Which messages a load has brought in: those of single chats, or every
+    // message of the database at once. A window opens one conversation at a
+    // time, and reading a chat twice would only cost time.
+    bool hasMessagesOfChat(qint64 chatRowid) const;
+    bool hasAllMessages() const { return m_allMessages; }
+    void markMessagesOfChatLoaded(qint64 chatRowid);
+    void markAllMessagesLoaded();
 
 private:
+    QSet<qint64> m_chatsWithMessages;
+    bool m_allMessages = false;
     QList<_MsgChat *> m_replacedChats;
     QList<_MsgHandle *> m_replacedHandles;
     QList<_MsgMessage *> m_replacedMessages;

@@ -269,8 +269,6 @@ void MainWindow::onMainTreeSelected(const QItemSelection &selected, const QItemS
     try {
         switch (node ? node->kind : 0) {
         case AbsTreeItemModel::KindLocalDb:
-            showLocalDatabase(static_cast<_AbsDBItemNode *>(node));
-            break;
         case AbsTreeItemModel::KindAndroidDevice:
             showSourceNode(static_cast<_AbsDBItemNode *>(node));
             break;
@@ -288,28 +286,25 @@ void MainWindow::onMainTreeSelected(const QItemSelection &selected, const QItemS
 
 void MainWindow::showSourceNode(_AbsDBItemNode *node)
 {
-    loadAllMessages(node);
-    showNodeMessages(node, allMessagesOf(node), nullptr);
-}
-
-void MainWindow::showLocalDatabase(_AbsDBItemNode *node)
-{
-    if (!node->children.isEmpty()) {
-        // Loaded at the first selection: show what is in memory.
-        showNodeMessages(node, allMessagesOf(node), nullptr);
+    if (node->children.isEmpty()) {
+        node->db->chats(*node->dataSet);
+        m_treeModel->rebuildConversations(node);
+        QMetaObject::invokeMethod(
+            this,
+            [this, node] {
+                if (isInTree(node))
+                    ui->treeViewDS->expand(m_treeModel->indexOfNode(node));
+            },
+            Qt::QueuedConnection);
+    }
+    // A source shows its newest conversation: reading every message of a
+    // large database would hold the window for seconds and take far more
+    // memory than one conversation.
+    if (node->children.isEmpty()) {
+        clearViews();
         return;
     }
-    node->db->chats(*node->dataSet);
-    m_treeModel->rebuildConversations(node);
-    QMetaObject::invokeMethod(
-        this,
-        [this, node] {
-            if (isInTree(node))
-                ui->treeViewDS->expand(m_treeModel->indexOfNode(node));
-        },
-        Qt::QueuedConnection);
-    if (!node->children.isEmpty())
-        showSourceNode(node);
+    showConversation(node->children.constFirst());
 }
 
 void MainWindow::showConversation(Node *node)
@@ -320,17 +315,23 @@ void MainWindow::showConversation(Node *node)
         return;
     }
     auto *owner = static_cast<_AbsDBItemNode *>(node->parentNode);
-    // A conversation can be opened before its source was: the phones found at
-    // start-up have only their chats loaded.
-    if (owner->dataSet->messages.isEmpty())
-        loadAllMessages(owner);
+    loadConversation(owner, conversation->chatList);
     showNodeMessages(owner, ViewRules::messagesOfChats(conversation->chatList),
                      conversation->chatList.constFirst());
 }
 
+void MainWindow::loadConversation(_AbsDBItemNode *owner, const QList<_MsgChat *> &chats)
+{
+    for (const _MsgChat *chat : chats) {
+        if (chat)
+            owner->db->chatMessages(*owner->dataSet, chat->rowid);
+    }
+}
+
 void MainWindow::loadAllMessages(_AbsDBItemNode *node)
 {
-    node->db->messages(*node->dataSet, 0);
+    if (!node->dataSet->hasAllMessages())
+        node->db->messages(*node->dataSet, 0);
 }
 
 MsgMessageList MainWindow::allMessagesOf(const _AbsDBItemNode *node)

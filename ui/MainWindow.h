@@ -179,10 +179,12 @@ private:
     void startUpdateCheck();
     void offerDownloadWhenIdle();
 
-    // Selection.
+    // Selection. A source loads its chats once and shows its newest
+    // conversation; a conversation loads its own messages when first opened.
     void showSourceNode(_AbsDBItemNode *node);
-    void showLocalDatabase(_AbsDBItemNode *node);
     void showConversation(AbsTreeItemModel::_ItemNode *node);
+    // Reads the messages of the chats the owner's data set does not have yet.
+    static void loadConversation(_AbsDBItemNode *owner, const QList<_MsgChat *> &chats);
     void showNodeMessages(_AbsDBItemNode *owner, const MsgMessageList &list, _MsgChat *chat);
     static void loadAllMessages(_AbsDBItemNode *node);
     static MsgMessageList allMessagesOf(const _AbsDBItemNode *node);
@@ -215,6 +217,9 @@ private:
 
     // Backup, extraction and deletion.
     void backupMessages(const MsgMessageList &messages);
+    // Every message of the selected source, read a chunk at a time by the
+    // worker from the source's database: nothing the window holds.
+    void backupWholeSource();
     void extractAttachments(const MsgMessageList &messages);
     // Runs the deletion worker on the owner's database; true on success,
     // after which the deleted records are gone from the owner's data set and
@@ -259,6 +264,10 @@ private:
 
     // Export and print (MainWindowExport.cpp).
     void exportMessages(const MsgMessageList &messages);
+    // Every message of the selected source: text, CSV and NDJSON are written
+    // while the worker reads the source's database a chunk at a time; PDF and
+    // HTML, which group by conversation, take the loaded messages.
+    void exportWholeSource();
     // The messages the menu bar's scope gives, as an evidence package.
     void miExportEvidence();
     void printMessages(const MsgMessageList &messages);

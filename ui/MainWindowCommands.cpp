@@ -32,6 +32,8 @@ using Node = AbsTreeItemModel::_ItemNode;
 void MainWindow::registerCommands()
 {
     registerMessageCommands(Command::Backup, [this](const MsgMessageList &messages) { backupMessages(messages); });
+    // All of a source is read from its database while the backup goes.
+    registerCommand(MainMenus::scopedCommand(Command::Backup, MainMenus::Scope::All), [this] { backupWholeSource(); });
     registerMessageCommands(Command::ExtractMedia,
                             [this](const MsgMessageList &messages) { extractAttachments(messages); });
     registerCommand(Command::Del, [this] { miDel(); });
@@ -51,6 +53,7 @@ void MainWindow::registerCommands()
     registerCommand(Command::ViewCache, [this] { miViewCache(); });
     registerCommand(Command::UnmountDevice, [this] { miUnmoutDevice(); });
     registerMessageCommands(Command::Export, [this](const MsgMessageList &m) { exportMessages(m); });
+    registerCommand(MainMenus::scopedCommand(Command::Export, MainMenus::Scope::All), [this] { exportWholeSource(); });
     registerMessageCommands(Command::Print, [this](const MsgMessageList &m) { printMessages(m); });
     registerMessageCommands(Command::A2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
     registerMessageCommands(Command::Db2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });

@@ -5,6 +5,8 @@
 #include "app/MessageBoxes.h"
 #include "export/MMSPrinter.h"
 #include "ops/ProgressForm.h"
+#include "store/IOS6MessageDb.h"
+#include "store/MessageChunkReader.h"
 #include "views/AndroidDeviceItemNode.h"
 #include "views/DateRangeBox.h"
 
@@ -77,6 +79,43 @@ void MainWindow::exportMessages(const MsgMessageList &messages)
         [](const ExportChoice &choice) { return ExportMessagesThread::targetFor(choice.path, choice.filterIndex); });
     if (chosen)
         runExport(messages, *chosen);
+}
+
+void MainWindow::exportWholeSource()
+{
+    const _AbsDBItemNode *source = selectedSource();
+    MsgDataSet span;  // stand-ins with the oldest and the newest date, for the period box
+    try {
+        if (!source || source->db->shownMessageCount() == 0)
+            return;
+        const auto [oldest, newest] = source->db->messageDateSpan();
+        span.ensureMessage(1)->date = oldest;
+        span.ensureMessage(2)->date = newest;
+    } catch (const std::exception &error) {
+        reportException(error);
+        return;
+    }
+    // Taken before the dialog runs: the phone may leave the tree meanwhile.
+    const QString folder = source->db->folder();
+    const QString countryCode = source->db->countryCode();
+    const std::optional<ChosenExport> chosen = askExportTarget(
+        QStringLiteral("messages"), ExportMessagesThread::fileFilters(), span.messages.values(),
+        [](const ExportChoice &choice) { return ExportMessagesThread::targetFor(choice.path, choice.filterIndex); });
+    if (!chosen)
+        return;
+    if (!ExportMessagesThread::takesMessagesInDateOrder(chosen->target.format)) {
+        if (selectedSource() != source)
+            return;  // the source left the tree during the dialog
+        const MsgMessageList messages = messagesInScope(MainMenus::Scope::All);
+        const MsgDataSetPtr records = recordsInScope(MainMenus::Scope::All);
+        if (!messages.isEmpty())
+            runExport(messages, *chosen);
+        return;
+    }
+    ProgressForm form(QString(), this);
+    ExportMessagesThread worker(std::make_unique<MessageChunkReader>(folder, countryCode), chosen->period,
+                                chosen->target.path, chosen->target.format, &form, this, m_bubbleView.appFolder());
+    form.runWorker(worker);
 }
 
 void MainWindow::miExportEvidence()

@@ -11,6 +11,7 @@
 #include "ops/LocalDbSelForm.h"
 #include "ops/ProgressForm.h"
 #include "store/IOS6MessageDb.h"
+#include "store/MessageChunkReader.h"
 #include "ui/MainWindowUi.h"
 #include "ui/MyTreeView.h"
 #include "views/ChatSessionItemNode.h"
@@ -77,6 +78,28 @@ void MainWindow::backupMessages(const MsgMessageList &messages)
     });
 }
 
+void MainWindow::backupWholeSource()
+{
+    const _AbsDBItemNode *source = selectedSource();
+    try {
+        if (!source || source->db->shownMessageCount() == 0)
+            return;
+    } catch (const std::exception &error) {
+        reportException(error);
+        return;
+    }
+    // Taken before the chooser runs: the phone may leave the tree meanwhile.
+    const QString sourceFolder = source->db->folder();
+    const QString countryCode = source->db->countryCode();
+    const QString name = chooseLocalDatabase(source->text + QStringLiteral("_Backup"));
+    if (name.isEmpty())
+        return;
+    writeLocalDatabase(name, [&sourceFolder, &countryCode](const QString &folder, ProgressForm &form) {
+        return std::make_unique<BackupSMSThread>(std::make_unique<MessageChunkReader>(sourceFolder, countryCode),
+                                                 folder, QString(), &form);
+    });
+}
+
 QString MainWindow::chooseLocalDatabase(const QString &proposedName)
 {
     LocalDbSelForm chooser(localDatabaseNames(*m_treeModel), proposedName, this);
@@ -117,7 +140,7 @@ void MainWindow::reloadSourceNode(_AbsDBItemNode *node)
         ui->treeViewDS->selectionModel()->clear();
     m_treeModel->removeChildren(node);
     node->dataSet = MsgDataSetPtr::create();  // rows of the old load may be gone or renumbered
-    node->db->messages(*node->dataSet, 0);
+    node->db->chats(*node->dataSet);
     m_treeModel->rebuildConversations(node);
     selectNode(node);
 }

@@ -69,7 +69,7 @@ private slots:
                  QStringList({"attachment", "chat", "chat_handle_join", "chat_message_join", "handle",
                               "message", "message_attachment_join"}));
         QCOMPARE(masterNames(folder, QStringLiteral("index")),
-                 QStringList({"chat_idx_identifier", "chat_idx_last", "chat_message_join_idx_message_id",
+                 QStringList({"chat_idx_identifier", "chat_idx_last", "chat_message_join_idx_message_id", "message_idx_date",
                               "message_idx_handle", "message_idx_logic_hash"}));
         QCOMPARE(masterNames(folder, QStringLiteral("trigger")),
                  QStringList({"clean_orphaned_attachments", "clean_orphaned_handles",
@@ -539,6 +539,46 @@ private slots:
         QCOMPARE(set.chat(2)->messages.size(), 1);
         for (const _MsgMessage *m : std::as_const(set.messages))
             QVERIFY(m->chat->messages.contains(QString::number(m->rowid)));
+    }
+
+    // What a window does when a conversation is opened: the chats are there,
+    // only that chat's messages and files are read, and only once.
+    void openingOneChatReadsItsMessagesAndFilesOnly()
+    {
+        const QString folder = env->newFolder(QStringLiteral("one"));
+        const QString source = env->path(QStringLiteral("src/photo.jpg"));
+        writeFile(source, "JPEGDATA");
+        SetBuilder b;
+        _MsgHandle *h1 = b.handle(QStringLiteral("+919876543210"));
+        _MsgHandle *h2 = b.handle(QStringLiteral("+919876543211"));
+        _MsgChat *c1 = b.chat(QStringLiteral("c1"), {h1});
+        _MsgChat *c2 = b.chat(QStringLiteral("c2"), {h2});
+        b.message(c1, h1, 1, QStringLiteral("a"));
+        b.message(c2, h2, 2, QStringLiteral("b"));
+        b.attachment(b.message(c2, h2, 3, QStringLiteral("c")), source, QStringLiteral("photo.jpg"));
+        b.attachment(b.message(c1, h1, 4, QStringLiteral("d")), source, QStringLiteral("photo.jpg"));
+        merge(folder, b);
+
+        IOS6MessageDb db(folder, QString());
+        MsgDataSet set;
+        db.chats(set);
+        db.chatMessages(set, 2);
+        QCOMPARE(set.messages.size(), 2);
+        QCOMPARE(set.attachments.size(), 1);
+        QCOMPARE(set.chat(2)->messages.size(), 2);
+        QVERIFY(set.chat(1)->messages.isEmpty());
+        for (const _MsgMessage *m : std::as_const(set.messages)) {
+            QCOMPARE(m->chat, set.chat(2));
+            QVERIFY(m->handle);
+        }
+        QVERIFY(set.hasMessagesOfChat(2));
+        QVERIFY(!set.hasMessagesOfChat(1));
+
+        // Read once: a file gone bad behind the program's back is not asked again.
+        db.close();
+        writeFile(smsDbPath(folder), "not a database");
+        db.chatMessages(set, 2);
+        QCOMPARE(set.messages.size(), 2);
     }
 
     void attachmentLeavingTheFolderGetsNoLocalPath_data()

@@ -5,8 +5,10 @@
 #include "ops/AttachmentExtractThread.h"
 #include "ops/BackupSMSThread.h"
 #include "ops/DeleteMMSThread.h"
+#include "export/ExportMessagesThread.h"
 #include "store/AppleTime.h"
 #include "store/IOS6MessageDb.h"
+#include "store/MessageChunkReader.h"
 #include "work/HeadlessProgress.h"
 
 #include "core/CrashPoints.h"
@@ -151,6 +153,75 @@ private slots:
         }
         std::sort(stored.begin(), stored.end());
         QCOMPARE(stored, (QByteArrayList{"BEGIN:VCARD", "first picture", "second picture"}));
+    }
+
+    // A backup of a whole database read a few messages at a time writes
+    // what the backup of the loaded database wrote, in the same order.
+    void backupReadInChunksEqualsTheLoadedOne()
+    {
+        SetBuilder phone;
+        fillPhone(phone);
+        const QString source = env->newFolder(QStringLiteral("Phone"));
+        InlineReporter filled;
+        backup(phone.messages(), source, filled);
+        QVERIFY(filled.succeeded);
+
+        MsgDataSetPtr set;
+        const QString loaded = env->newFolder(QStringLiteral("Loaded"));
+        InlineReporter fromList;
+        backup(loadAll(source, set), loaded, fromList);
+        const QString chunked = env->newFolder(QStringLiteral("Chunked"));
+        InlineReporter fromChunks;
+        BackupSMSThread worker(std::make_unique<MessageChunkReader>(source, QString(), 2), chunked, QString(),
+                               &fromChunks);
+        runInline(worker, fromChunks);
+        QVERIFY2(fromChunks.succeeded, qPrintable(fromChunks.error));
+        QCOMPARE(fromChunks.result, fromList.result);
+
+        const QString rows = QStringLiteral(
+            "select m.guid || '|' || ifnull(m.text, '') || '|' || m.date || '|' || "
+            "(select group_concat(a.transfer_name) from message_attachment_join ma join attachment a "
+            "on a.rowid = ma.attachment_id where ma.message_id = m.rowid) from message m order by m.rowid");
+        QCOMPARE(RawDb(smsDbPath(chunked)).column(rows), RawDb(smsDbPath(loaded)).column(rows));
+        QCOMPARE(RawDb(smsDbPath(chunked)).counts(), RawDb(smsDbPath(loaded)).counts());
+        QCOMPARE(filesBelow(attachmentsFolder(chunked)).size(), filesBelow(attachmentsFolder(loaded)).size());
+    }
+
+    // An export of a whole database written while it is read a few messages
+    // at a time is the file the loaded messages gave.
+    void exportReadInChunksEqualsTheLoadedOne_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::newRow("text") << int(ExportMessagesThread::FormatText);
+        QTest::newRow("CSV") << int(ExportMessagesThread::FormatCsv);
+        QTest::newRow("NDJSON") << int(ExportMessagesThread::FormatNdjson);
+    }
+
+    void exportReadInChunksEqualsTheLoadedOne()
+    {
+        QFETCH(int, format);
+        SetBuilder phone;
+        fillPhone(phone);
+        const QString source = env->newFolder(QStringLiteral("Phone"));
+        InlineReporter filled;
+        backup(phone.messages(), source, filled);
+        QVERIFY(filled.succeeded);
+
+        MsgDataSetPtr set;
+        const QString loaded = env->path(QStringLiteral("loaded.out"));
+        HeadlessProgress fromList;
+        ExportMessagesThread listWorker(loadAll(source, set), loaded, ExportMessagesThread::Format(format), &fromList);
+        fromList.runToEnd(listWorker);
+        QVERIFY(fromList.succeeded());
+        const QString chunked = env->path(QStringLiteral("chunked.out"));
+        HeadlessProgress fromChunks;
+        ExportMessagesThread chunkWorker(std::make_unique<MessageChunkReader>(source, QString(), 2), MessageDateRange(),
+                                         chunked, ExportMessagesThread::Format(format), &fromChunks);
+        fromChunks.runToEnd(chunkWorker);
+        QVERIFY2(fromChunks.succeeded(), qPrintable(fromChunks.errorText()));
+        QCOMPARE(fromChunks.resultText(), fromList.resultText());
+        QVERIFY(!readFile(loaded).isEmpty());
+        QCOMPARE(readFile(chunked), readFile(loaded));
     }
 
     void cancelledBackupLeavesTheTargetAsItWas_data()

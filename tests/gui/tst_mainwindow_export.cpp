@@ -5,6 +5,7 @@
 
 #include "app/MessageBoxes.h"
 #include "ui/MainMenus.h"
+#include "views/AbsDBItemNode.h"
 #include "views/DateRangeBox.h"
 
 #include <QAction>
@@ -80,6 +81,27 @@ private slots:
         QCOMPARE(localdbtest::readFile(out.filePath("bob.csv")).count('\n'), 4);
         QCOMPARE(QDir(out.filePath("bob-pdf")).entryList({"*.pdf"}), QStringList{"Bob.pdf"});
         QCOMPARE(QDir(out.filePath("bob-html")).entryList({"*.html"}), QStringList{"Bob.html"});
+    }
+
+    // "All" of a database as CSV: written while the worker reads the file,
+    // every message in it, and the window still holds only what it shows.
+    void allOfADatabaseIsReadWhileItIsWritten()
+    {
+        writeDatabase(localDatabaseFolder("archive"),
+                      {{"+15550001", "Bob", {"hi, there", "yes \"sure\"", "bye"}}, {"+15550002", "Ann", {"x"}}});
+        auto window = std::make_unique<MainWindow>(quickOptions());
+        Node *database = childNamed(window->treeModel()->localDbRoot(), "archive");
+        select(*window, database);
+        window->setExportPathChooser([this](const QString &, const QStringList &) {
+            return MainWindow::ExportChoice{m_env->path(QStringLiteral("out/all")), 2};
+        });
+        QVERIFY(QDir().mkpath(m_env->path(QStringLiteral("out"))));
+        MessageBoxes::TestRecorder boxes;
+        window->runCommand(Command::ExportAll);
+        QCOMPARE(boxes.lastText(), QStringLiteral("Successfully exported 4 Messages."));
+        QCOMPARE(localdbtest::readFile(m_env->path(QStringLiteral("out/all.csv"))).count('\n'), 5);
+        QCOMPARE(static_cast<_AbsDBItemNode *>(database)->dataSet->messages.size(),
+                 window->listModel()->rowCount());
     }
 
     // The save dialog carries the period: both ends ticked on the messages'

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "store/IOS6MessageDb.h"
+#include "store/MsgDataSet.h"
+#include "store/MsgMessageList.h"
+
+#include <QString>
+
+// Every message of a local database, oldest first (by date, then row id), a
+// chunk at a time: what an operation over all of a source reads while it
+// goes, so its memory stays flat however many messages there are.
+//
+// The reader has its own connection and its own records (the chats and
+// handles once, the messages of one chunk at a time), so nothing it hands out
+// belongs to the window. Build it on any thread; it opens the database on
+// first use, on the thread that reads. Within a chunk the messages are in
+// display order (sortMessages).
+class MessageChunkReader
+{
+public:
+    static constexpr int kDefaultChunkSize = 2000;
+
+    // `countryCode` as for IOS6MessageDb.
+    MessageChunkReader(const QString &folder, const QString &countryCode, int chunkSize = kDefaultChunkSize);
+    MessageChunkReader(const MessageChunkReader &) = delete;
+    MessageChunkReader &operator=(const MessageChunkReader &) = delete;
+
+    // How many messages a reading gives (those messages(set, 0) loads).
+    qint64 count();
+    // Starts again from the oldest message.
+    void rewind();
+    // The next chunk, valid until the next call; empty at the end.
+    const MsgMessageList &next();
+
+    const QString &folder() const { return m_db.folder(); }
+
+private:
+    void ensureChats();
+
+    IOS6MessageDb m_db;
+    int m_chunkSize;
+    MsgDataSet m_records;
+    bool m_chatsLoaded = false;
+    IOS6MessageDb::ReadPosition m_position;
+    MsgMessageList m_chunk;
+};
