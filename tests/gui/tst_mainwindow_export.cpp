@@ -116,7 +116,11 @@ private slots:
             for (QCheckBox *end : period->findChildren<QCheckBox *>())
                 end->setChecked(true);
             dialog.selectNameFilter(dialog.nameFilters().at(2));
-            dialog.selectFile(m_env->path(QStringLiteral("out/period.csv")));
+            const QString chosen = m_env->path(QStringLiteral("out/period.csv"));
+            dialog.selectFile(chosen);
+            // The dialog reads the folder in the background: accept only
+            // once it names the file in the folder chosen.
+            QTRY_COMPARE(dialog.selectedFiles().value(0), chosen);
             static_cast<QDialog &>(dialog).accept();
         });
         MessageBoxes::TestRecorder boxes;
