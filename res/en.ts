@@ -226,18 +226,6 @@ Do you want to replace it?</translation>
         <translation>The folder to copy into.</translation>
     </message>
     <message>
-        <source>import an SMS Backup &amp; Restore XML file into a local database</source>
-        <translation>import an SMS Backup &amp; Restore XML file into a local database</translation>
-    </message>
-    <message>
-        <source>Imports the messages of FILE, an XML file written by the SMS Backup &amp; Restore app, into the local database NAME (created when it does not exist). --country gives the mobile country code for the file's numbers. Messages the database holds already are not added twice; a malformed file or Ctrl-C commits nothing.</source>
-        <translation>Imports the messages of FILE, an XML file written by the SMS Backup &amp; Restore app, into the local database NAME (created when it does not exist). --country gives the mobile country code for the file's numbers. Messages the database holds already are not added twice; a malformed file or Ctrl-C commits nothing.</translation>
-    </message>
-    <message>
-        <source>The XML file to import.</source>
-        <translation>The XML file to import.</translation>
-    </message>
-    <message>
         <source>No file '%1'.</source>
         <translation>No file '%1'.</translation>
     </message>
@@ -1038,6 +1026,90 @@ Go on?</translation>
     <message>
         <source>missing: %1</source>
         <translation>missing: %1</translation>
+    </message>
+    <message>
+        <source>Could not read %1: %2</source>
+        <translation>Could not read %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 is not an iPhone backup folder: it has no %2.</source>
+        <translation>%1 is not an iPhone backup folder: it has no %2.</translation>
+    </message>
+    <message>
+        <source>The iPhone backup in %1 is encrypted. Make an unencrypted backup of the iPhone (turn off &quot;Encrypt local backup&quot;) and import that one.</source>
+        <translation>The iPhone backup in %1 is encrypted. Make an unencrypted backup of the iPhone (turn off &quot;Encrypt local backup&quot;) and import that one.</translation>
+    </message>
+    <message>
+        <source>%1 is not an iPhone backup folder: its %2 lists no files.</source>
+        <translation>%1 is not an iPhone backup folder: its %2 lists no files.</translation>
+    </message>
+    <message>
+        <source>The iPhone backup in %1 holds no messages (it has no Library/SMS/sms.db).</source>
+        <translation>The iPhone backup in %1 holds no messages (it has no Library/SMS/sms.db).</translation>
+    </message>
+    <message>
+        <source>The iPhone backup in %1 is incomplete: %2 is missing.</source>
+        <translation>The iPhone backup in %1 is incomplete: %2 is missing.</translation>
+    </message>
+    <message>
+        <source>The message database of this iPhone backup is not one this program can read: it has no &quot;%1&quot;.</source>
+        <translation>The message database of this iPhone backup is not one this program can read: it has no &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>The message database of this iPhone backup could not be read (%1).</source>
+        <translation>The message database of this iPhone backup could not be read (%1).</translation>
+    </message>
+    <message>
+        <source>The message database of this iPhone backup is damaged (%1).</source>
+        <translation>The message database of this iPhone backup is damaged (%1).</translation>
+    </message>
+    <message>
+        <source>%1 reactions, group events and unsent messages skipped.</source>
+        <translation>%1 reactions, group events and unsent messages skipped.</translation>
+    </message>
+    <message>
+        <source>%1 edits and effects left out (the messages keep their last text).</source>
+        <translation>%1 edits and effects left out (the messages keep their last text).</translation>
+    </message>
+    <message>
+        <source>%1 attachments were not in the backup.</source>
+        <translation>%1 attachments were not in the backup.</translation>
+    </message>
+    <message>
+        <source>%1 is a folder but not an iPhone backup: it has no Manifest.db.</source>
+        <translation>%1 is a folder but not an iPhone backup: it has no Manifest.db.</translation>
+    </message>
+    <message>
+        <source>No file or folder &apos;%1&apos;.</source>
+        <translation>No file or folder &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>%1 is neither an SMS Backup &amp; Restore XML file, an iPhone backup folder nor an SMS Import/Export archive.</source>
+        <translation>%1 is neither an SMS Backup &amp; Restore XML file, an iPhone backup folder nor an SMS Import/Export archive.</translation>
+    </message>
+    <message>
+        <source>Unknown kind &apos;%1&apos;: say one of %2.</source>
+        <translation>Unknown kind &apos;%1&apos;: say one of %2.</translation>
+    </message>
+    <message>
+        <source>Importing SMS Import/Export archives is not available yet.</source>
+        <translation>Importing SMS Import/Export archives is not available yet.</translation>
+    </message>
+    <message>
+        <source>import an SMS Backup &amp; Restore file, an iPhone backup or an SMS Import/Export archive into a local database</source>
+        <translation>import an SMS Backup &amp; Restore file, an iPhone backup or an SMS Import/Export archive into a local database</translation>
+    </message>
+    <message>
+        <source>Imports the messages of PATH into the local database NAME (created when it does not exist). PATH is an XML file written by the SMS Backup &amp; Restore app, a computer&apos;s unencrypted backup folder of an iPhone, or a ZIP archive of the SMS Import/Export app; its kind is recognised from what it holds, or forced with --kind. --country gives the mobile country code for national numbers. Messages the database holds already are not added twice; a malformed input or Ctrl-C commits nothing.</source>
+        <translation>Imports the messages of PATH into the local database NAME (created when it does not exist). PATH is an XML file written by the SMS Backup &amp; Restore app, a computer&apos;s unencrypted backup folder of an iPhone, or a ZIP archive of the SMS Import/Export app; its kind is recognised from what it holds, or forced with --kind. --country gives the mobile country code for national numbers. Messages the database holds already are not added twice; a malformed input or Ctrl-C commits nothing.</translation>
+    </message>
+    <message>
+        <source>The file or backup folder to import.</source>
+        <translation>The file or backup folder to import.</translation>
+    </message>
+    <message>
+        <source>What PATH is: xml, iphone or zip.</source>
+        <translation>What PATH is: xml, iphone or zip.</translation>
     </message>
 </context>
 </TS>
