@@ -1111,5 +1111,13 @@ Go on?</translation>
         <source>What PATH is: xml, iphone or zip.</source>
         <translation>What PATH is: xml, iphone or zip.</translation>
     </message>
+    <message>
+        <source>Choose the folder of an iPhone backup</source>
+        <translation>Choose the folder of an iPhone backup</translation>
+    </message>
+    <message>
+        <source>Import iPhone Backup...</source>
+        <translation>Import iPhone Backup...</translation>
+    </message>
 </context>
 </TS>

@@ -155,6 +155,8 @@ QList<Menu> menuBar()
              separator(),
              item(Command::ImportSmsBackup, QT_TRANSLATE_NOOP("QObject", "Import SMS Backup & Restore File..."),
                   ":res/database.png"),
+             item(Command::ImportIPhoneBackup, QT_TRANSLATE_NOOP("QObject", "Import iPhone Backup..."),
+                  ":res/database.png"),
              item(Command::OpenDbFolder, QT_TRANSLATE_NOOP("QObject", "Open Database Folder"),
                   ":res/open_db_folder.png"),
              withKeys(item(Command::Exit, QT_TRANSLATE_NOOP("QObject", "Exit"), ":res/exit.png"), QKeySequence::Quit),

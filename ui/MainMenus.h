@@ -33,6 +33,7 @@ enum class Command {
     Help, Feedback, About, Home,
     ViewCache, UnmountDevice,
     ImportSmsBackup,
+    ImportIPhoneBackup,
     Search,
     ExportEvidence,
 };
