@@ -1,6 +1,7 @@
 #include "import/ImportSourceKind.h"
 
 #include "import/IPhoneBackupFolder.h"
+#include "import/ImportArchiveThread.h"
 #include "import/ImportIPhoneBackupThread.h"
 #include "import/ImportSmsBackupThread.h"
 
@@ -77,7 +78,7 @@ std::unique_ptr<MessageImportThread> ImportSourceKind::makeWorker(Kind kind, con
     case IPhoneBackup:
         return std::make_unique<ImportIPhoneBackupThread>(path, dbFolder, countryCode, form);
     case ArchiveZip:
-        break;
+        return std::make_unique<ImportArchiveThread>(path, dbFolder, countryCode, form);
     }
-    fail(QObject::tr("Importing SMS Import/Export archives is not available yet."));
+    fail(QObject::tr("Unknown kind of import."));
 }

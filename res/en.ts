@@ -1092,10 +1092,6 @@ Go on?</translation>
         <translation>Unknown kind &apos;%1&apos;: say one of %2.</translation>
     </message>
     <message>
-        <source>Importing SMS Import/Export archives is not available yet.</source>
-        <translation>Importing SMS Import/Export archives is not available yet.</translation>
-    </message>
-    <message>
         <source>import an SMS Backup &amp; Restore file, an iPhone backup or an SMS Import/Export archive into a local database</source>
         <translation>import an SMS Backup &amp; Restore file, an iPhone backup or an SMS Import/Export archive into a local database</translation>
     </message>
@@ -1118,6 +1114,110 @@ Go on?</translation>
     <message>
         <source>Import iPhone Backup...</source>
         <translation>Import iPhone Backup...</translation>
+    </message>
+    <message>
+        <source>%1 is no SMS Import/Export archive: it holds no %2.</source>
+        <translation>%1 is no SMS Import/Export archive: it holds no %2.</translation>
+    </message>
+    <message>
+        <source>not a JSON object (%1)</source>
+        <translation>not a JSON object (%1)</translation>
+    </message>
+    <message>
+        <source>the message has no valid date</source>
+        <translation>the message has no valid date</translation>
+    </message>
+    <message>
+        <source>the part file %1 is not in the archive</source>
+        <translation>the part file %1 is not in the archive</translation>
+    </message>
+    <message>
+        <source>%1, line %2: %3.</source>
+        <translation>%1, line %2: %3.</translation>
+    </message>
+    <message>
+        <source>Unknown kind of import.</source>
+        <translation>Unknown kind of import.</translation>
+    </message>
+    <message>
+        <source>it ends before its table of contents does</source>
+        <translation>it ends before its table of contents does</translation>
+    </message>
+    <message>
+        <source>it is too short to be a ZIP archive</source>
+        <translation>it is too short to be a ZIP archive</translation>
+    </message>
+    <message>
+        <source>it has no ZIP table of contents</source>
+        <translation>it has no ZIP table of contents</translation>
+    </message>
+    <message>
+        <source>ZIP64 archives are not supported</source>
+        <translation>ZIP64 archives are not supported</translation>
+    </message>
+    <message>
+        <source>its table of contents is too large</source>
+        <translation>its table of contents is too large</translation>
+    </message>
+    <message>
+        <source>entry %1 of its table of contents is damaged</source>
+        <translation>entry %1 of its table of contents is damaged</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2.</source>
+        <translation>%1 cannot be read: %2.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2 (%3).</source>
+        <translation>%1 cannot be read: %2 (%3).</translation>
+    </message>
+    <message>
+        <source>an entry is encrypted</source>
+        <translation>an entry is encrypted</translation>
+    </message>
+    <message>
+        <source>an entry is compressed in a way this program does not read</source>
+        <translation>an entry is compressed in a way this program does not read</translation>
+    </message>
+    <message>
+        <source>an entry&apos;s header is damaged</source>
+        <translation>an entry&apos;s header is damaged</translation>
+    </message>
+    <message>
+        <source>an entry runs past the end of the archive</source>
+        <translation>an entry runs past the end of the archive</translation>
+    </message>
+    <message>
+        <source>the decompressor could not start</source>
+        <translation>the decompressor could not start</translation>
+    </message>
+    <message>
+        <source>the archive ends inside an entry</source>
+        <translation>the archive ends inside an entry</translation>
+    </message>
+    <message>
+        <source>an entry&apos;s compressed data is damaged</source>
+        <translation>an entry&apos;s compressed data is damaged</translation>
+    </message>
+    <message>
+        <source>an entry&apos;s compressed data ends too soon</source>
+        <translation>an entry&apos;s compressed data ends too soon</translation>
+    </message>
+    <message>
+        <source>an entry&apos;s content differs from what the archive says of it</source>
+        <translation>an entry&apos;s content differs from what the archive says of it</translation>
+    </message>
+    <message>
+        <source>Choose an SMS Import/Export archive</source>
+        <translation>Choose an SMS Import/Export archive</translation>
+    </message>
+    <message>
+        <source>SMS Import/Export archives (*.zip);;All files (*)</source>
+        <translation>SMS Import/Export archives (*.zip);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Import SMS Import/Export Archive...</source>
+        <translation>Import SMS Import/Export Archive...</translation>
     </message>
 </context>
 </TS>

@@ -157,6 +157,8 @@ QList<Menu> menuBar()
                   ":res/database.png"),
              item(Command::ImportIPhoneBackup, QT_TRANSLATE_NOOP("QObject", "Import iPhone Backup..."),
                   ":res/database.png"),
+             item(Command::ImportArchive, QT_TRANSLATE_NOOP("QObject", "Import SMS Import/Export Archive..."),
+                  ":res/database.png"),
              item(Command::OpenDbFolder, QT_TRANSLATE_NOOP("QObject", "Open Database Folder"),
                   ":res/open_db_folder.png"),
              withKeys(item(Command::Exit, QT_TRANSLATE_NOOP("QObject", "Exit"), ":res/exit.png"), QKeySequence::Quit),

@@ -34,6 +34,7 @@ enum class Command {
     ViewCache, UnmountDevice,
     ImportSmsBackup,
     ImportIPhoneBackup,
+    ImportArchive,
     Search,
     ExportEvidence,
 };

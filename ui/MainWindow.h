@@ -233,9 +233,13 @@ private:
     using LocalDbWorkerFactory = std::function<std::unique_ptr<QThread>(const QString &folder, ProgressForm &form)>;
     void writeLocalDatabase(const QString &name, const LocalDbWorkerFactory &makeWorker);
 
-    // Import of SMS Backup & Restore files and iPhone backups (MainWindowImport.cpp).
+    // Import of SMS Backup & Restore files, iPhone backups and SMS
+    // Import/Export archives (MainWindowImport.cpp).
     void importSmsBackup();
     void importIPhoneBackup();
+    void importArchive();
+    // Asks for a file with `title` and `filter`, then imports it as `kind`.
+    void importFile(const QString &title, const QString &filter, ImportSourceKind::Kind kind);
     // Asks for the database and the country, then imports `path` of `kind`
     // into that database.
     void importMessages(const QString &path, ImportSourceKind::Kind kind);

@@ -41,6 +41,7 @@ void MainWindow::registerCommands()
     registerCommand(Command::OpenDbFolder, [this] { miOpenDbFolder(); });
     registerCommand(Command::ImportSmsBackup, [this] { importSmsBackup(); });
     registerCommand(Command::ImportIPhoneBackup, [this] { importIPhoneBackup(); });
+    registerCommand(Command::ImportArchive, [this] { importArchive(); });
     registerCommand(Command::Exit, [this] { close(); });
     registerCommand(Command::CheckUpdate, [this] { miCheckUpdate(); });
     registerCommand(Command::ClearCache, [this] { miClearCache(); });

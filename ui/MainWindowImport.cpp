@@ -1,5 +1,6 @@
 // The main window's import of messages from other programs' files ("SMS
-// Backup & Restore" XML files, iPhone backup folders) into a local database.
+// Backup & Restore" XML files, iPhone backup folders, "SMS Import/Export" ZIP
+// archives) into a local database.
 
 #include "ui/MainWindow.h"
 
@@ -14,13 +15,23 @@
 
 void MainWindow::importSmsBackup()
 {
-    const QString title = tr("Choose an SMS Backup & Restore file");
-    const QString filter = tr("SMS Backup & Restore files (*.xml);;All files (*)");
+    importFile(tr("Choose an SMS Backup & Restore file"), tr("SMS Backup & Restore files (*.xml);;All files (*)"),
+               ImportSourceKind::SmsBackupXml);
+}
+
+void MainWindow::importArchive()
+{
+    importFile(tr("Choose an SMS Import/Export archive"), tr("SMS Import/Export archives (*.zip);;All files (*)"),
+               ImportSourceKind::ArchiveZip);
+}
+
+void MainWindow::importFile(const QString &title, const QString &filter, ImportSourceKind::Kind kind)
+{
     const QString path = m_chooseOpenFile
         ? m_chooseOpenFile(title, filter)
         : QFileDialog::getOpenFileName(this, title, QDir::homePath(), filter);
     if (!path.isEmpty())
-        importMessages(path, ImportSourceKind::SmsBackupXml);
+        importMessages(path, kind);
 }
 
 void MainWindow::importIPhoneBackup()

@@ -8,6 +8,7 @@
 
 #include "CrashPoints.h"
 #include "IPhoneBackupFixture.h"
+#include "ZipFixture.h"
 #include "StandInTools.h"
 #include "tst_localdb_fixtures.h"
 
@@ -409,6 +410,18 @@ private slots:
             QVERIFY2(run.out.contains("1 messages read"), qPrintable(run.out));
             QCOMPARE(databaseEntry("db:FromIPhone").value("messages").toInteger(), 1);
         }
+    }
+
+    // A ZIP is recognised as an SMS Import/Export archive by its content, whatever its name.
+    void importRecognisesAnArchive()
+    {
+        ziptest::ZipWriter zip;
+        zip.add("messages.ndjson", "{\"address\":\"+15550100001\",\"date\":\"1700000000000\",\"type\":\"1\","
+                                   "\"body\":\"kept in a zip\"}\n");
+        zip.save(m_work.filePath("export.bin"));
+        const CliRun run = cli({"import", "export.bin", "--to", "FromArchive"});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QCOMPARE(databaseEntry("db:FromArchive").value("messages").toInteger(), 1);
     }
 
     void exportWritesEachFormat_data()
