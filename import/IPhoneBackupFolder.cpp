@@ -14,7 +14,9 @@ const QString ManifestName = QStringLiteral("Manifest.db");
 const QString HomeDomain = QStringLiteral("HomeDomain");
 const QString MediaDomain = QStringLiteral("MediaDomain");
 const QString AttachmentsPrefix = QStringLiteral("Library/SMS/Attachments/");
-const QString HomePrefix = QStringLiteral("~/");
+// Attachments are named from the phone's home folder, "~/" or written out.
+const QStringList HomePrefixes{QStringLiteral("~/"), QStringLiteral("/var/mobile/"),
+                               QStringLiteral("/private/var/mobile/")};
 
 [[noreturn]] void fail(const QString &message)
 {
@@ -64,9 +66,11 @@ QString IPhoneBackupFolder::messageDatabasePath()
 
 QString IPhoneBackupFolder::attachmentPath(const QString &filename)
 {
-    if (!filename.startsWith(HomePrefix))
-        return QString();
-    const QString relative = filename.mid(HomePrefix.size());
+    QString relative;
+    for (const QString &prefix : HomePrefixes) {
+        if (filename.startsWith(prefix))
+            relative = filename.mid(prefix.size());
+    }
     if (!relative.startsWith(AttachmentsPrefix))
         return QString();
     loadAttachmentIds();

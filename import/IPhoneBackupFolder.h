@@ -21,7 +21,8 @@ public:
     // Library/SMS/sms.db); raises std::runtime_error when it holds none.
     QString messageDatabasePath();
     // The backup's copy of an attachment named as the message database names
-    // it ("~/Library/SMS/Attachments/..."); empty when the backup holds no
+    // it ("~/Library/SMS/Attachments/...", or from "/var/mobile/" on); empty
+    // when the backup holds no
     // such file (an attachment left in the cloud, say).
     QString attachmentPath(const QString &filename);
 

@@ -168,9 +168,10 @@ public:
     }
 
     // An attachment of `message` named `name`, stored in the backup's hashed
-    // folders unless `inBackup` is false (a file left in the cloud).
+    // folders unless `inBackup` is false (a file left in the cloud); its
+    // stored name starts with `home`, as the phone writes it.
     void attachment(qint64 message, const QString &name, const QString &mime, const QByteArray &bytes,
-                    bool inBackup = true)
+                    bool inBackup = true, const QString &home = QStringLiteral("~/"))
     {
         const QString relative = QStringLiteral("Library/SMS/Attachments/%1/%2/ATT-%3/%4")
                                      .arg(m_attachments % 100, 2, 16, QChar('0'))
@@ -182,7 +183,7 @@ public:
             Sqlite3Sql("insert into attachment (guid, filename, mime_type, transfer_name, total_bytes)"
                        " values (?, ?, ?, ?, ?)")
                 .addTextParam(QStringLiteral("ATT-%1").arg(m_attachments))
-                .addTextParam("~/" + relative)
+                .addTextParam(home + relative)
                 .addTextParam(mime)
                 .addTextParam(name)
                 .addInt64Param(bytes.size()));

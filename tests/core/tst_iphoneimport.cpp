@@ -137,6 +137,9 @@ private:
         backup.message(archived);
         const qint64 pictureMessage = backup.message({annChat, ann, nanoseconds(2), true, Marker + "Look"});
         backup.attachment(pictureMessage, QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), picture);
+        const qint64 oldStyle = backup.message({annChat, ann, nanoseconds(12), false, Marker});
+        backup.attachment(oldStyle, QStringLiteral("old.png"), QStringLiteral("image/png"), picture.left(900), true,
+                          QStringLiteral("/var/mobile/"));
         Message reaction{annChat, ann, nanoseconds(3), false, QString::fromUtf8("Loved \xE2\x80\x9CLook\xE2\x80\x9D")};
         reaction.associatedType = 2000;
         backup.message(reaction);
@@ -175,7 +178,8 @@ private:
                        row(Ann, 1, Ann, 7, 0, "cloud"),
                        row(group, 2, Bob, 8, 0, "group hello"),
                        row(group, 2, QString(), 9, 1, "group answer"),
-                       row(dee, 1, dee, 11, 0, "mail me")});
+                       row(dee, 1, dee, 11, 0, "mail me"),
+                       row(Ann, 1, Ann, 12, 0, Marker, "image/png", "old.png", picture.left(900))});
     }
 
 private slots:
@@ -200,7 +204,7 @@ private slots:
         const QString folder = newDatabaseFolder();
         const Run run = import(everyKindBackup(picture), folder);
         QVERIFY2(run.succeeded, qPrintable(run.error));
-        QCOMPARE(run.records, 9);
+        QCOMPARE(run.records, 10);
         QCOMPARE(run.skipped, 3);
         QCOMPARE(DatabaseContents(folder).rows(), everyKindRows(picture));
         QVERIFY2(run.result.contains("2 edits and effects left out") && run.result.contains("1 attachments were not"),
@@ -238,16 +242,16 @@ private slots:
     {
         const QString backup = everyKindBackup(samplePicture(30000, 2));
         const QString folder = newDatabaseFolder();
-        QCOMPARE(import(backup, folder).added, 10);
+        QCOMPARE(import(backup, folder).added, 11);
         const DatabaseContents contents(folder);
         const QStringList before = contents.snapshot();
 
         const Run second = import(backup, folder);
         QVERIFY2(second.succeeded, qPrintable(second.error));
-        QCOMPARE(second.records, 9);
+        QCOMPARE(second.records, 10);
         QCOMPARE(second.added, 0);
         QCOMPARE(contents.snapshot().mid(1), before.mid(1));
-        QCOMPARE(contents.count("select count(*) from message"), 10);
+        QCOMPARE(contents.count("select count(*) from message"), 11);
     }
 
     void unreadableBackupIsRefused_data()
@@ -329,7 +333,7 @@ private slots:
             if (message->chat && message->chat->chat_identifier == Ann)
                 conversation.append(message);
         }
-        QCOMPARE(conversation.size(), 7);
+        QCOMPARE(conversation.size(), 8);
 
         const QString store = newFolder("phone");
         QDir().mkpath(store);
@@ -347,9 +351,9 @@ private slots:
         progress.runToEnd(worker);
         simpleprotocol::setAgentPortSource({});
         QVERIFY2(progress.succeeded(), qPrintable(progress.errorText()));
-        QCOMPARE(worker.deliveredCount(), 7);
+        QCOMPARE(worker.deliveredCount(), 8);
         QCOMPARE(phoneTexts(store), sorted({"Hi from Ann|", QString::fromUtf8("Reply \xF0\x9F\x98\x80|"), "Look|",
-                                            "|image/jpeg", "edited text|", "Boom|", "cloud|"}));
+                                            "|image/jpeg", "|image/png", "edited text|", "Boom|", "cloud|"}));
     }
 };
 
