@@ -1,16 +1,32 @@
 #include "app/AppFolders.h"
 
 #include "app/AppInfo.h"
+#include "app/FolderMove.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRegularExpression>
+
+#include <stdexcept>
 
 namespace {
 
 QString cachedDataRoot;
+QStringList notes;
 
+// Told on standard error now, and kept for the log, which starts in the data
+// root and so only after it is known.
+void note(const QString &text)
+{
+    qWarning("%s", qUtf8Printable(text));
+    notes.append(text);
+}
+
+const QString kProductFolderName = QStringLiteral("FerryWright");
+
+// Where earlier versions kept everything, and where Windows keeps it still.
 QString roamingFolder()
 {
     const QDir home(QDir::homePath());
@@ -19,6 +35,91 @@ QString roamingFolder()
         return roaming;
     return home.absoluteFilePath(QStringLiteral("Application Data"));
 }
+
+#ifndef Q_OS_WIN
+
+// $XDG_DATA_HOME when it names an absolute path (a relative one is to be
+// ignored), else ~/.local/share.
+QString xdgDataHome()
+{
+    const QString fromEnvironment = qEnvironmentVariable("XDG_DATA_HOME");
+    if (QDir::isAbsolutePath(fromEnvironment))
+        return QDir::cleanPath(fromEnvironment);
+    return QDir(QDir::homePath()).absoluteFilePath(QStringLiteral(".local/share"));
+}
+
+bool holdsEntries(const QString &folder)
+{
+    return QFileInfo(folder).isDir()
+        && !QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// The Windows-style folders an earlier version made in the home folder, once
+// they hold nothing any more; rmdir leaves a folder with content alone.
+void removeEmptyRoamingFolders(const QString &oldFolder)
+{
+    QDir().rmdir(oldFolder);
+    QDir home(QDir::homePath());
+    for (const char *folder : {"AppData/Roaming", "AppData", "Application Data"})
+        home.rmdir(QString::fromLatin1(folder));
+}
+
+// Moves the old folder's content to the new place unless the new place holds
+// something already; completes a move an earlier start left unfinished. Two
+// processes starting together take turns through the lock file.
+void adoptOldFolder(const QString &oldFolder, const QString &newFolder)
+{
+    const QString lockPath = QFileInfo(newFolder).absolutePath() + QStringLiteral("/.") + kProductFolderName
+        + QStringLiteral("-move.lock");
+    QLockFile lock(lockPath);
+    // A copy of many gigabytes takes long; only a dead holder frees the lock.
+    lock.setStaleLockTime(0);
+    if (!QDir().mkpath(QFileInfo(newFolder).absolutePath()) || !lock.lock())
+        throw std::runtime_error(QStringLiteral("Cannot create the lock file %1").arg(QDir::toNativeSeparators(lockPath)).toStdString());
+    finishInterruptedFolderMove(newFolder);
+    if (holdsEntries(oldFolder) && holdsEntries(newFolder)) {
+        note(QStringLiteral("Data of an earlier version left alone in %1: %2 holds data already.")
+                 .arg(QDir::toNativeSeparators(oldFolder), QDir::toNativeSeparators(newFolder)));
+        return;
+    }
+    if (holdsEntries(oldFolder)) {
+        moveFolder(oldFolder, newFolder);
+        note(QStringLiteral("Data moved from %1 to %2.")
+                 .arg(QDir::toNativeSeparators(oldFolder), QDir::toNativeSeparators(newFolder)));
+    }
+    removeEmptyRoamingFolders(oldFolder);
+}
+
+// The XDG data folder; the folder of earlier versions only while its data
+// could not be moved from there, so that nothing the user has goes unseen.
+QString productFolder()
+{
+    const QString newFolder = QDir(xdgDataHome()).absoluteFilePath(kProductFolderName);
+    const QString oldFolder = QDir(roamingFolder()).absoluteFilePath(kProductFolderName);
+    try {
+        if (QFileInfo::exists(oldFolder))
+            adoptOldFolder(oldFolder, newFolder);
+        else
+            finishInterruptedFolderMove(newFolder);
+    } catch (const std::runtime_error &error) {
+        const bool keepOld = !holdsEntries(newFolder) && holdsEntries(oldFolder);
+        note(QStringLiteral("Data not moved to %1 (%2); %3 stays in use.")
+                 .arg(QDir::toNativeSeparators(newFolder), QString::fromUtf8(error.what()),
+                      QDir::toNativeSeparators(keepOld ? oldFolder : newFolder)));
+        if (keepOld)
+            return oldFolder;
+    }
+    return newFolder;
+}
+
+#else
+
+QString productFolder()
+{
+    return QDir(roamingFolder()).absoluteFilePath(kProductFolderName);
+}
+
+#endif
 
 // The redirect file holds a path; the content is used verbatim (cut at NUL, no
 // trimming), so a trailing line break makes it point nowhere and it is ignored.
@@ -40,10 +141,10 @@ QString redirectTarget(const QString &productFolder)
 
 QString computeDataRoot()
 {
-    const QString productFolder = QDir(roamingFolder()).absoluteFilePath(QStringLiteral("FerryWright"));
-    QString base = redirectTarget(productFolder);
+    const QString folder = productFolder();
+    QString base = redirectTarget(folder);
     if (base.isEmpty())
-        base = productFolder;
+        base = folder;
     return QDir(base).absoluteFilePath(QLatin1String(AppInfo::kProductId));
 }
 
@@ -64,9 +165,15 @@ QDir localDatabasesDir()
     return QDir(path);
 }
 
+QStringList dataRootNotes()
+{
+    return notes;
+}
+
 void resetDataRootCacheForTests()
 {
     cachedDataRoot.clear();
+    notes.clear();
 }
 
 void removeFolderRecursively(const QString &path)

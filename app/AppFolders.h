@@ -2,14 +2,24 @@
 
 #include <QDir>
 #include <QString>
+#include <QStringList>
 
 // The data root and the file-name helpers every subsystem uses to find and
 // name what it writes.
 
-// R: <roaming>/FerryWright/<product id>, or <redirect target>/<product id>.
+// R: <data folder>/FerryWright/<product id>, or <redirect target>/<product id>
+// when <data folder>/FerryWright/<product id>.redirect names an existing path.
+// The data folder is $XDG_DATA_HOME (default ~/.local/share) on Linux; data
+// of earlier versions in ~/AppData/Roaming or ~/Application Data (Windows'
+// roaming folder, still used there) is moved over once, or stays in use
+// where it cannot be moved.
 // Computed once and cached; every call creates the folder when it is missing.
 // The home folder is taken from QDir::homePath(), so tests redirect it with HOME.
 QDir dataRootDir();
+
+// What finding the data root did or left that a user may look for (the
+// move of an earlier version's data, a folder left alone), for the log.
+QStringList dataRootNotes();
 
 // R/local_databases, created with all parents when missing.
 QDir localDatabasesDir();

@@ -25,6 +25,8 @@ int main(int argc, char *argv[])
     }
 
     startLog(dataRootDir().absoluteFilePath(QStringLiteral("qlogs")), 10);
+    for (const QString &note : dataRootNotes())
+        qWarning("%s", qUtf8Printable(note));
 
     const std::unique_ptr<MainWindow> window = showMainWindowAtStartup(MainWindow::Options());
     return app.exec();

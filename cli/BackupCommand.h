@@ -2,7 +2,12 @@
 
 #include "cli/CliCommand.h"
 
-// Merges a source's messages into a local database, created when new.
+#include "store/MsgMessageList.h"
+
+#include <QStringList>
+
+// Merges a source's messages into a local database, created when new; or,
+// with --all-phones, those of every phone attached.
 class BackupCommand : public CliCommand
 {
 public:
@@ -12,4 +17,11 @@ public:
     QString description() const override;
     void addArguments(QCommandLineParser &parser) const override;
     int run(const QCommandLineParser &parser, CliContext &context) override;
+
+private:
+    int backupAllPhones(const QCommandLineParser &parser, CliContext &context) const;
+    // The database of one phone of an --all-phones run; `taken` holds the
+    // names earlier phones of the run got.
+    static QString perPhoneName(const QString &name, const QString &model, const QString &serial, const QStringList &taken);
+    static void backupInto(const MsgMessageList &messages, const QString &name, CliContext &context);
 };

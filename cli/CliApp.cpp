@@ -11,6 +11,7 @@
 #include "cli/ExportCommand.h"
 #include "cli/ExtractCommand.h"
 #include "cli/ImportCommand.h"
+#include "cli/ScheduleCommand.h"
 #include "cli/SearchCommand.h"
 #include "cli/TransferCommand.h"
 #include "work/WorkerNotify.h"
@@ -59,6 +60,7 @@ CliApp::CliApp()
     m_commands.push_back(std::make_unique<ExtractCommand>());
     m_commands.push_back(std::make_unique<ImportCommand>());
     m_commands.push_back(std::make_unique<SearchCommand>());
+    m_commands.push_back(std::make_unique<ScheduleCommand>());
 }
 
 CliApp::~CliApp() = default;

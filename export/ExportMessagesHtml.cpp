@@ -138,13 +138,12 @@ QString ExportMessagesHtml::copyIntoFiles(const QString &source, const QString &
 }
 
 QString ExportMessagesHtml::pictureContent(const QString &link, const QString &picture, const QString &name,
-                                           const QString &attributes)
+                                           const QString &attributes, const QString &alt)
 {
     QString source = isExistingFile(picture) ? copyIntoFiles(picture, name) : QString();
     if (source.isEmpty())
         source = kFilesFolder + QLatin1Char('/') + kPlaceholderPicture;
-    return QStringLiteral("<a href=\"%1\"><img src=\"%2\" %3 /></a>")
-        .arg(xmlEscaped(link), xmlEscaped(source), attributes);
+    return linkedPicture(link, source, attributes, alt);
 }
 
 std::optional<QString> ExportMessagesHtml::attachmentContent(const _MsgAttachment &attachment)
@@ -159,10 +158,10 @@ std::optional<QString> ExportMessagesHtml::attachmentContent(const _MsgAttachmen
     const QString link = present ? copy : QStringLiteral("#");
     if (mimeStartsWith(attachment, QLatin1String("image/"))) {
         if (present && browserShowsOriginal(attachment.localPath))
-            return QStringLiteral("<a href=\"%1\"><img src=\"%1\" %2 /></a>").arg(xmlEscaped(link), kThumbnailAttributes);
+            return linkedPicture(link, link, kThumbnailAttributes, attachmentAltText(attachment));
         const QString thumbnail = present ? attachmentThumbnail(attachment) : QString();
         return pictureContent(link, thumbnail, attachmentCopyName(attachment.localPath, QStringLiteral("_thumb")),
-                              kThumbnailAttributes);
+                              kThumbnailAttributes, attachmentAltText(attachment));
     }
     if (mimeStartsWith(attachment, QLatin1String("video/")))
         return linkedLabel(link, QStringLiteral("[VIDEO]"));
@@ -172,7 +171,7 @@ std::optional<QString> ExportMessagesHtml::attachmentContent(const _MsgAttachmen
         const QString card = present ? renderContactCard(attachment.localPath) : QString();
         if (isExistingFile(card)) {
             return pictureContent(link, card, attachmentCopyName(QFileInfo(attachment.localPath).completeBaseName() + QStringLiteral("_card.jpg")),
-                                  kCardAttributes);
+                                  kCardAttributes, attachmentAltText(attachment));
         }
         return linkedLabel(link, QStringLiteral("[VCARD]"));
     }

@@ -42,7 +42,7 @@ public:
 private:
     std::optional<QString> attachmentContent(const _MsgAttachment &attachment);
     QString pictureContent(const QString &link, const QString &picture, const QString &copyName,
-                           const QString &attributes);
+                           const QString &attributes, const QString &alt);
     // Copies a file into "files"; its relative link, empty when the file
     // cannot be read.
     QString copyIntoFiles(const QString &source, const QString &name);

@@ -8,10 +8,6 @@
         <translation>%1 COMMAND [options]; see --help</translation>
     </message>
     <message>
-        <source>back a source's messages up into a local database</source>
-        <translation>back a source's messages up into a local database</translation>
-    </message>
-    <message>
         <source>Merges the messages of SOURCE (all, or one conversation with --chat) into the local database NAME, which is created when it does not exist. Messages it holds already are not added twice. The backup is one transaction: a failure or Ctrl-C leaves the database as it was, and a new database that did not come about leaves no folder behind.</source>
         <translation>Merges the messages of SOURCE (all, or one conversation with --chat) into the local database NAME, which is created when it does not exist. Messages it holds already are not added twice. The backup is one transaction: a failure or Ctrl-C leaves the database as it was, and a new database that did not come about leaves no folder behind.</translation>
     </message>
@@ -834,6 +830,114 @@ Do you want to replace it?</translation>
         <translation>Indexing messages: %1%</translation>
     </message>
     <message>
+        <source>back every attached phone up daily or weekly (systemd user timer)</source>
+        <translation>back every attached phone up daily or weekly (systemd user timer)</translation>
+    </message>
+    <message>
+        <source>install writes a systemd user timer and service (%1 and %2 in $XDG_CONFIG_HOME/systemd/user, by default ~/.config/systemd/user) that run 'ferrywright-cli backup --all-phones --to NAME' daily, or weekly on Mondays, at HH:MM (default 12:00), and enables the timer; a run missed while the computer was off comes at its next start. remove disables and removes them; status shows the schedule and the next run.</source>
+        <translation>install writes a systemd user timer and service (%1 and %2 in $XDG_CONFIG_HOME/systemd/user, by default ~/.config/systemd/user) that run 'ferrywright-cli backup --all-phones --to NAME' daily, or weekly on Mondays, at HH:MM (default 12:00), and enables the timer; a run missed while the computer was off comes at its next start. remove disables and removes them; status shows the schedule and the next run.</translation>
+    </message>
+    <message>
+        <source>install, remove or status.</source>
+        <translation>install, remove or status.</translation>
+    </message>
+    <message>
+        <source>Every day.</source>
+        <translation>Every day.</translation>
+    </message>
+    <message>
+        <source>Every Monday.</source>
+        <translation>Every Monday.</translation>
+    </message>
+    <message>
+        <source>The time of day, 24-hour (default 12:00).</source>
+        <translation>The time of day, 24-hour (default 12:00).</translation>
+    </message>
+    <message>
+        <source>One database NAME-MODEL for each phone.</source>
+        <translation>One database NAME-MODEL for each phone.</translation>
+    </message>
+    <message>
+        <source>unknown action '%1'</source>
+        <translation>unknown action '%1'</translation>
+    </message>
+    <message>
+        <source>give either --daily or --weekly</source>
+        <translation>give either --daily or --weekly</translation>
+    </message>
+    <message>
+        <source>bad time '%1': write HH:MM, e.g. 21:30</source>
+        <translation>bad time '%1': write HH:MM, e.g. 21:30</translation>
+    </message>
+    <message>
+        <source>Wrote %1 and %2.</source>
+        <translation>Wrote %1 and %2.</translation>
+    </message>
+    <message>
+        <source>The timer is enabled.</source>
+        <translation>The timer is enabled.</translation>
+    </message>
+    <message>
+        <source>systemd was not reached (%1); enable the timer with: %2</source>
+        <translation>systemd was not reached (%1); enable the timer with: %2</translation>
+    </message>
+    <message>
+        <source>No backup is scheduled.</source>
+        <translation>No backup is scheduled.</translation>
+    </message>
+    <message>
+        <source>The scheduled backup is removed.</source>
+        <translation>The scheduled backup is removed.</translation>
+    </message>
+    <message>
+        <source>Scheduled: %1 (%2)</source>
+        <translation>Scheduled: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Next run: %1 (from the timer file; systemd's list of timers is not available)</source>
+        <translation>Next run: %1 (from the timer file; systemd's list of timers is not available)</translation>
+    </message>
+    <message>
+        <source>back a source's messages, or every attached phone's, up into a local database</source>
+        <translation>back a source's messages, or every attached phone's, up into a local database</translation>
+    </message>
+    <message>
+        <source>With --all-phones every phone attached by USB is downloaded and backed up, all into NAME, or with --per-phone each into NAME-MODEL (NAME-MODEL-SERIAL for a second phone of the same model). No phone attached is no failure. A phone that fails does not stop the others; the exit code is then 1.</source>
+        <translation>With --all-phones every phone attached by USB is downloaded and backed up, all into NAME, or with --per-phone each into NAME-MODEL (NAME-MODEL-SERIAL for a second phone of the same model). No phone attached is no failure. A phone that fails does not stop the others; the exit code is then 1.</translation>
+    </message>
+    <message>
+        <source>Every phone attached by USB.</source>
+        <translation>Every phone attached by USB.</translation>
+    </message>
+    <message>
+        <source>With --all-phones: one database NAME-MODEL for each phone.</source>
+        <translation>With --all-phones: one database NAME-MODEL for each phone.</translation>
+    </message>
+    <message>
+        <source>give either --from or --all-phones</source>
+        <translation>give either --from or --all-phones</translation>
+    </message>
+    <message>
+        <source>--per-phone goes with --all-phones</source>
+        <translation>--per-phone goes with --all-phones</translation>
+    </message>
+    <message>
+        <source>No phone is attached; nothing to back up.</source>
+        <translation>No phone is attached; nothing to back up.</translation>
+    </message>
+    <message>
+        <source>Phone %1 (%2) into %3:</source>
+        <translation>Phone %1 (%2) into %3:</translation>
+    </message>
+    <message>
+        <source>phone %1 not backed up: %2</source>
+        <translation>phone %1 not backed up: %2</translation>
+    </message>
+    <message>
+        <source>%1 of %2 phones not backed up: %3</source>
+        <translation>%1 of %2 phones not backed up: %3</translation>
+    </message>
+    <message>
         <source>Page %1 of %2</source>
         <translation>Page %1 of %2</translation>
     </message>
@@ -1218,6 +1322,18 @@ Go on?</translation>
     <message>
         <source>Import SMS Import/Export Archive...</source>
         <translation>Import SMS Import/Export Archive...</translation>
+    </message>
+    <message>
+        <source>You</source>
+        <translation>You</translation>
+    </message>
+    <message>
+        <source>Contact card %1</source>
+        <translation>Contact card %1</translation>
+    </message>
+    <message>
+        <source>Picture %1</source>
+        <translation>Picture %1</translation>
     </message>
 </context>
 </TS>

@@ -43,6 +43,8 @@ if [ -z "${XAUTHORITY:-}" ] && [ -f "${HOME:-}/.Xauthority" ]; then
     export XAUTHORITY="$HOME/.Xauthority"
 fi
 export HOME="$demo/home"
+# The data folder follows HOME only while no XDG folder of the session names another.
+unset XDG_DATA_HOME XDG_CONFIG_HOME
 # The web engine's sandbox cannot run as root.
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 

@@ -12,7 +12,7 @@ default_packages=(
     libsqlite3-dev zlib1g-dev fonts-dejavu-core fonts-droid-fallback fonts-nanum fonts-lohit-deva fonts-tlwg-loma-otf
     xvfb xauth libgl1-mesa-dri poppler-utils
     libxml2-utils python3 chromium
-    dpkg-dev file ccache
+    dpkg-dev file ccache appstream lintian
     clang libclang-rt-dev
 )
 if [ $# -gt 0 ]; then packages=("$@"); else packages=("${default_packages[@]}"); fi

@@ -31,9 +31,23 @@ QString withoutNonXmlChars(const QString &text)
     return kept;
 }
 
+// The emoji itself from its picture's name ("1F1FA_1F1F8" and the like).
+QString emojiText(const QString &key)
+{
+    static const QRegularExpression separator(QStringLiteral("[^0-9A-Fa-f]+"));
+    QString text;
+    for (const QString &part : key.split(separator, Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const char32_t codePoint = part.toUInt(&ok, 16);
+        if (ok)
+            text += QString::fromUcs4(&codePoint, 1);
+    }
+    return text;
+}
+
 QString emojiPicture(const QString &key)
 {
-    return QStringLiteral("<img src=\"emoji/%1.png\" />").arg(key);
+    return QStringLiteral("<img src=\"emoji/%1.png\" alt=\"%2\" />").arg(key, xmlEscaped(emojiText(key)));
 }
 
 const QString kBubbleCells = QStringLiteral(
@@ -55,27 +69,36 @@ QString textToBubbleHtml(const QString &text)
     return replaceEmoji(html, emojiPicture);
 }
 
-QString bubbleDiv(const QString &content, bool sent, const QString &name)
+QString bubbleDiv(const QString &content, bool sent, const QString &name, const QString &spokenLabel)
 {
     QString html;
     if (!name.isEmpty()) {
-        html += QStringLiteral("<div class=\"ct_left\">%1</div><div class=\"clear\"></div>")
+        html += QStringLiteral("<div class=\"ct_left\" aria-hidden=\"true\">%1</div><div class=\"clear\"></div>")
                     .arg(textToBubbleHtml(name));
     }
-    html += QStringLiteral("<div class=\"%1\">").arg(sent ? QStringLiteral("bb2") : QStringLiteral("bb1"));
+    html += QStringLiteral("<div class=\"%1\" dir=\"auto\"").arg(sent ? QStringLiteral("bb2") : QStringLiteral("bb1"));
+    if (!spokenLabel.isEmpty())
+        html += QStringLiteral(" role=\"group\" aria-label=\"%1\"").arg(xmlEscaped(spokenLabel));
+    html += QLatin1Char('>');
     html += kBubbleCells;
     html += content;
     html += QStringLiteral("</div><div class=\"clear\"></div>");
     return html;
 }
 
-QString imageLink(const QString &targetPath, const QString &picturePath, const QString &attributes)
+QString imageLink(const QString &targetPath, const QString &picturePath, const QString &attributes,
+                  const QString &alt)
 {
     const QString picture = !picturePath.isEmpty() && QFileInfo(picturePath).isFile()
                                 ? fileUrlText(picturePath)
                                 : QStringLiteral("bubble/empty_photo.jpg");
-    return QStringLiteral("<a href=\"%1\"><img src=\"%2\" %3 /></a>")
-        .arg(xmlEscaped(fileUrlText(targetPath)), xmlEscaped(picture), attributes);
+    return linkedPicture(fileUrlText(targetPath), picture, attributes, alt);
+}
+
+QString linkedPicture(const QString &href, const QString &source, const QString &attributes, const QString &alt)
+{
+    return QStringLiteral("<a href=\"%1\"><img src=\"%2\" alt=\"%3\" %4 /></a>")
+        .arg(xmlEscaped(href), xmlEscaped(source), xmlEscaped(alt), attributes);
 }
 
 QString fileUrlText(const QString &path)

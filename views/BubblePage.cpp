@@ -12,6 +12,7 @@
 #include "views/ContactCard.h"
 
 #include <QFile>
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -49,7 +50,7 @@ QString contactCardContent(const _MsgAttachment &attachment)
 {
     const QString card = attachment.localPath.isEmpty() ? QString() : renderContactCard(attachment.localPath);
     if (!card.isEmpty() && QFileInfo(card).isFile())
-        return imageLink(attachment.localPath, card, kCardAttributes);
+        return imageLink(attachment.localPath, card, kCardAttributes, attachmentAltText(attachment));
     return fileLink(attachment, QStringLiteral("[VCARD]"));
 }
 
@@ -81,6 +82,27 @@ QString dateLine(qint64 unixSeconds)
 
 } // namespace
 
+QString spokenLabel(const _MsgMessage &message)
+{
+    QString who;
+    if (message.is_from_me)
+        who = QCoreApplication::translate("BubblePage", "You");
+    else if (message.handle)
+        who = handleDisplayName(*message.handle, false);
+    else if (message.chat)
+        who = chatDisplayName(*message.chat, false);
+    const QString when = readableDateTime(appleTimeToDateTime(message.date));
+    return who.isEmpty() ? when : QStringLiteral("%1, %2").arg(who, when);
+}
+
+QString attachmentAltText(const _MsgAttachment &attachment)
+{
+    const QString name = QFileInfo(attachment.filename.isEmpty() ? attachment.localPath : attachment.filename).fileName();
+    if (mimeIs(attachment, QLatin1String("text/x-vCard")) || mimeIs(attachment, QLatin1String("text/vcard")))
+        return QCoreApplication::translate("BubblePage", "Contact card %1").arg(name).trimmed();
+    return QCoreApplication::translate("BubblePage", "Picture %1").arg(name).trimmed();
+}
+
 QString messageAnchorName(const _MsgMessage &message)
 {
     return QStringLiteral("sms_%1").arg(message.rowid);
@@ -99,7 +121,8 @@ int bubblePageOfPosition(qsizetype position)
 std::optional<QString> attachmentBubbleContent(const _MsgAttachment &attachment)
 {
     if (mimeStartsWith(attachment, QLatin1String("image/")))
-        return imageLink(attachment.localPath, attachmentThumbnail(attachment), kThumbnailAttributes);
+        return imageLink(attachment.localPath, attachmentThumbnail(attachment), kThumbnailAttributes,
+                         attachmentAltText(attachment));
     if (mimeStartsWith(attachment, QLatin1String("video/")))
         return fileLink(attachment, QStringLiteral("[VIDEO]"));
     if (mimeStartsWith(attachment, QLatin1String("audio/")))
@@ -131,11 +154,12 @@ QString messageBodyHtml(const _MsgMessage &message, qint64 &lastShownDate, const
         lastShownDate = unixSeconds;
     }
     const QString body = bubbleText(message);
+    const QString spoken = spokenLabel(message);
     if (!body.isEmpty() || message.attachments.isEmpty())
-        html += bubbleDiv(textToBubbleHtml(body), sent, name);
+        html += bubbleDiv(textToBubbleHtml(body), sent, name, spoken);
     for (const _MsgAttachment *attachment : sortedAttachments(message)) {
         if (const std::optional<QString> bubble = content(*attachment))
-            html += bubbleDiv(*bubble, sent, name);
+            html += bubbleDiv(*bubble, sent, name, spoken);
     }
     return html;
 }

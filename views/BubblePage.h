@@ -19,6 +19,11 @@ constexpr int kBubblePageSize = 50;
 // The anchors a page carries.
 QString messageAnchorName(const _MsgMessage &message);
 
+// Who wrote the message and when, as a screen reader announces its bubbles.
+QString spokenLabel(const _MsgMessage &message);
+// What a picture or contact card of the message shows, for those who cannot see it.
+QString attachmentAltText(const _MsgAttachment &attachment);
+
 // Pages needed for `messageCount` messages; 0 for none.
 int bubblePageCount(qsizetype messageCount);
 

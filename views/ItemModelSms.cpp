@@ -136,7 +136,7 @@ QString ItemModelSms::columnText(const _MsgMessage &message, int column) const
 {
     switch (column) {
     case ColumnDate:
-        return QLocale::system().toString(appleTimeToDateTime(message.date), QLocale::ShortFormat);
+        return QLocale().toString(appleTimeToDateTime(message.date), QLocale::ShortFormat);
     case ColumnFlag:
         return flagText(message);
     case ColumnContact:

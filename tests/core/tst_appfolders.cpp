@@ -1,6 +1,7 @@
 #include "TemporaryHome.h"
 #include "app/AppFolders.h"
 #include "app/AppInfo.h"
+#include "app/FolderMove.h"
 #include "app/Platform.h"
 
 #include <QElapsedTimer>
@@ -11,7 +12,8 @@
 #include <memory>
 
 // The data root decides where every byte the program writes ends up, so its
-// rules (roaming folder choice, redirect file) are pinned here.
+// rules (XDG data folder, the move from the old place, redirect file) are
+// pinned here.
 class TestAppFolders : public QObject
 {
     Q_OBJECT
@@ -40,26 +42,136 @@ private slots:
         home.reset();
     }
 
-    void dataRootWithoutRoamingFolderUsesApplicationData()
+    // Where the product folder ends up and where the files an earlier
+    // version left in a Windows-style folder are afterwards, none lost. The
+    // last two rows start from a move that an earlier start did not finish.
+    void dataFolderAndOneTimeMove_data()
     {
-        const QString expected = homePath(QStringLiteral("Application Data/FerryWright/")
-                                          + QLatin1String(AppInfo::kProductId));
-        QCOMPARE(dataRootDir().absolutePath(), expected);
-        QVERIFY(QFileInfo(expected).isDir());
+        QTest::addColumn<QString>("oldFolder");  // relative to HOME; empty: none
+        QTest::addColumn<QString>("dataHome");   // XDG_DATA_HOME relative to HOME; empty: unset
+        QTest::addColumn<QString>("before");     // "new data", "half copy", "old not removed" or empty
+        QTest::addColumn<QString>("expected");   // the product folder in use
+        QTest::addColumn<QString>("filesIn");    // where the old files are afterwards
+        const QString share = QStringLiteral(".local/share/FerryWright");
+        const QString appData = QStringLiteral("Application Data/FerryWright");
+        QTest::newRow("fresh home") << QString() << QString() << QString() << share << QString();
+        QTest::newRow("data in Application Data") << appData << QString() << QString() << share << share;
+        QTest::newRow("data in AppData/Roaming")
+            << QStringLiteral("AppData/Roaming/FerryWright") << QString() << QString() << share << share;
+        QTest::newRow("XDG_DATA_HOME set")
+            << appData << QStringLiteral("xdg") << QString() << QStringLiteral("xdg/FerryWright") << QStringLiteral("xdg/FerryWright");
+        QTest::newRow("both hold data: old left alone") << appData << QString() << QStringLiteral("new data") << share << appData;
+        QTest::newRow("move impossible: old in use") << appData << QStringLiteral("a-file/share") << QString() << appData << appData;
+        QTest::newRow("copy interrupted") << appData << QString() << QStringLiteral("half copy") << share << share;
+        QTest::newRow("removal interrupted") << appData << QString() << QStringLiteral("old not removed") << share << share;
     }
 
-    void dataRootPrefersAppDataRoaming()
+    void dataFolderAndOneTimeMove()
     {
-        QDir().mkpath(homePath(QStringLiteral("AppData/Roaming")));
-        QCOMPARE(dataRootDir().absolutePath(),
-                 homePath(QStringLiteral("AppData/Roaming/FerryWright/") + QLatin1String(AppInfo::kProductId)));
+        QFETCH(QString, oldFolder);
+        QFETCH(QString, dataHome);
+        QFETCH(QString, before);
+        QFETCH(QString, expected);
+        QFETCH(QString, filesIn);
+        const QString product = QLatin1String(AppInfo::kProductId);
+        const QStringList files{product + QStringLiteral("/local_databases/Archive/sms.db"),
+                                product + QStringLiteral("/qlogs/.hidden"), product + QStringLiteral("/countries.db")};
+        const auto writeFilesInto = [&](const QString &folder) {
+            for (const QString &file : files)
+                writeFile(homePath(folder + QLatin1Char('/') + file), file.toUtf8());
+        };
+        if (!oldFolder.isEmpty())
+            writeFilesInto(oldFolder);
+        const QString share = QStringLiteral(".local/share/FerryWright");
+        if (before == QStringLiteral("new data"))
+            writeFile(homePath(share + QStringLiteral("/newer.txt")), "new");
+        if (before == QStringLiteral("half copy"))
+            writeFile(homePath(QStringLiteral(".local/share/.FerryWright-moving/") + files.first()), "half");
+        if (before == QStringLiteral("old not removed")) {
+            writeFilesInto(share);
+            writeFile(homePath(share + QStringLiteral("/.ferrywright-move-pending")), homePath(oldFolder).toUtf8());
+        }
+        writeFile(homePath(QStringLiteral("a-file")), "a file where a folder would be made");
+        if (!dataHome.isEmpty())
+            qputenv("XDG_DATA_HOME", QFile::encodeName(homePath(dataHome)));
+
+        const QString root = dataRootDir().absolutePath();
+        qunsetenv("XDG_DATA_HOME");
+
+        QCOMPARE(root, homePath(expected + QLatin1Char('/') + product));
+        for (const QString &file : files) {
+            if (filesIn.isEmpty())
+                break;
+            QFile kept(homePath(filesIn + QLatin1Char('/') + file));
+            QVERIFY2(kept.open(QIODevice::ReadOnly), qPrintable(kept.fileName()));
+            QCOMPARE(kept.readAll(), file.toUtf8());
+        }
+        QCOMPARE(QFileInfo::exists(homePath(oldFolder)), oldFolder == filesIn);
+        // No empty Windows-style folder is left in the home folder.
+        if (!oldFolder.isEmpty())
+            QCOMPARE(QFileInfo::exists(homePath(oldFolder.section(QLatin1Char('/'), 0, 0))), oldFolder == filesIn);
+        QVERIFY(!QFileInfo::exists(homePath(share + QStringLiteral("/.ferrywright-move-pending"))));
+        QVERIFY(!QFileInfo::exists(homePath(QStringLiteral(".local/share/.FerryWright-moving"))));
+    }
+
+    // The move between file systems, run directly: a copy that is the same
+    // to the byte, links and hidden files and times included, and nothing
+    // left of the original or of the copy's scaffolding.
+    void moveByCopyKeepsEverything()
+    {
+        const QString from = homePath(QStringLiteral("from"));
+        const QString to = homePath(QStringLiteral("other/to"));
+        writeFile(from + QStringLiteral("/a/sms.db"), QByteArray(3 * 1024 * 1024 + 7, 'x'));
+        writeFile(from + QStringLiteral("/.hidden"), "h");
+        QDir().mkpath(from + QStringLiteral("/empty"));
+        QVERIFY(QFile::link(QStringLiteral("a/sms.db"), from + QStringLiteral("/link")));
+        const QDateTime stamp = QDateTime::fromSecsSinceEpoch(1700000000);
+        {
+            QFile db(from + QStringLiteral("/a/sms.db"));
+            QVERIFY(db.open(QIODevice::ReadWrite));
+            QVERIFY(db.setFileTime(stamp, QFileDevice::FileModificationTime));
+        }
+
+        moveFolderByCopy(from, to);
+
+        QVERIFY(!QFileInfo::exists(from));
+        QCOMPARE(QFileInfo(to + QStringLiteral("/a/sms.db")).size(), 3 * 1024 * 1024 + 7);
+        QCOMPARE(QFileInfo(to + QStringLiteral("/a/sms.db")).lastModified(), stamp);
+        QCOMPARE(QFile::symLinkTarget(to + QStringLiteral("/link")), to + QStringLiteral("/a/sms.db"));
+        QVERIFY(QFileInfo(to + QStringLiteral("/empty")).isDir());
+        QVERIFY(QFileInfo::exists(to + QStringLiteral("/.hidden")));
+        QCOMPARE(QDir(homePath(QStringLiteral("other"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("to")});
+        QVERIFY(!QFileInfo::exists(to + QStringLiteral("/.ferrywright-move-pending")));
+    }
+
+    void moveByCopyIntoAnOccupiedPlaceChangesNothing()
+    {
+        const QString from = homePath(QStringLiteral("from"));
+        const QString to = homePath(QStringLiteral("to"));
+        writeFile(from + QStringLiteral("/a"), "a");
+        writeFile(to + QStringLiteral("/b"), "b");
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, moveFolderByCopy(from, to));
+        QVERIFY(QFileInfo::exists(from + QStringLiteral("/a")));
+        QCOMPARE(QDir(to).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{QStringLiteral("b")});
+        QVERIFY(!QFileInfo::exists(homePath(QStringLiteral(".to-moving"))));
+    }
+
+    // The redirect file sits beside the product folder, wherever that is;
+    // one of an earlier version moves along with its folder.
+    void redirectFileMovesTheDataRoot_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("in the data folder") << QStringLiteral(".local/share/FerryWright");
+        QTest::newRow("in the old folder") << QStringLiteral("Application Data/FerryWright");
     }
 
     void redirectFileMovesTheDataRoot()
     {
+        QFETCH(QString, folder);
         const QString target = homePath(QStringLiteral("elsewhere"));
         QDir().mkpath(target);
-        writeFile(homePath(QStringLiteral("Application Data/FerryWright/%1.redirect").arg(QLatin1String(AppInfo::kProductId))),
+        writeFile(homePath(folder + QStringLiteral("/%1.redirect").arg(QLatin1String(AppInfo::kProductId))),
                   target.toUtf8() + QByteArray("\0junk", 5));
         QCOMPARE(dataRootDir().absolutePath(), target + QLatin1Char('/') + QLatin1String(AppInfo::kProductId));
     }
@@ -68,9 +180,9 @@ private slots:
     {
         const QString target = homePath(QStringLiteral("elsewhere"));
         QDir().mkpath(target);
-        writeFile(homePath(QStringLiteral("Application Data/FerryWright/%1.redirect").arg(QLatin1String(AppInfo::kProductId))),
+        writeFile(homePath(QStringLiteral(".local/share/FerryWright/%1.redirect").arg(QLatin1String(AppInfo::kProductId))),
                   target.toUtf8() + "\n");
-        QVERIFY(dataRootDir().absolutePath().startsWith(homePath(QStringLiteral("Application Data/FerryWright/"))));
+        QVERIFY(dataRootDir().absolutePath().startsWith(homePath(QStringLiteral(".local/share/FerryWright/"))));
     }
 
     void dataRootIsRecreatedWhenRemoved()

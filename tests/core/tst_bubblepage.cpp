@@ -95,8 +95,9 @@ private slots:
         QTest::newRow("markup escaped") << "a<b>&c" << "a&lt;b&gt;&amp;c";
         QTest::newRow("quotes escaped") << "say \"hi\"" << "say &quot;hi&quot;";
         QTest::newRow("line breaks") << "one\r\ntwo\nthree" << "one<br/>two<br/>three";
-        QTest::newRow("emoji astral") << QString::fromUtf8("ok \xF0\x9F\x98\x84") << "ok <img src=\"emoji/1F604.png\" />";
-        QTest::newRow("emoji private use") << QString(QChar(0xE415)) << "<img src=\"emoji/E415.png\" />";
+        QTest::newRow("emoji astral") << QString::fromUtf8("ok \xF0\x9F\x98\x84") << QString::fromUtf8("ok <img src=\"emoji/1F604.png\" alt=\"\xF0\x9F\x98\x84\" />");
+        QTest::newRow("emoji private use") << QString(QChar(0xE415))
+                                             << QStringLiteral("<img src=\"emoji/E415.png\" alt=\"\uE415\" />");
         QTest::newRow("escaped entity stays text") << "&lt;" << "&amp;lt;";
         QTest::newRow("control characters dropped") << QStringLiteral("a\x01\x1F" "b\tc") << "ab\tc";
     }
@@ -108,26 +109,32 @@ private slots:
         QCOMPARE(::textToBubbleHtml(text), html);
     }
 
+    // A bubble takes its text's direction; with a spoken label a screen
+    // reader announces who wrote it and when, and skips the visible name.
     void bubbleDivMarkup()
     {
         QCOMPARE(bubbleDiv(QStringLiteral("hi"), true, QString()),
-                 QStringLiteral("<div class=\"bb2\">") + kCells + QStringLiteral("hi</div><div class=\"clear\"></div>"));
-        QCOMPARE(bubbleDiv(QStringLiteral("hi"), false, QStringLiteral("Ann & <Bob>")),
-                 QStringLiteral("<div class=\"ct_left\">Ann &amp; &lt;Bob&gt;</div><div class=\"clear\"></div>"
-                                "<div class=\"bb1\">")
+                 QStringLiteral("<div class=\"bb2\" dir=\"auto\">") + kCells
+                     + QStringLiteral("hi</div><div class=\"clear\"></div>"));
+        QCOMPARE(bubbleDiv(QStringLiteral("hi"), false, QStringLiteral("Ann & <Bob>"), QStringLiteral("Ann & \"Bob\", 9:30")),
+                 QStringLiteral("<div class=\"ct_left\" aria-hidden=\"true\">Ann &amp; &lt;Bob&gt;</div>"
+                                "<div class=\"clear\"></div><div class=\"bb1\" dir=\"auto\" role=\"group\" "
+                                "aria-label=\"Ann &amp; &quot;Bob&quot;, 9:30\">")
                      + kCells + QStringLiteral("hi</div><div class=\"clear\"></div>"));
     }
 
     void imageLinkMarkup()
     {
         const QString target = path("photo.png");
-        QCOMPARE(imageLink(target, target, QStringLiteral("stype=\"x\"")),
-                 QStringLiteral("<a href=\"%1\"><img src=\"%1\" stype=\"x\" /></a>").arg(fileUrlText(target)));
-        QCOMPARE(imageLink(target, path("gone.png"), QString()),
-                 QStringLiteral("<a href=\"%1\"><img src=\"bubble/empty_photo.jpg\"  /></a>").arg(fileUrlText(target)));
+        QCOMPARE(imageLink(target, target, QStringLiteral("stype=\"x\""), QStringLiteral("Picture <1>")),
+                 QStringLiteral("<a href=\"%1\"><img src=\"%1\" alt=\"Picture &lt;1&gt;\" stype=\"x\" /></a>")
+                     .arg(fileUrlText(target)));
+        QCOMPARE(imageLink(target, path("gone.png"), QString(), QString()),
+                 QStringLiteral("<a href=\"%1\"><img src=\"bubble/empty_photo.jpg\" alt=\"\"  /></a>")
+                     .arg(fileUrlText(target)));
         // A file name with markup characters stays inside its attribute.
         const QString odd = path("a&b\"c.png");
-        const QString markup = imageLink(odd, odd, QString());
+        const QString markup = imageLink(odd, odd, QString(), odd);
         QVERIFY2(xmlError(markup).isEmpty(), qPrintable(xmlError(markup)));
         QVERIFY(markup.contains(QStringLiteral("a&amp;b%22c.png")));
     }
@@ -246,8 +253,14 @@ private slots:
         b.message(single, 3, "ann alone", false, ann);
         const QString html = bubblePageHtml(b.list(), 1);
         QCOMPARE(classCount(html, "ct_left"), 2);
-        QVERIFY(html.contains(QStringLiteral("<div class=\"ct_left\">Ann</div><div class=\"clear\"></div><div class=\"bb1\">")));
-        QVERIFY(html.contains(QStringLiteral("<div class=\"ct_left\">+2</div>")));
+        const QString annSaid = readableDateTime(appleTimeToDateTime(ConversationBuilder::baseDate()));
+        QVERIFY(html.contains(QStringLiteral("<div class=\"ct_left\" aria-hidden=\"true\">Ann</div><div class=\"clear\"></div>"
+                                             "<div class=\"bb1\" dir=\"auto\" role=\"group\" aria-label=\"Ann, %1\">")
+                                  .arg(annSaid)));
+        QVERIFY(html.contains(QStringLiteral("<div class=\"ct_left\" aria-hidden=\"true\">+2</div>")));
+        // Without a name line a screen reader still hears who wrote it.
+        QVERIFY(html.contains(QStringLiteral("aria-label=\"You, ")));
+        QCOMPARE(html.count(QStringLiteral("aria-label=\"Ann, ")), 2);
         QCOMPARE(classCount(html, "bb1"), 3);
         QCOMPARE(classCount(html, "bb2"), 1);
     }
@@ -275,7 +288,8 @@ private slots:
         ConversationBuilder b;
         b.message(b.chat("+1", {b.handle("+1")}), 0, QString::fromUtf8("smile \xF0\x9F\x98\x84 and ") + QChar(0xE415), false);
         const QString html = bubblePageHtml(b.list(), 1);
-        QVERIFY(html.contains(QStringLiteral("smile <img src=\"emoji/1F604.png\" /> and <img src=\"emoji/E415.png\" />")));
+        QVERIFY(html.contains(QString::fromUtf8("smile <img src=\"emoji/1F604.png\" alt=\"\xF0\x9F\x98\x84\" /> and "
+                                                "<img src=\"emoji/E415.png\" alt=\"\xEE\x90\x95\" />")));
     }
 
     void systemEventLine()
@@ -303,7 +317,8 @@ private slots:
         QCOMPARE(classCount(html, "bb1"), 1);
         const QString thumbnail = attachmentThumbnail(*picture);
         QVERIFY(QFile::exists(thumbnail));
-        QVERIFY(html.contains(QStringLiteral("<a href=\"%1\"><img src=\"%2\" stype=\"max-width:120px;max-height:120px\" /></a>")
+        QVERIFY(html.contains(QStringLiteral("<a href=\"%1\"><img src=\"%2\" alt=\"Picture photo.png\" "
+                                             "stype=\"max-width:120px;max-height:120px\" /></a>")
                                   .arg(fileUrlText(path("photo.png")), fileUrlText(thumbnail))));
     }
 
@@ -321,7 +336,8 @@ private slots:
         ConversationBuilder b;
         _MsgMessage *m = b.message(b.chat("+1", {b.handle("+1")}), 0, QString(), true);
         qint64 last = 0;
-        QVERIFY(messageBubblesHtml(*m, last).endsWith(QStringLiteral("<div class=\"bb2\">") + kCells
+        QVERIFY(messageBubblesHtml(*m, last).contains(QStringLiteral("<div class=\"bb2\" dir=\"auto\" role=\"group\" aria-label=\"You, ")));
+        QVERIFY(messageBubblesHtml(*m, last).endsWith(QStringLiteral("\">") + kCells
                                                       + QStringLiteral("</div><div class=\"clear\"></div>")));
     }
 
@@ -382,7 +398,8 @@ private slots:
         const QString html = messageBubblesHtml(*m, last);
         const QString card = renderContactCard(path("dora.vcf"));
         QVERIFY(!card.isEmpty());
-        QVERIFY(html.contains(QStringLiteral("<a href=\"%1\"><img src=\"%2\" stype=\"max-width:200px;max-height:200px\" /></a>")
+        QVERIFY(html.contains(QStringLiteral("<a href=\"%1\"><img src=\"%2\" alt=\"Contact card dora.vcf\" "
+                                             "stype=\"max-width:200px;max-height:200px\" /></a>")
                                   .arg(fileUrlText(path("dora.vcf")), fileUrlText(card))));
     }
 

@@ -16,6 +16,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMap>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -79,25 +80,31 @@ private:
     std::unique_ptr<SimulatedPhone> m_phoneB;
     QString m_cacheA;  // "cache:IMEI" after the download
 
-    QProcessEnvironment environment() const
+    // `changes` goes over the test's own environment.
+    QProcessEnvironment environment(const QProcessEnvironment &changes) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", m_home.path());
+        env.remove("XDG_DATA_HOME");
+        env.remove("XDG_CONFIG_HOME");
         env.remove("QT_QPA_PLATFORM");  // the program must do without a display on its own
+        for (const QString &name : changes.keys())
+            env.insert(name, changes.value(name));
         return env;
     }
 
-    void start(QProcess &process, const QStringList &arguments) const
+    void start(QProcess &process, const QStringList &arguments,
+               const QProcessEnvironment &changes = QProcessEnvironment()) const
     {
-        process.setProcessEnvironment(environment());
+        process.setProcessEnvironment(environment(changes));
         process.setWorkingDirectory(m_work.path());
         process.start(QStringLiteral(FERRY_CLI_PATH), arguments);
     }
 
-    CliRun cli(const QStringList &arguments) const
+    CliRun cli(const QStringList &arguments, const QProcessEnvironment &changes = QProcessEnvironment()) const
     {
         QProcess process;
-        start(process, arguments);
+        start(process, arguments, changes);
         process.waitForFinished(300000);
         return CliRun{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                       QString::fromUtf8(process.readAllStandardOutput()),
@@ -138,6 +145,28 @@ private:
 
     QString storeOf(const QString &serial) const { return m_work.filePath("store-" + serial); }
 
+    // PATH with a stand-in systemctl in `bin` that writes its arguments to
+    // bin/calls and answers as a user manager would, or fails as without one.
+    QProcessEnvironment withStandInSystemctl(const QString &bin, bool systemdUp, const QString &configHome) const
+    {
+        QFile script(bin + "/systemctl");
+        if (!script.open(QIODevice::WriteOnly))
+            return QProcessEnvironment();
+        script.write("#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/calls\"\n");
+        if (systemdUp)
+            script.write("case \"$*\" in *list-timers*) echo 'Mon 2030-01-07 21:30:00 UTC 1 day - - ferrywright-backup.timer "
+                         "ferrywright-backup.service';; esac\nexit 0\n");
+        else
+            script.write("echo 'Failed to connect to bus: No medium found' >&2\nexit 1\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        QProcessEnvironment env;
+        env.insert("PATH", bin + ":" + qEnvironmentVariable("PATH"));
+        if (!configHome.isEmpty())
+            env.insert("XDG_CONFIG_HOME", m_work.filePath(configHome));
+        return env;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -147,7 +176,8 @@ private slots:
         m_phoneA = plugPhone("SIMA", {"--messages", "80", "--contacts", "8", "--pictures", "3", "--picture-kb", "8",
                                       "--seed", "11"});
         QVERIFY(m_phoneA);
-        m_phoneB = plugPhone("SIMB", {"--messages", "5", "--contacts", "2", "--pictures", "0", "--seed", "7"});
+        m_phoneB = plugPhone("SIMB", {"--messages", "5", "--contacts", "2", "--pictures", "0", "--seed", "7",
+                                      "--model", "Galaxy S21"});
         QVERIFY(m_phoneB);
     }
 
@@ -177,6 +207,11 @@ private slots:
         QTest::newRow("serial and wifi") << QStringList{"download", "--serial", "A", "--wifi", "127.0.0.1"};
         QTest::newRow("missing file") << QStringList{"import", "--to", "X"};
         QTest::newRow("extra argument") << QStringList{"databases", "surplus"};
+        QTest::newRow("source and all phones") << QStringList{"backup", "--from", "db:a", "--all-phones", "--to", "X"};
+        QTest::newRow("per phone without all phones") << QStringList{"backup", "--from", "db:a", "--per-phone", "--to", "X"};
+        QTest::newRow("schedule without period") << QStringList{"schedule", "install", "--to", "X"};
+        QTest::newRow("schedule at a bad time") << QStringList{"schedule", "install", "--daily", "--at", "25:00", "--to", "X"};
+        QTest::newRow("unknown schedule action") << QStringList{"schedule", "pause"};
     }
 
     void usageErrors()
@@ -193,7 +228,7 @@ private slots:
         const CliRun global = cli({"--help"});
         QCOMPARE(global.exitCode, 0);
         for (const char *command : {"devices", "download", "databases", "backup", "transfer", "export", "extract",
-                                    "import", "search"})
+                                    "import", "search", "schedule"})
             QVERIFY2(global.out.contains(QString("  %1 ").arg(command)), command);
         const CliRun exportHelp = cli({"export", "--help"});
         QCOMPARE(exportHelp.exitCode, 0);
@@ -291,6 +326,45 @@ private slots:
             QVERIFY2(run.exitCode == 0, qPrintable(run.err));
             QCOMPARE(databaseEntry("db:Mine").value("messages").toInteger(), messages);
         }
+    }
+
+    // Every phone attached, into one database or one per phone (the second
+    // phone reports another model); nothing attached is no failure.
+    void backupOfAllPhones_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("databases");  // per phone: SIMA's, SIMB's
+        QTest::newRow("into one") << QStringList{"--to", "All"} << QStringList{"All", "All"};
+        QTest::newRow("per phone") << QStringList{"--to", "Each", "--per-phone"}
+                                   << QStringList{"Each-Pixel 7", "Each-Galaxy S21"};
+    }
+
+    void backupOfAllPhones()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, databases);
+        const CliRun run = cli(QStringList{"backup", "--all-phones", "--country", Mmc} + options);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const qint64 a = databaseEntry("cache:IMEI-SIMA").value("messages").toInteger();
+        const qint64 b = databaseEntry("cache:IMEI-SIMB").value("messages").toInteger();
+        QVERIFY(a > 0 && b > 0);
+        if (databases.first() == databases.last()) {
+            QCOMPARE(databaseEntry("db:" + databases.first()).value("messages").toInteger(), a + b);
+        } else {
+            QCOMPARE(databaseEntry("db:" + databases.first()).value("messages").toInteger(), a);
+            QCOMPARE(databaseEntry("db:" + databases.last()).value("messages").toInteger(), b);
+        }
+    }
+
+    void backupOfAllPhonesWithNoneAttached()
+    {
+        QTemporaryDir emptyWorld;
+        QProcessEnvironment noPhones;
+        noPhones.insert("FERRY_FAKE_ADB_STATE", emptyWorld.filePath("state.json"));
+        const CliRun run = cli({"backup", "--all-phones", "--to", "Nobody"}, noPhones);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY2(run.out.contains("No phone is attached"), qPrintable(run.out));
+        QVERIFY(databaseEntry("db:Nobody").isEmpty());
     }
 
     // Two backups into one new database started together, round after round:
@@ -606,6 +680,72 @@ private slots:
         QVERIFY2(run.err.contains("ferrywright-cli: ") && run.err.contains(message), qPrintable(run.err));
         QVERIFY(!run.err.contains("<br"));  // the window's markup stays out of the terminal
         QVERIFY(databaseEntry("db:X").isEmpty());  // a failed run creates no database
+    }
+
+    // The schedule's life with and without a systemd user manager to talk
+    // to; a stand-in systemctl first on PATH notes what it is asked.
+    void scheduleInstallStatusRemove_data()
+    {
+        QTest::addColumn<bool>("systemdUp");
+        QTest::addColumn<QString>("configHome");  // XDG_CONFIG_HOME below the work folder; empty: unset
+        QTest::newRow("systemd reachable") << true << QString();
+        QTest::newRow("no user manager, XDG_CONFIG_HOME set") << false << QStringLiteral("config");
+    }
+
+    void scheduleInstallStatusRemove()
+    {
+        QFETCH(bool, systemdUp);
+        QFETCH(QString, configHome);
+        QTemporaryDir bin;
+        const QProcessEnvironment env = withStandInSystemctl(bin.path(), systemdUp, configHome);
+        const QString units = configHome.isEmpty() ? m_home.filePath(".config/systemd/user")
+                                                   : m_work.filePath(configHome + "/systemd/user");
+
+        const CliRun install = cli({"schedule", "install", "--weekly", "--at", "21:30", "--to", "Nightly", "--per-phone"}, env);
+        QVERIFY2(install.exitCode == 0, qPrintable(install.err));
+        QVERIFY(head(units + "/ferrywright-backup.timer", 4096).contains("OnCalendar=Mon *-*-* 21:30:00"));
+        QVERIFY(head(units + "/ferrywright-backup.service", 4096)
+                    .contains("\" \"backup\" \"--all-phones\" \"--to\" \"Nightly\" \"--per-phone\""));
+        QCOMPARE(install.out.contains("The timer is enabled."), systemdUp);
+
+        const CliRun status = cli({"schedule", "status"}, env);
+        QCOMPARE(status.exitCode, 0);
+        if (systemdUp) {
+            QVERIFY2(status.out.contains("Mon 2030-01-07 21:30:00"), qPrintable(status.out));
+        } else {
+            const QDateTime next = QDateTime::fromString(status.out.section("Next run: ", 1).left(16), "yyyy-MM-dd HH:mm");
+            QVERIFY2(next.isValid() && next.date().dayOfWeek() == Qt::Monday && next.time() == QTime(21, 30)
+                         && next > QDateTime::currentDateTime(),
+                     qPrintable(status.out));
+        }
+
+        const CliRun remove = cli({"schedule", "remove"}, env);
+        QCOMPARE(remove.exitCode, 0);
+        QVERIFY(!QFileInfo::exists(units + "/ferrywright-backup.timer"));
+        QVERIFY(!QFileInfo::exists(units + "/ferrywright-backup.service"));
+        QVERIFY(cli({"schedule", "status"}, env).out.contains("No backup is scheduled."));
+        if (systemdUp) {
+            const QByteArray calls = head(bin.filePath("calls"), 4096);
+            QVERIFY2(calls.contains("--user enable --now ferrywright-backup.timer")
+                         && calls.contains("--user disable --now ferrywright-backup.timer"),
+                     calls.constData());
+        }
+    }
+
+    void scheduledUnitsPassSystemdVerify()
+    {
+        const QString analyze = QStandardPaths::findExecutable("systemd-analyze");
+        if (analyze.isEmpty())
+            QSKIP("systemd-analyze is not installed");
+        QTemporaryDir bin;
+        const QProcessEnvironment env = withStandInSystemctl(bin.path(), false, QStringLiteral("verify-config"));
+        QCOMPARE(cli({"schedule", "install", "--daily", "--to", "My 100% $Phones"}, env).exitCode, 0);
+        const QString units = m_work.filePath("verify-config/systemd/user");
+        QProcess verify;
+        verify.start(analyze, {"verify", units + "/ferrywright-backup.timer", units + "/ferrywright-backup.service"});
+        QVERIFY(verify.waitForFinished(60000));
+        const QString said = QString::fromUtf8(verify.readAllStandardError() + verify.readAllStandardOutput());
+        QVERIFY2(verify.exitCode() == 0 && !said.contains("ferrywright-backup"), qPrintable(said));
     }
 
     // A phone that confirms messages it never stores: the transfer names

@@ -27,6 +27,7 @@ inline const QTemporaryDir &useTemporaryHome()
 {
     static const QTemporaryDir home(scratchPattern());
     qputenv("HOME", QFile::encodeName(home.path()));
+    qunsetenv("XDG_DATA_HOME");  // it would win over HOME
     resetDataRootCacheForTests();
     return home;
 }

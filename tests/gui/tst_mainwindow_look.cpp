@@ -14,6 +14,7 @@
 #include "views/AndroidDeviceItemNode.h"
 
 #include <QAccessible>
+#include <QRegularExpression>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -188,6 +189,24 @@ private slots:
         QCOMPARE(boxes.count(), 0);
         const QStringList unnamed = unnamedFocusableWidgets(window);
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
+
+        // A German user reads German months and a 24-hour clock.
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        select(window, device->children.first() == conversation ? device->children.at(1) : device->children.first());
+        select(window, conversation);
+        list->setCurrentIndex(window.listModel()->index(window.listModel()->rowCount() - 1, 0));
+        static const QRegularExpression germanDateLine(QStringLiteral("class=\"dt\">\\d{1,2} \\S+ \\d{4} \\d{2}:\\d{2}</div>"));
+        QString page;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (window.findChild<QWebEngineView *>(QStringLiteral("webViewSMS"))->page()->toHtml([&page](const QString &html) {
+                page = html;
+            }),
+             germanDateLine.match(page).hasMatch()),
+            kTimeoutMs);
+        QTest::qWait(500);
+        saveShot(window, QStringLiteral("window-conversation-de.png"));
+        QLocale::setDefault(before);
 
         AndroidWIFIForm wifi(&window);
         wifi.show();
