@@ -5,7 +5,8 @@
 #include "cli/CliPhoneLink.h"
 #include "cli/CliProgress.h"
 #include "cli/SourceSpec.h"
-#include "import/ImportSmsBackupThread.h"
+#include "import/ImportSourceKind.h"
+#include "import/MessageImportThread.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -26,50 +27,52 @@ namespace {
 
 QString ImportCommand::synopsis() const
 {
-    return QStringLiteral("FILE --to NAME [--country MCC]");
+    return QStringLiteral("PATH --to NAME [--kind xml|iphone|zip] [--country MCC]");
 }
 
 QString ImportCommand::summary() const
 {
-    return QObject::tr("import an SMS Backup & Restore XML file into a local database");
+    return QObject::tr("import an SMS Backup & Restore file, an iPhone backup or an SMS Import/Export archive into a "
+                       "local database");
 }
 
 QString ImportCommand::description() const
 {
-    return QObject::tr("Imports the messages of FILE, an XML file written by the SMS Backup & Restore app, into the "
-                       "local database NAME (created when it does not exist). --country gives the mobile country "
-                       "code for the file's numbers. Messages the database holds already are not added twice; a "
-                       "malformed file or Ctrl-C commits nothing.");
+    return QObject::tr("Imports the messages of PATH into the local database NAME (created when it does not exist). "
+                       "PATH is an XML file written by the SMS Backup & Restore app, a computer's unencrypted backup "
+                       "folder of an iPhone, or a ZIP archive of the SMS Import/Export app; its kind is recognised "
+                       "from what it holds, or forced with --kind. --country gives the mobile country code for "
+                       "national numbers. Messages the database holds already are not added twice; a malformed "
+                       "input or Ctrl-C commits nothing.");
 }
 
 void ImportCommand::addArguments(QCommandLineParser &parser) const
 {
-    parser.addPositionalArgument(QStringLiteral("FILE"), QObject::tr("The XML file to import."));
+    parser.addPositionalArgument(QStringLiteral("PATH"), QObject::tr("The file or backup folder to import."));
+    parser.addOption(QCommandLineOption(QStringLiteral("kind"), QObject::tr("What PATH is: xml, iphone or zip."),
+                                        QStringLiteral("KIND")));
     parser.addOption(QCommandLineOption(QStringLiteral("to"), QObject::tr("The local database's name."),
                                         QStringLiteral("NAME")));
     parser.addOption(countryOption());
 }
 
-std::unique_ptr<QThread> ImportCommand::makeWorker(const QString &xmlPath, const QString &dbFolder,
-                                                   const QString &countryCode, ProgressReporter *form)
-{
-    return std::make_unique<ImportSmsBackupThread>(xmlPath, dbFolder, countryCode, form);
-}
-
 int ImportCommand::run(const QCommandLineParser &parser, CliContext &context)
 {
-    const QString xmlPath = QDir::current().absoluteFilePath(positionals(parser, 1).constFirst());
+    const QString path = QDir::current().absoluteFilePath(positionals(parser, 1).constFirst());
     const QString name = SourceSpec::checkedFolderName(requiredValue(parser, QStringLiteral("to")), QStringLiteral("NAME"));
     const QString country = parser.value(QStringLiteral("country"));
-    if (!QFileInfo(xmlPath).isFile())
-        fail(QObject::tr("No file '%1'.").arg(xmlPath));
+    if (!QFileInfo::exists(path))
+        fail(QObject::tr("No file '%1'.").arg(path));
     CliPhoneLink::checkCountry(country);
+    const QString kindName = parser.value(QStringLiteral("kind"));
+    const ImportSourceKind::Kind kind =
+        kindName.isEmpty() ? ImportSourceKind::recognise(path) : ImportSourceKind::fromName(kindName);
 
     // The worker removes a new database's folder again when the import does
     // not come about, and only when it made the folder itself.
     CliProgress progress;
-    const std::unique_ptr<QThread> worker =
-        makeWorker(xmlPath, localDatabasesDir().absoluteFilePath(name), country, &progress.reporter());
+    const std::unique_ptr<MessageImportThread> worker = ImportSourceKind::makeWorker(
+        kind, path, localDatabasesDir().absoluteFilePath(name), country, &progress.reporter());
     CliContext::printLine(context.runner.run(*worker, progress));
     return 0;
 }

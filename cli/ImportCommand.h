@@ -2,12 +2,8 @@
 
 #include "cli/CliCommand.h"
 
-#include <memory>
-
-class ProgressReporter;
-class QThread;
-
-// Imports an SMS Backup & Restore XML file into a local database.
+// Imports an SMS Backup & Restore XML file, an iPhone backup folder or an
+// SMS Import/Export archive into a local database.
 class ImportCommand : public CliCommand
 {
 public:
@@ -17,10 +13,4 @@ public:
     QString description() const override;
     void addArguments(QCommandLineParser &parser) const override;
     int run(const QCommandLineParser &parser, CliContext &context) override;
-
-private:
-    // The importer's worker for one run, reporting to `form`; none while this
-    // build has no importer.
-    static std::unique_ptr<QThread> makeWorker(const QString &xmlPath, const QString &dbFolder,
-                                               const QString &countryCode, ProgressReporter *form);
 };

@@ -113,8 +113,8 @@ int SmsBackupMessageWriter::writeParts(const SmsBackupRecord &record, const Reco
             if (text.isEmpty())
                 continue;
             writeMessage(source.plainTextPart(text), groupChat, withoutHandle);
-        } else if (part.file) {
-            _MsgAttachment attachment = source.mediaAttachment(part.mime, name, part.file->path(), part.bytes);
+        } else if (!part.filePath().isEmpty()) {
+            _MsgAttachment attachment = source.mediaAttachment(part.mime, name, part.filePath(), part.bytes);
             writeMessage(source.mediaPart(attachment), groupChat, withoutHandle);
         } else {
             continue;

@@ -7,16 +7,20 @@
 #include <memory>
 #include <vector>
 
-// One part of an MMS read from a backup file. Media parts have their bytes in
-// a temporary file (removed with the part); text parts carry their text.
+// One part of an MMS read from a backup. Media parts have their bytes in a
+// temporary file (removed with the part) or in a file of the backup (left
+// alone); text parts carry their text.
 struct SmsBackupPart
 {
     QString mime;   // as written ("ct"), e.g. "image/jpeg"
     QString name;   // "name", else "cl", else "fn"; may be empty
     QString text;   // text/plain parts
-    std::unique_ptr<TemporaryPartFile> file;  // media parts
+    std::unique_ptr<TemporaryPartFile> file;  // media parts decoded from the backup
+    QString sourcePath;                       // media parts stored as files in the backup
     qint64 bytes = 0;
 
+    // Where a media part's bytes are; empty for a part without any.
+    QString filePath() const { return file ? file->path() : sourcePath; }
     bool isPlainText() const { return mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0; }
 };
 

@@ -222,18 +222,6 @@ Do you want to replace it?</translation>
         <translation>The folder to copy into.</translation>
     </message>
     <message>
-        <source>import an SMS Backup &amp; Restore XML file into a local database</source>
-        <translation>import an SMS Backup &amp; Restore XML file into a local database</translation>
-    </message>
-    <message>
-        <source>Imports the messages of FILE, an XML file written by the SMS Backup &amp; Restore app, into the local database NAME (created when it does not exist). --country gives the mobile country code for the file's numbers. Messages the database holds already are not added twice; a malformed file or Ctrl-C commits nothing.</source>
-        <translation>Imports the messages of FILE, an XML file written by the SMS Backup &amp; Restore app, into the local database NAME (created when it does not exist). --country gives the mobile country code for the file's numbers. Messages the database holds already are not added twice; a malformed file or Ctrl-C commits nothing.</translation>
-    </message>
-    <message>
-        <source>The XML file to import.</source>
-        <translation>The XML file to import.</translation>
-    </message>
-    <message>
         <source>No file '%1'.</source>
         <translation>No file '%1'.</translation>
     </message>
@@ -1142,6 +1130,198 @@ Go on?</translation>
     <message>
         <source>missing: %1</source>
         <translation>missing: %1</translation>
+    </message>
+    <message>
+        <source>Could not read %1: %2</source>
+        <translation>Could not read %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 is not an iPhone backup folder: it has no %2.</source>
+        <translation>%1 is not an iPhone backup folder: it has no %2.</translation>
+    </message>
+    <message>
+        <source>The iPhone backup in %1 is encrypted. Make an unencrypted backup of the iPhone (turn off &quot;Encrypt local backup&quot;) and import that one.</source>
+        <translation>The iPhone backup in %1 is encrypted. Make an unencrypted backup of the iPhone (turn off &quot;Encrypt local backup&quot;) and import that one.</translation>
+    </message>
+    <message>
+        <source>%1 is not an iPhone backup folder: its %2 lists no files.</source>
+        <translation>%1 is not an iPhone backup folder: its %2 lists no files.</translation>
+    </message>
+    <message>
+        <source>The iPhone backup in %1 holds no messages (it has no Library/SMS/sms.db).</source>
+        <translation>The iPhone backup in %1 holds no messages (it has no Library/SMS/sms.db).</translation>
+    </message>
+    <message>
+        <source>The iPhone backup in %1 is incomplete: %2 is missing.</source>
+        <translation>The iPhone backup in %1 is incomplete: %2 is missing.</translation>
+    </message>
+    <message>
+        <source>The message database of this iPhone backup is not one this program can read: it has no &quot;%1&quot;.</source>
+        <translation>The message database of this iPhone backup is not one this program can read: it has no &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>The message database of this iPhone backup could not be read (%1).</source>
+        <translation>The message database of this iPhone backup could not be read (%1).</translation>
+    </message>
+    <message>
+        <source>The message database of this iPhone backup is damaged (%1).</source>
+        <translation>The message database of this iPhone backup is damaged (%1).</translation>
+    </message>
+    <message>
+        <source>%1 reactions, group events and unsent messages skipped.</source>
+        <translation>%1 reactions, group events and unsent messages skipped.</translation>
+    </message>
+    <message>
+        <source>%1 edits and effects left out (the messages keep their last text).</source>
+        <translation>%1 edits and effects left out (the messages keep their last text).</translation>
+    </message>
+    <message>
+        <source>%1 attachments were not in the backup.</source>
+        <translation>%1 attachments were not in the backup.</translation>
+    </message>
+    <message>
+        <source>%1 is a folder but not an iPhone backup: it has no Manifest.db.</source>
+        <translation>%1 is a folder but not an iPhone backup: it has no Manifest.db.</translation>
+    </message>
+    <message>
+        <source>No file or folder &apos;%1&apos;.</source>
+        <translation>No file or folder &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>%1 is neither an SMS Backup &amp; Restore XML file, an iPhone backup folder nor an SMS Import/Export archive.</source>
+        <translation>%1 is neither an SMS Backup &amp; Restore XML file, an iPhone backup folder nor an SMS Import/Export archive.</translation>
+    </message>
+    <message>
+        <source>Unknown kind &apos;%1&apos;: say one of %2.</source>
+        <translation>Unknown kind &apos;%1&apos;: say one of %2.</translation>
+    </message>
+    <message>
+        <source>import an SMS Backup &amp; Restore file, an iPhone backup or an SMS Import/Export archive into a local database</source>
+        <translation>import an SMS Backup &amp; Restore file, an iPhone backup or an SMS Import/Export archive into a local database</translation>
+    </message>
+    <message>
+        <source>Imports the messages of PATH into the local database NAME (created when it does not exist). PATH is an XML file written by the SMS Backup &amp; Restore app, a computer&apos;s unencrypted backup folder of an iPhone, or a ZIP archive of the SMS Import/Export app; its kind is recognised from what it holds, or forced with --kind. --country gives the mobile country code for national numbers. Messages the database holds already are not added twice; a malformed input or Ctrl-C commits nothing.</source>
+        <translation>Imports the messages of PATH into the local database NAME (created when it does not exist). PATH is an XML file written by the SMS Backup &amp; Restore app, a computer&apos;s unencrypted backup folder of an iPhone, or a ZIP archive of the SMS Import/Export app; its kind is recognised from what it holds, or forced with --kind. --country gives the mobile country code for national numbers. Messages the database holds already are not added twice; a malformed input or Ctrl-C commits nothing.</translation>
+    </message>
+    <message>
+        <source>The file or backup folder to import.</source>
+        <translation>The file or backup folder to import.</translation>
+    </message>
+    <message>
+        <source>What PATH is: xml, iphone or zip.</source>
+        <translation>What PATH is: xml, iphone or zip.</translation>
+    </message>
+    <message>
+        <source>Choose the folder of an iPhone backup</source>
+        <translation>Choose the folder of an iPhone backup</translation>
+    </message>
+    <message>
+        <source>Import iPhone Backup...</source>
+        <translation>Import iPhone Backup...</translation>
+    </message>
+    <message>
+        <source>%1 is no SMS Import/Export archive: it holds no %2.</source>
+        <translation>%1 is no SMS Import/Export archive: it holds no %2.</translation>
+    </message>
+    <message>
+        <source>not a JSON object (%1)</source>
+        <translation>not a JSON object (%1)</translation>
+    </message>
+    <message>
+        <source>the message has no valid date</source>
+        <translation>the message has no valid date</translation>
+    </message>
+    <message>
+        <source>the part file %1 is not in the archive</source>
+        <translation>the part file %1 is not in the archive</translation>
+    </message>
+    <message>
+        <source>%1, line %2: %3.</source>
+        <translation>%1, line %2: %3.</translation>
+    </message>
+    <message>
+        <source>Unknown kind of import.</source>
+        <translation>Unknown kind of import.</translation>
+    </message>
+    <message>
+        <source>it ends before its table of contents does</source>
+        <translation>it ends before its table of contents does</translation>
+    </message>
+    <message>
+        <source>it is too short to be a ZIP archive</source>
+        <translation>it is too short to be a ZIP archive</translation>
+    </message>
+    <message>
+        <source>it has no ZIP table of contents</source>
+        <translation>it has no ZIP table of contents</translation>
+    </message>
+    <message>
+        <source>ZIP64 archives are not supported</source>
+        <translation>ZIP64 archives are not supported</translation>
+    </message>
+    <message>
+        <source>its table of contents is too large</source>
+        <translation>its table of contents is too large</translation>
+    </message>
+    <message>
+        <source>entry %1 of its table of contents is damaged</source>
+        <translation>entry %1 of its table of contents is damaged</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2.</source>
+        <translation>%1 cannot be read: %2.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2 (%3).</source>
+        <translation>%1 cannot be read: %2 (%3).</translation>
+    </message>
+    <message>
+        <source>an entry is encrypted</source>
+        <translation>an entry is encrypted</translation>
+    </message>
+    <message>
+        <source>an entry is compressed in a way this program does not read</source>
+        <translation>an entry is compressed in a way this program does not read</translation>
+    </message>
+    <message>
+        <source>an entry&apos;s header is damaged</source>
+        <translation>an entry&apos;s header is damaged</translation>
+    </message>
+    <message>
+        <source>an entry runs past the end of the archive</source>
+        <translation>an entry runs past the end of the archive</translation>
+    </message>
+    <message>
+        <source>the decompressor could not start</source>
+        <translation>the decompressor could not start</translation>
+    </message>
+    <message>
+        <source>the archive ends inside an entry</source>
+        <translation>the archive ends inside an entry</translation>
+    </message>
+    <message>
+        <source>an entry&apos;s compressed data is damaged</source>
+        <translation>an entry&apos;s compressed data is damaged</translation>
+    </message>
+    <message>
+        <source>an entry&apos;s compressed data ends too soon</source>
+        <translation>an entry&apos;s compressed data ends too soon</translation>
+    </message>
+    <message>
+        <source>an entry&apos;s content differs from what the archive says of it</source>
+        <translation>an entry&apos;s content differs from what the archive says of it</translation>
+    </message>
+    <message>
+        <source>Choose an SMS Import/Export archive</source>
+        <translation>Choose an SMS Import/Export archive</translation>
+    </message>
+    <message>
+        <source>SMS Import/Export archives (*.zip);;All files (*)</source>
+        <translation>SMS Import/Export archives (*.zip);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Import SMS Import/Export Archive...</source>
+        <translation>Import SMS Import/Export Archive...</translation>
     </message>
     <message>
         <source>You</source>

@@ -9,7 +9,7 @@ default_packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-5compat-dev
     qt6-tools-dev qt6-l10n-tools libqt6opengl6-dev libgl-dev libvulkan-dev qt6-image-formats-plugins
-    libsqlite3-dev fonts-dejavu-core fonts-droid-fallback fonts-nanum fonts-lohit-deva fonts-tlwg-loma-otf
+    libsqlite3-dev zlib1g-dev fonts-dejavu-core fonts-droid-fallback fonts-nanum fonts-lohit-deva fonts-tlwg-loma-otf
     xvfb xauth libgl1-mesa-dri poppler-utils
     libxml2-utils python3 chromium
     dpkg-dev file ccache appstream lintian

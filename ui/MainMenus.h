@@ -33,6 +33,8 @@ enum class Command {
     Help, Feedback, About, Home,
     ViewCache, UnmountDevice,
     ImportSmsBackup,
+    ImportIPhoneBackup,
+    ImportArchive,
     Search,
     ExportEvidence,
 };

@@ -3,6 +3,7 @@
 #include "android/AdbDevice.h"
 #include "android/AndroidDevice.h"
 #include "export/ExportMessagesThread.h"
+#include "import/ImportSourceKind.h"
 #include "store/MessageDateRange.h"
 #include "store/MsgDataSet.h"
 #include "store/MsgMessageList.h"
@@ -237,8 +238,16 @@ private:
     using LocalDbWorkerFactory = std::function<std::unique_ptr<QThread>(const QString &folder, ProgressForm &form)>;
     void writeLocalDatabase(const QString &name, const LocalDbWorkerFactory &makeWorker);
 
-    // Import of SMS Backup & Restore files (MainWindowImport.cpp).
+    // Import of SMS Backup & Restore files, iPhone backups and SMS
+    // Import/Export archives (MainWindowImport.cpp).
     void importSmsBackup();
+    void importIPhoneBackup();
+    void importArchive();
+    // Asks for a file with `title` and `filter`, then imports it as `kind`.
+    void importFile(const QString &title, const QString &filter, ImportSourceKind::Kind kind);
+    // Asks for the database and the country, then imports `path` of `kind`
+    // into that database.
+    void importMessages(const QString &path, ImportSourceKind::Kind kind);
 
     // Menus.
     void registerCommand(MainMenus::Command command, Handler handler);

@@ -42,6 +42,8 @@ void MainWindow::registerCommands()
     registerCommand(Command::DelAll, [this] { miDelAll(); });
     registerCommand(Command::OpenDbFolder, [this] { miOpenDbFolder(); });
     registerCommand(Command::ImportSmsBackup, [this] { importSmsBackup(); });
+    registerCommand(Command::ImportIPhoneBackup, [this] { importIPhoneBackup(); });
+    registerCommand(Command::ImportArchive, [this] { importArchive(); });
     registerCommand(Command::Exit, [this] { close(); });
     registerCommand(Command::CheckUpdate, [this] { miCheckUpdate(); });
     registerCommand(Command::ClearCache, [this] { miClearCache(); });

@@ -7,6 +7,8 @@
 #include "store/Sqlite3DB.h"
 
 #include "CrashPoints.h"
+#include "IPhoneBackupFixture.h"
+#include "ZipFixture.h"
 #include "StandInTools.h"
 #include "tst_localdb_fixtures.h"
 
@@ -466,6 +468,36 @@ private slots:
         QCOMPARE(jsonOf({"search", "lighthouse", "--from", m_cacheA, "--json"}).size(), 0);
     }
 
+    // A folder is recognised as an iPhone backup; --kind names what a path is.
+    void importRecognisesAnIPhoneBackup()
+    {
+        {
+            iphonetest::Backup backup(m_work.filePath("iPhone backup"));
+            const qint64 ann = backup.handle("+15550100001");
+            const qint64 chat = backup.chat("+15550100001", {ann});
+            backup.message({chat, ann, 700000000LL * 1000000000LL, false, "from the old phone"});
+            backup.finish();
+        }
+        for (const QStringList &kind : {QStringList{}, QStringList{"--kind", "iphone"}}) {
+            const CliRun run = cli(QStringList{"import", "iPhone backup", "--to", "FromIPhone"} + kind);
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+            QVERIFY2(run.out.contains("1 messages read"), qPrintable(run.out));
+            QCOMPARE(databaseEntry("db:FromIPhone").value("messages").toInteger(), 1);
+        }
+    }
+
+    // A ZIP is recognised as an SMS Import/Export archive by its content, whatever its name.
+    void importRecognisesAnArchive()
+    {
+        ziptest::ZipWriter zip;
+        zip.add("messages.ndjson", "{\"address\":\"+15550100001\",\"date\":\"1700000000000\",\"type\":\"1\","
+                                   "\"body\":\"kept in a zip\"}\n");
+        zip.save(m_work.filePath("export.bin"));
+        const CliRun run = cli({"import", "export.bin", "--to", "FromArchive"});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QCOMPARE(databaseEntry("db:FromArchive").value("messages").toInteger(), 1);
+    }
+
     void exportWritesEachFormat_data()
     {
         QTest::addColumn<QString>("format");
@@ -633,6 +665,9 @@ private slots:
         QTest::newRow("unknown country") << QStringList{"download", "--serial", "SIMA", "--country", "999"}
                                          << "Unknown country code '999'";
         QTest::newRow("import") << QStringList{"import", "backup.xml", "--to", "X"} << "No file";
+        QTest::newRow("import of a folder") << QStringList{"import", ".", "--to", "X"} << "not an iPhone backup";
+        QTest::newRow("import of an unknown kind") << QStringList{"import", ".", "--to", "X", "--kind", "tape"}
+                                                   << "Unknown kind 'tape'";
         QTest::newRow("search in no source") << QStringList{"search", "hello", "--from", "db:Nothing"} << "Nothing";
     }
 

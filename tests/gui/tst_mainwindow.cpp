@@ -144,7 +144,8 @@ private slots:
                               "Transfer Messages from Database to Android", "|", "Extract MMS attachment",
                               "Export Messages to File", "Export for Evidence...", "Print Messages",
                               "Delete Messages", "|",
-                              "Import SMS Backup & Restore File...", "Open Database Folder", "Exit"}));
+                              "Import SMS Backup & Restore File...", "Import iPhone Backup...",
+                              "Import SMS Import/Export Archive...", "Open Database Folder", "Exit"}));
         QCOMPARE(actionTexts(menus.at(1)->menu()->actions()),
                  (QStringList{"Search Messages...", "Check for Update", "Clear Cache files",
                               "Connect Android Phone via WiFi"}));

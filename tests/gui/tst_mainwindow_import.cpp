@@ -1,8 +1,10 @@
-// Importing an SMS Backup & Restore file from the window's File menu: the
-// file, the database and the country are asked for, and the new database
-// appears in the tree with the file's conversations.
+// Importing an SMS Backup & Restore file or an iPhone backup from the
+// window's File menu: the file or folder, the database and the country are
+// asked for, and the new database appears in the tree with the
+// conversations.
 
 #include "tst_mainwindow_fixtures.h"
+#include "core/IPhoneBackupFixture.h"
 
 #include "app/MessageBoxes.h"
 #include "country/CountrySelForm.h"
@@ -23,6 +25,15 @@ class TestMainWindowImport : public QObject
 
 private:
     KeyTranslator m_translator;
+
+    static void chooseUnitedStates(CountrySelForm &chooser)
+    {
+        auto *list = chooser.findChild<QListWidget *>(QStringLiteral("ltCountries"));
+        const auto found = list->findItems(QStringLiteral("United States (+1)"), Qt::MatchExactly);
+        QVERIFY(!found.isEmpty());
+        list->setCurrentItem(found.first());
+        chooser.accept();
+    }
 
 private slots:
     void initTestCase()
@@ -56,13 +67,7 @@ private slots:
             offered = form.findChild<QComboBox *>(QStringLiteral("cbLocalDbNames"))->currentText();
             QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("btnOK")), Qt::LeftButton);
         });
-        ModalDriver<CountrySelForm> country([](CountrySelForm &chooser) {
-            auto *list = chooser.findChild<QListWidget *>(QStringLiteral("ltCountries"));
-            const auto found = list->findItems(QStringLiteral("United States (+1)"), Qt::MatchExactly);
-            QVERIFY(!found.isEmpty());
-            list->setCurrentItem(found.first());
-            chooser.accept();
-        });
+        ModalDriver<CountrySelForm> country(chooseUnitedStates);
         QAction *entry = window.menuBarAction(MainMenus::Command::ImportSmsBackup);
         QVERIFY(entry);
         QCOMPARE(entry->text(), QStringLiteral("Import SMS Backup & Restore File..."));
@@ -76,6 +81,37 @@ private slots:
         // National and international forms of one number: one conversation.
         QCOMPARE(target->children.size(), 2);
         QTRY_COMPARE(window.currentTreeNode(), target);
+    }
+
+    void iPhoneBackupFromTheFileMenuMakesADatabase()
+    {
+        Environment env;
+        const QString path = env.path("iPhone 2023");
+        {
+            iphonetest::Backup backup(path);
+            const qint64 ann = backup.handle("+15550100001");
+            const qint64 bob = backup.handle("+15550100002");
+            const qint64 annChat = backup.chat("+15550100001", {ann});
+            const qint64 group = backup.chat("chat1", {ann, bob});
+            backup.message({annChat, ann, 720000000LL * 1000000000LL, false, "Hi"});
+            backup.message({group, bob, 720000060LL * 1000000000LL, false, "All of us"});
+            backup.finish();
+        }
+        MainWindow window(quickOptions());
+        window.setFolderChooser([&path](const QString &, const QString &) { return path; });
+        MessageBoxes::TestRecorder boxes(QMessageBox::Yes);
+        ModalDriver<LocalDbSelForm> database([](LocalDbSelForm &form) {
+            QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("btnOK")), Qt::LeftButton);
+        });
+        ModalDriver<CountrySelForm> country(chooseUnitedStates);
+        QAction *entry = window.menuBarAction(MainMenus::Command::ImportIPhoneBackup);
+        QVERIFY(entry);
+        entry->trigger();
+
+        QCOMPARE(boxes.lastText(), QStringLiteral("2 messages read, 2 of them new."));
+        Node *target = childNamed(window.treeModel()->localDbRoot(), QStringLiteral("iPhone 2023"));
+        QVERIFY(target);
+        QCOMPARE(target->children.size(), 2);
     }
 };
 

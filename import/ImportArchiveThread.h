@@ -1,0 +1,31 @@
+#pragma once
+
+#include "import/MessageImportThread.h"
+
+#include <QString>
+
+#include <memory>
+
+class ArchiveMessageReader;
+class ZipArchive;
+
+// Imports an "SMS Import/Export" archive (a ZIP of messages.ndjson and the
+// MMS part files) into a local database, streamed. Progress follows the
+// bytes of messages.ndjson read.
+class ImportArchiveThread : public MessageImportThread
+{
+    Q_OBJECT
+public:
+    ImportArchiveThread(const QString &zipPath, const QString &dbFolder, const QString &countryCode,
+                        ProgressReporter *form, QObject *parent = nullptr);
+    ~ImportArchiveThread() override;
+
+protected:
+    void openSource() override;
+    void readMessages(SmsBackupMessageWriter &messages, const QString &status) override;
+
+private:
+    QString m_zipPath;
+    std::unique_ptr<ZipArchive> m_archive;
+    std::unique_ptr<ArchiveMessageReader> m_reader;
+};
