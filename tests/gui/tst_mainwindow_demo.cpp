@@ -31,7 +31,8 @@ int recordsOfPhone(const QString &store)
 
 QString cacheDatabase(const QString &home)
 {
-    QDirIterator it(home, {QStringLiteral("sms.db")}, QDir::Files, QDirIterator::Subdirectories);
+    // The data folder sits under ~/.local/share: hidden folders are searched too.
+    QDirIterator it(home, {QStringLiteral("sms.db")}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         if (path.contains(QLatin1String("/android_cache/")))
