@@ -3,11 +3,15 @@
 // A local database that an import wrote, read back for comparison: one line
 // per message with its chat, handle and attachment.
 
+#include "TemporaryHome.h"
 #include "core/FileChecks.h"
 #include "store/Sqlite3DB.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QTemporaryDir>
+
+#include <memory>
 #include <QStringList>
 
 namespace importtest {
@@ -100,5 +104,45 @@ inline QStringList sorted(QStringList rows)
     rows.sort();
     return rows;
 }
+
+// Bytes that stand for a picture: `seed` makes different ones of one size.
+inline QByteArray samplePicture(int size, int seed)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 131 + seed) ^ (i >> 7));
+    return bytes;
+}
+
+// Where an import test runs: a temporary HOME (and so data root), a work
+// folder for its input files, and TMPDIR pointed at a folder of its own, so
+// that the part files an import writes there can be seen to go again.
+class ImportEnvironment
+{
+public:
+    ImportEnvironment()
+        : m_savedTmp(qgetenv("TMPDIR"))
+        , m_tmp(m_work.filePath(QStringLiteral("tmp")))
+    {
+        QDir().mkpath(m_tmp);
+        qputenv("TMPDIR", QFile::encodeName(m_tmp));
+    }
+
+    ~ImportEnvironment() { qputenv("TMPDIR", m_savedTmp); }
+
+    ImportEnvironment(const ImportEnvironment &) = delete;
+    ImportEnvironment &operator=(const ImportEnvironment &) = delete;
+
+    bool isValid() const { return m_work.isValid() && QFileInfo(m_home.path()).isDir(); }
+    QString workPath(const QString &name) const { return m_work.filePath(name); }
+    // What imports left in TMPDIR: nothing, once each has ended.
+    QStringList temporaryFilesLeft() const { return QDir(m_tmp).entryList(QDir::Files | QDir::Hidden); }
+
+private:
+    TemporaryHome m_home;
+    QTemporaryDir m_work;
+    QByteArray m_savedTmp;
+    QString m_tmp;
+};
 
 } // namespace importtest

@@ -22,6 +22,7 @@
 using importtest::Base;
 using importtest::DatabaseContents;
 using importtest::row;
+using importtest::samplePicture;
 using importtest::sorted;
 using ziptest::ZipWriter;
 
@@ -29,14 +30,6 @@ namespace {
 
 const QString Mmc = QStringLiteral("310");
 const QString Marker = QString(QChar(0xFFFC));
-
-QByteArray samplePicture(int size, int seed)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 131 + seed) ^ (i >> 7));
-    return bytes;
-}
 
 QByteArray line(const QJsonObject &object)
 {
@@ -117,11 +110,7 @@ class TestArchiveImport : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_home;
-    QTemporaryDir m_work;
-    QByteArray m_savedHome;
-    QByteArray m_savedTmp;
-    QString m_tmp;
+    std::unique_ptr<importtest::ImportEnvironment> m_env;
     int m_folders = 0;
 
     QString newDatabaseFolder()
@@ -131,7 +120,7 @@ private:
 
     QString save(const QByteArray &bytes)
     {
-        const QString path = m_work.filePath(QStringLiteral("archive%1.zip").arg(++m_folders));
+        const QString path = m_env->workPath(QStringLiteral("archive%1.zip").arg(++m_folders));
         QFile file(path);
         if (file.open(QIODevice::WriteOnly))
             file.write(bytes);
@@ -157,26 +146,13 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_home.isValid());
-        QVERIFY(m_work.isValid());
-        m_savedHome = qgetenv("HOME");
-        qputenv("HOME", QFile::encodeName(m_home.path()));
-        resetDataRootCacheForTests();
-        // Part files land here, where the tests see that they go again.
-        m_tmp = m_work.filePath("tmp");
-        QDir().mkpath(m_tmp);
-        m_savedTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(m_tmp));
+        m_env = std::make_unique<importtest::ImportEnvironment>();
+        QVERIFY(m_env->isValid());
     }
 
-    void cleanupTestCase()
-    {
-        qputenv("TMPDIR", m_savedTmp);
-        qputenv("HOME", m_savedHome);
-        resetDataRootCacheForTests();
-    }
+    void cleanupTestCase() { m_env.reset(); }
 
-    void cleanup() { QCOMPARE(QDir(m_tmp).entryList(QDir::Files | QDir::Hidden), QStringList()); }
+    void cleanup() { QCOMPARE(m_env->temporaryFilesLeft(), QStringList()); }
 
     void messagesOfTheArchive()
     {
@@ -249,7 +225,7 @@ private slots:
     {
         const QByteArray whole = sampleArchive(samplePicture(2000, 4)).bytes();
         const QStringList names{"messages.ndjson", "data/PART_17000"};
-        const QString path = m_work.filePath("damaged.zip");
+        const QString path = m_env->workPath("damaged.zip");
         int refused = 0;
         for (qsizetype i = 0; i < whole.size(); i += 7) {
             for (const QByteArray &variant : {whole.left(i), QByteArray(whole).replace(i, 1, "\xff")}) {

@@ -36,19 +36,12 @@ const QString Marker = QString(QChar(0xFFFC));
 using importtest::Base;
 using importtest::DatabaseContents;
 using importtest::row;
+using importtest::samplePicture;
 using importtest::sorted;
 
 QByteArray attribute(const QString &value)
 {
     return value.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("&#10;")).toUtf8();
-}
-
-QByteArray samplePicture(int size, int seed)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 131 + seed) ^ (i >> 7));
-    return bytes;
 }
 
 // A backup file written from the format's attributes.
@@ -150,11 +143,7 @@ class TestImport : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_home;
-    QTemporaryDir m_work;
-    QByteArray m_savedHome;
-    QByteArray m_savedTmp;
-    QString m_tmp;
+    std::unique_ptr<importtest::ImportEnvironment> m_env;
     int m_databases = 0;
 
     QString newDatabaseFolder()
@@ -164,7 +153,7 @@ private:
 
     QString save(const BackupXml &xml, const QString &name)
     {
-        const QString path = m_work.filePath(name);
+        const QString path = m_env->workPath(name);
         xml.save(path);
         return path;
     }
@@ -202,26 +191,13 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_home.isValid());
-        QVERIFY(m_work.isValid());
-        m_savedHome = qgetenv("HOME");
-        qputenv("HOME", QFile::encodeName(m_home.path()));
-        resetDataRootCacheForTests();
-        // Part files of the imports land here, where the tests can see them.
-        m_tmp = m_work.filePath("tmp");
-        QDir().mkpath(m_tmp);
-        m_savedTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(m_tmp));
+        m_env = std::make_unique<importtest::ImportEnvironment>();
+        QVERIFY(m_env->isValid());
     }
 
-    void cleanupTestCase()
-    {
-        qputenv("TMPDIR", m_savedTmp);
-        qputenv("HOME", m_savedHome);
-        resetDataRootCacheForTests();
-    }
+    void cleanupTestCase() { m_env.reset(); }
 
-    void cleanup() { QCOMPARE(QDir(m_tmp).entryList(QDir::Files | QDir::Hidden), QStringList()); }
+    void cleanup() { QCOMPARE(m_env->temporaryFilesLeft(), QStringList()); }
 
     void surrogateReferencesAreMendedWhereverChunksEnd_data()
     {
@@ -345,7 +321,7 @@ private slots:
     {
         QVERIFY2(QFileInfo(standInTool("agent-sim")).isExecutable(), "build the agent-sim target");
         // The same messages in a backup file and on a simulated phone.
-        const QString store = m_work.filePath("phone");
+        const QString store = m_env->workPath("phone");
         QDir().mkpath(store + "/parts");
         const QByteArray picture = samplePicture(50000, 3);
         auto part = [&store](const QString &mime, const QString &name, const QByteArray &bytes) {
@@ -434,7 +410,7 @@ private slots:
             QVERIFY(import(save(earlier, "earlier.xml"), folder).succeeded);
         }
         const QStringList before = DatabaseContents(folder).snapshot();
-        const QString path = m_work.filePath("bad.xml");
+        const QString path = m_env->workPath("bad.xml");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(xml);

@@ -28,6 +28,7 @@
 using importtest::BaseDate;
 using importtest::DatabaseContents;
 using importtest::row;
+using importtest::samplePicture;
 using importtest::sorted;
 using iphonetest::attributedBody;
 using iphonetest::Backup;
@@ -44,14 +45,6 @@ const QString Cy = QStringLiteral("+15550100003");
 qint64 nanoseconds(qint64 offset)
 {
     return (BaseDate + offset) * 1000000000LL;
-}
-
-QByteArray samplePicture(int size, int seed)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 131 + seed) ^ (i >> 7));
-    return bytes;
 }
 
 // The messages a simulated phone's store holds: "text|mime types of the parts".
@@ -82,14 +75,12 @@ class TestIPhoneImport : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_home;
-    QTemporaryDir m_work;
-    QByteArray m_savedHome;
+    std::unique_ptr<importtest::ImportEnvironment> m_env;
     int m_folders = 0;
 
     QString newFolder(const QString &stem)
     {
-        return m_work.filePath(QStringLiteral("%1%2").arg(stem).arg(++m_folders));
+        return m_env->workPath(QStringLiteral("%1%2").arg(stem).arg(++m_folders));
     }
 
     QString newDatabaseFolder()
@@ -185,18 +176,11 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_home.isValid());
-        QVERIFY(m_work.isValid());
-        m_savedHome = qgetenv("HOME");
-        qputenv("HOME", QFile::encodeName(m_home.path()));
-        resetDataRootCacheForTests();
+        m_env = std::make_unique<importtest::ImportEnvironment>();
+        QVERIFY(m_env->isValid());
     }
 
-    void cleanupTestCase()
-    {
-        qputenv("HOME", m_savedHome);
-        resetDataRootCacheForTests();
-    }
+    void cleanupTestCase() { m_env.reset(); }
 
     void messagesOfEveryKind()
     {
