@@ -112,6 +112,14 @@ void BubbleViewMgr::showBubble(const MsgMessageList &smslist)
 
 void BubbleViewMgr::onLoadFinish(bool ok)
 {
+    // A link refused just before (see BubbleWebPage) can, on a busy
+    // machine, cancel the page shown in its place: show that page once more.
+    if (!ok && m_pageLoading && !m_pageReloaded && m_currentPage > 0) {
+        m_pageReloaded = true;
+        showPage(m_currentPage);
+        return;
+    }
+    m_pageLoading = false;
     nameRenderSurface();
     // A link the page refused to follow also ends as a failed load; that must
     // not move the view.
@@ -198,6 +206,13 @@ QUrl BubbleViewMgr::baseUrl() const
 
 void BubbleViewMgr::loadPage(int page)
 {
+    m_pageReloaded = false;
+    showPage(page);
+}
+
+void BubbleViewMgr::showPage(int page)
+{
+    m_pageLoading = true;
     m_pageHtml = bubblePageHtml(m_messageList, page);
     m_pageFile.reset();
     if (fitsInDataUrl(m_pageHtml.toUtf8()) || !loadThroughFile(page))

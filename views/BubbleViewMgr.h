@@ -74,6 +74,7 @@ private:
     void loadPage(int page);
     void loadIntoView(const QString &html, const QUrl &base);
     bool loadThroughFile(int page);
+    void showPage(int page);
     void scrollToAnchor();
     void nameRenderSurface();
     void handleFileLink(const QString &path);
@@ -85,6 +86,8 @@ private:
     int m_pageCount = 0;
     QString m_anchor;
     QString m_pageHtml;
+    bool m_pageLoading = false;   // a page of ours is on its way into the view
+    bool m_pageReloaded = false;  // and was given its one second chance
     QString m_appFolder;
     std::unique_ptr<QTemporaryFile> m_pageFile;
     SavePathChooser m_chooseSavePath;
