@@ -10,6 +10,7 @@
 
 #include "country/Country.h"
 #include "store/AbsIOSMessageDb.h"
+#include "store/MessageDateRange.h"
 #include "store/MsgMessageList.h"
 
 class CountryLibDb;
@@ -66,8 +67,9 @@ public:
     // (as messages(set, 0) would); false once no message is left. Each call
     // costs the size of its chunk: the date index leads to the position.
     bool messagesAfter(MsgDataSet &set, ReadPosition &position, int limit, MsgMessageList &read);
-    // How many messages messages(set, 0) would load.
-    qint64 shownMessageCount();
+    // How many messages messages(set, 0) would load; with a period, how many
+    // of them fall in it.
+    qint64 shownMessageCount(const MessageDateRange &period = MessageDateRange());
     // The dates of the oldest and the newest message; (0, 0) when there is none.
     std::pair<qint32, qint32> messageDateSpan();
 

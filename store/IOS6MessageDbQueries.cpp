@@ -139,7 +139,7 @@ QList<qint64> IOS6MessageDb::nextMessageRowids(ReadPosition &position, int limit
     return rowids;
 }
 
-qint64 IOS6MessageDb::shownMessageCount()
+qint64 IOS6MessageDb::shownMessageCount(const MessageDateRange &period)
 {
     ensureOpen();
     QString sql = QStringLiteral(
@@ -147,6 +147,11 @@ qint64 IOS6MessageDb::shownMessageCount()
         "on j.message_id = m.rowid");
     if (hasItemTypeColumn())
         sql += QStringLiteral(" and m.item_type <> 4");
+    // A message without a date counts as dated 0, as its record does.
+    if (const std::optional<qint64> since = period.since())
+        sql += QStringLiteral(" and ifnull(m.date, 0) >= %1").arg(*since);
+    if (const std::optional<qint64> until = period.until())
+        sql += QStringLiteral(" and ifnull(m.date, 0) <= %1").arg(*until);
     Sqlite3Cursor cursor = queryThrow(sql);
     return cursor.moveNext() ? cursor.getInt64(0) : 0;
 }

@@ -8,9 +8,9 @@ MessageChunkReader::MessageChunkReader(const QString &folder, const QString &cou
 {
 }
 
-qint64 MessageChunkReader::count()
+qint64 MessageChunkReader::count(const MessageDateRange &period)
 {
-    return m_db.shownMessageCount();
+    return m_db.shownMessageCount(period);
 }
 
 void MessageChunkReader::rewind()
@@ -31,6 +31,32 @@ const MsgMessageList &MessageChunkReader::next()
     while (m_chunk.isEmpty() && m_db.messagesAfter(m_records, m_position, m_chunkSize, m_chunk)) {
     }
     sortMessages(m_chunk);
+    return m_chunk;
+}
+
+void MessageChunkReader::forEach(const std::function<void(const _MsgMessage &)> &visit)
+{
+    rewind();
+    for (const MsgMessageList *chunk = &next(); !chunk->isEmpty(); chunk = &next()) {
+        for (const _MsgMessage *message : *chunk)
+            visit(*message);
+    }
+}
+
+QList<_MsgChat *> MessageChunkReader::chats()
+{
+    ensureChats();
+    return m_records.chats.values();
+}
+
+const MsgMessageList &MessageChunkReader::messagesOfChats(const QList<_MsgChat *> &chats)
+{
+    ensureChats();
+    m_chunk.clear();
+    m_records.releaseMessages();
+    for (const _MsgChat *chat : chats)
+        m_db.chatMessages(m_records, chat->rowid);
+    m_chunk = m_records.messages.values();
     return m_chunk;
 }
 

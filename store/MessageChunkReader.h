@@ -4,7 +4,10 @@
 #include "store/MsgDataSet.h"
 #include "store/MsgMessageList.h"
 
+#include <QList>
 #include <QString>
+
+#include <functional>
 
 // Every message of a local database, oldest first (by date, then row id), a
 // chunk at a time: what an operation over all of a source reads while it
@@ -25,12 +28,21 @@ public:
     MessageChunkReader(const MessageChunkReader &) = delete;
     MessageChunkReader &operator=(const MessageChunkReader &) = delete;
 
-    // How many messages a reading gives (those messages(set, 0) loads).
-    qint64 count();
+    // How many messages a reading gives (those messages(set, 0) loads); with
+    // a period, how many of them fall in it.
+    qint64 count(const MessageDateRange &period = MessageDateRange());
     // Starts again from the oldest message.
     void rewind();
     // The next chunk, valid until the next call; empty at the end.
     const MsgMessageList &next();
+    // Every message from the oldest on, each valid only during its call.
+    void forEach(const std::function<void(const _MsgMessage &)> &visit);
+
+    // Every chat of the database, with its handles; valid while the reader lives.
+    QList<_MsgChat *> chats();
+    // The messages of these chats in row-id order, as one conversation's
+    // whole reading; valid until the next call of this or next().
+    const MsgMessageList &messagesOfChats(const QList<_MsgChat *> &chats);
 
     const QString &folder() const { return m_db.folder(); }
 

@@ -29,6 +29,9 @@ public:
     static QDateTime parseBound(const QString &text, Bound bound);
 
     bool isOpen() const { return !m_since && !m_until; }
+    // The ends as stored dates (seconds since 2001); nothing for an open end.
+    std::optional<qint64> since() const { return m_since; }
+    std::optional<qint64> until() const { return m_until; }
     bool contains(const _MsgMessage &message) const;
     MsgMessageList filtered(const MsgMessageList &messages) const;
 
