@@ -7,6 +7,7 @@
 #include "cli/CliProgress.h"
 #include "cli/CliUsageError.h"
 #include "ops/BackupSMSThread.h"
+#include "store/MessageChunkReader.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -87,7 +88,7 @@ int BackupCommand::run(const QCommandLineParser &parser, CliContext &context)
     const SourceSpec spec = SourceSpec::parse(requiredValue(parser, QStringLiteral("from")));
     const QString name = SourceSpec::checkedFolderName(requiredValue(parser, QStringLiteral("to")), QStringLiteral("NAME"));
     CliMessageSource source(spec, parser.value(QStringLiteral("country")), context);
-    backupInto(source.messages(parser.value(QStringLiteral("chat"))), name, context);
+    backupInto(source, parser.value(QStringLiteral("chat")), name, context);
     return 0;
 }
 
@@ -114,7 +115,7 @@ int BackupCommand::backupAllPhones(const QCommandLineParser &parser, CliContext 
             CliMessageSource source(SourceSpec{SourceSpec::Kind::Cache, QDir(device.cacheFolder()).dirName()},
                                     device.mmc, context);
             CliContext::printLine(QObject::tr("Phone %1 (%2) into %3:").arg(serial, device.displayName(), target));
-            backupInto(source.messages(chat), target, context);
+            backupInto(source, chat, target, context);
         } catch (const std::exception &error) {
             // One phone's trouble (unplugged, agent refused) must not cost the others their backup.
             printWarning(QObject::tr("phone %1 not backed up: %2").arg(serial, QString::fromUtf8(error.what())));
@@ -137,11 +138,16 @@ QString BackupCommand::perPhoneName(const QString &name, const QString &model, c
     return SourceSpec::checkedFolderName(sanitizeFileName(candidate), QStringLiteral("NAME"));
 }
 
-void BackupCommand::backupInto(const MsgMessageList &messages, const QString &name, CliContext &context)
+void BackupCommand::backupInto(CliMessageSource &source, const QString &chat, const QString &name, CliContext &context)
 {
     // The worker removes a new database's folder again when the backup does
     // not come about, and only when it made the folder itself.
     CliProgress progress;
-    BackupSMSThread worker(messages, localDatabasesDir().absoluteFilePath(name), QString(), &progress.reporter());
-    CliContext::printLine(context.runner.run(worker, progress));
+    const QString folder = localDatabasesDir().absoluteFilePath(name);
+    // All of a source is read from its database while the backup goes.
+    const std::unique_ptr<BackupSMSThread> worker =
+        chat.isEmpty()
+            ? std::make_unique<BackupSMSThread>(source.reader(), folder, QString(), &progress.reporter())
+            : std::make_unique<BackupSMSThread>(source.messages(chat), folder, QString(), &progress.reporter());
+    CliContext::printLine(context.runner.run(*worker, progress));
 }

@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+class CliMessageSource;
+
 // Merges a source's messages into a local database, created when new; or,
 // with --all-phones, those of every phone attached.
 class BackupCommand : public CliCommand
@@ -23,5 +25,6 @@ private:
     // The database of one phone of an --all-phones run; `taken` holds the
     // names earlier phones of the run got.
     static QString perPhoneName(const QString &name, const QString &model, const QString &serial, const QStringList &taken);
-    static void backupInto(const MsgMessageList &messages, const QString &name, CliContext &context);
+    // All of `source`, or with a `chat` identifier that conversation, into the database `name`.
+    static void backupInto(CliMessageSource &source, const QString &chat, const QString &name, CliContext &context);
 };

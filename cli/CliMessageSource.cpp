@@ -3,6 +3,7 @@
 #include "app/AppFolders.h"
 #include "cli/CliPhoneLink.h"
 #include "store/IOS6MessageDb.h"
+#include "store/MessageChunkReader.h"
 #include "store/MsgChat.h"
 #include "ui/ViewRules.h"
 
@@ -88,4 +89,9 @@ MsgMessageList CliMessageSource::messages(const QString &chat)
     if (chats.isEmpty())
         fail(QObject::tr("No conversation '%1' in %2.").arg(chat, m_spec.text()));
     return ViewRules::messagesOfChats(chats);
+}
+
+std::unique_ptr<MessageChunkReader> CliMessageSource::reader() const
+{
+    return std::make_unique<MessageChunkReader>(m_folder, m_countryCode);
 }

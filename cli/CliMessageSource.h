@@ -7,6 +7,10 @@
 
 #include <QString>
 
+#include <memory>
+
+class MessageChunkReader;
+
 struct CliContext;
 
 // The messages of a SOURCE, loaded as the window loads a tree node's: the
@@ -34,6 +38,9 @@ public:
     // chats sharing the identifier, as the window's tree groups them). Raises
     // std::runtime_error for an unknown conversation.
     MsgMessageList messages(const QString &chat = QString());
+    // Every message, read from the database a chunk at a time by whoever
+    // takes the reader (its own connection and records).
+    std::unique_ptr<MessageChunkReader> reader() const;
 
     // The folder of a phone cache or local database that exists; raises
     // std::runtime_error when there is none.

@@ -4,6 +4,7 @@
 #include "cli/CliMessageSource.h"
 #include "cli/CliProgress.h"
 #include "ops/AttachmentExtractThread.h"
+#include "store/MessageChunkReader.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -42,9 +43,12 @@ int ExtractCommand::run(const QCommandLineParser &parser, CliContext &context)
     const SourceSpec spec = SourceSpec::parse(requiredValue(parser, QStringLiteral("from")));
     const QString folder = QDir::current().absoluteFilePath(requiredValue(parser, QStringLiteral("out")));
     CliMessageSource source(spec, parser.value(QStringLiteral("country")), context);
-    const MsgMessageList messages = source.messages(parser.value(QStringLiteral("chat")));
+    const QString chat = parser.value(QStringLiteral("chat"));
     CliProgress progress;
-    AttachmentExtractThread worker(&progress.reporter(), messages, folder);
-    CliContext::printLine(context.runner.run(worker, progress));
+    // All of a source is read from its database while the copies go.
+    const std::unique_ptr<AttachmentExtractThread> worker =
+        chat.isEmpty() ? std::make_unique<AttachmentExtractThread>(&progress.reporter(), source.reader(), folder)
+                       : std::make_unique<AttachmentExtractThread>(&progress.reporter(), source.messages(chat), folder);
+    CliContext::printLine(context.runner.run(*worker, progress));
     return 0;
 }

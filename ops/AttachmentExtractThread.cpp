@@ -5,6 +5,7 @@
 #include "app/Platform.h"
 #include "app/RichText.h"
 #include "store/AppleTime.h"
+#include "store/MessageChunkReader.h"
 #include "store/MessageOrder.h"
 #include "store/MsgAttachment.h"
 
@@ -22,17 +23,26 @@ AttachmentExtractThread::AttachmentExtractThread(ProgressReporter *form, const M
 {
 }
 
+AttachmentExtractThread::AttachmentExtractThread(ProgressReporter *form, std::unique_ptr<MessageChunkReader> source,
+                                                 const QString &outputFolder, QObject *parent)
+    : AttachmentExtractThread(form, MsgMessageList(), outputFolder, parent)
+{
+    m_source = std::move(source);
+}
+
+AttachmentExtractThread::~AttachmentExtractThread() = default;
+
 void AttachmentExtractThread::work()
 {
     m_created.clear();
     makeOutputFolder();
-    const QString status = tr("IDS_EXTRACTING_MEDIA_FILES");
-    const qint64 total = m_messages.size();
+    const qint64 total = m_source ? m_source->count() : m_messages.size();
     qint64 done = 0;
-    for (const _MsgMessage *message : std::as_const(m_messages)) {
-        ++done;
-        reportItem(status, done, total, QString());
-        extractAttachments(*message);
+    if (m_source) {
+        m_source->forEach([&](const _MsgMessage &message) { extractMessage(message, done, total); });
+    } else {
+        for (const _MsgMessage *message : std::as_const(m_messages))
+            extractMessage(*message, done, total);
     }
     throwIfCancelled(form());
     notifySuccess(form(), tr("IDS_SUC_EXTRACT_%1_MEDIA_FILES_TO_%2")
@@ -48,6 +58,13 @@ void AttachmentExtractThread::makeOutputFolder()
                                      .arg(QDir::toNativeSeparators(m_outputFolder), qt_error_string())
                                      .toStdString());
     }
+}
+
+void AttachmentExtractThread::extractMessage(const _MsgMessage &message, qint64 &done, qint64 total)
+{
+    ++done;
+    reportItem(tr("IDS_EXTRACTING_MEDIA_FILES"), done, total, QString());
+    extractAttachments(message);
 }
 
 void AttachmentExtractThread::extractAttachments(const _MsgMessage &message)

@@ -6,6 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class MessageChunkReader;
+
 // Copies the attachment files of a list of messages into one folder, each
 // copy dated with its message's date. Same-named attachments get numbered
 // names. A cancel or an error removes what this run created, and the folder
@@ -16,6 +20,11 @@ class AttachmentExtractThread : public OperationThread
 public:
     AttachmentExtractThread(ProgressReporter *form, const MsgMessageList &messages, const QString &outputFolder,
                             QObject *parent = nullptr);
+    // Every message of a database, which `source` reads a chunk at a time
+    // while the copies go, oldest first.
+    AttachmentExtractThread(ProgressReporter *form, std::unique_ptr<MessageChunkReader> source,
+                            const QString &outputFolder, QObject *parent = nullptr);
+    ~AttachmentExtractThread() override;
 
     // Files copied by the run.
     int extractedCount() const { return int(m_created.size()); }
@@ -26,9 +35,11 @@ protected:
 
 private:
     void makeOutputFolder();
+    void extractMessage(const _MsgMessage &message, qint64 &done, qint64 total);
     void extractAttachments(const _MsgMessage &message);
 
     MsgMessageList m_messages;
+    std::unique_ptr<MessageChunkReader> m_source;
     QString m_outputFolder;
     bool m_madeFolder = false;
     QStringList m_created;

@@ -29,10 +29,7 @@ void BackupSMSThread::work()
     m_writer.begin();
     qint64 done = 0;
     if (m_source) {
-        for (MsgMessageList chunk = m_source->next(); !chunk.isEmpty(); chunk = m_source->next()) {
-            for (const _MsgMessage *message : std::as_const(chunk))
-                backUp(*message, done, total);
-        }
+        m_source->forEach([&](const _MsgMessage &message) { backUp(message, done, total); });
     } else {
         for (const _MsgMessage *message : std::as_const(m_messages))
             backUp(*message, done, total);

@@ -25,6 +25,7 @@
 class AndroidMonitor;
 class ItemModelMain;
 class ItemModelSms;
+class MessageChunkReader;
 class MyTreeView;
 class ProgressForm;
 class QAction;
@@ -222,6 +223,12 @@ private:
     // worker from the source's database: nothing the window holds.
     void backupWholeSource();
     void extractAttachments(const MsgMessageList &messages);
+    // Every message of the selected source, read by the worker as for backup.
+    void extractWholeSource();
+    // Asks for the folder, then runs the worker `makeWorker` builds for it
+    // and shows the folder when the worker succeeded.
+    using ExtractWorkerFactory = std::function<std::unique_ptr<QThread>(const QString &folder, ProgressForm &form)>;
+    void runExtraction(const ExtractWorkerFactory &makeWorker);
     // Runs the deletion worker on the owner's database; true on success,
     // after which the deleted records are gone from the owner's data set and
     // `emptied` holds the chats left without message (still in the set).
@@ -265,6 +272,19 @@ private:
     MsgDataSetPtr recordsInScope(MainMenus::Scope scope) const;
     // The selected node when it is a phone or a local database, else null.
     _AbsDBItemNode *selectedSource() const;
+    // The selected source's database as an operation over all of it reads
+    // it. Folder and country code are taken at once: the phone may leave the
+    // tree while a dialog runs, and then `node` dangles.
+    struct WholeSource
+    {
+        const _AbsDBItemNode *node;
+        QString folder;
+        QString countryCode;
+        std::unique_ptr<MessageChunkReader> reader() const;
+    };
+    // Nothing when no source is selected or it shows no message; a database
+    // error is reported and gives nothing.
+    std::optional<WholeSource> wholeSourceWithMessages();
     // Which messages a menu-bar command takes now.
     MainMenus::Scope menuBarScope() const;
     void dispatchMenuBarCommand(MainMenus::Command plain);

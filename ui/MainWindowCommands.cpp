@@ -9,6 +9,7 @@
 #include "app/MessageBoxes.h"
 #include "app/VendorServer.h"
 #include "store/IOS6MessageDb.h"
+#include "store/MessageChunkReader.h"
 #include "ui/AboutUsForm.h"
 #include "ui/MainWindowUi.h"
 #include "ui/MyTreeView.h"
@@ -36,6 +37,8 @@ void MainWindow::registerCommands()
     registerCommand(MainMenus::scopedCommand(Command::Backup, MainMenus::Scope::All), [this] { backupWholeSource(); });
     registerMessageCommands(Command::ExtractMedia,
                             [this](const MsgMessageList &messages) { extractAttachments(messages); });
+    registerCommand(MainMenus::scopedCommand(Command::ExtractMedia, MainMenus::Scope::All),
+                    [this] { extractWholeSource(); });
     registerCommand(Command::Del, [this] { miDel(); });
     registerCommand(Command::DelSel, [this] { miDelSel(); });
     registerCommand(Command::DelChat, [this] { miDelChat(); });
@@ -131,6 +134,24 @@ _AbsDBItemNode *MainWindow::selectedSource() const
     if (!node || (node->kind != AbsTreeItemModel::KindAndroidDevice && node->kind != AbsTreeItemModel::KindLocalDb))
         return nullptr;
     return static_cast<_AbsDBItemNode *>(node);
+}
+
+std::unique_ptr<MessageChunkReader> MainWindow::WholeSource::reader() const
+{
+    return std::make_unique<MessageChunkReader>(folder, countryCode);
+}
+
+std::optional<MainWindow::WholeSource> MainWindow::wholeSourceWithMessages()
+{
+    const _AbsDBItemNode *source = selectedSource();
+    try {
+        if (!source || source->db->shownMessageCount() == 0)
+            return std::nullopt;
+    } catch (const std::exception &error) {
+        reportException(error);
+        return std::nullopt;
+    }
+    return WholeSource{source, source->db->folder(), source->db->countryCode()};
 }
 
 bool MainWindow::hasCommand(Command command) const

@@ -80,23 +80,14 @@ void MainWindow::backupMessages(const MsgMessageList &messages)
 
 void MainWindow::backupWholeSource()
 {
-    const _AbsDBItemNode *source = selectedSource();
-    try {
-        if (!source || source->db->shownMessageCount() == 0)
-            return;
-    } catch (const std::exception &error) {
-        reportException(error);
+    const std::optional<WholeSource> source = wholeSourceWithMessages();
+    if (!source)
         return;
-    }
-    // Taken before the chooser runs: the phone may leave the tree meanwhile.
-    const QString sourceFolder = source->db->folder();
-    const QString countryCode = source->db->countryCode();
-    const QString name = chooseLocalDatabase(source->text + QStringLiteral("_Backup"));
+    const QString name = chooseLocalDatabase(source->node->text + QStringLiteral("_Backup"));
     if (name.isEmpty())
         return;
-    writeLocalDatabase(name, [&sourceFolder, &countryCode](const QString &folder, ProgressForm &form) {
-        return std::make_unique<BackupSMSThread>(std::make_unique<MessageChunkReader>(sourceFolder, countryCode),
-                                                 folder, QString(), &form);
+    writeLocalDatabase(name, [&source](const QString &folder, ProgressForm &form) {
+        return std::make_unique<BackupSMSThread>(source->reader(), folder, QString(), &form);
     });
 }
 
@@ -147,14 +138,31 @@ void MainWindow::reloadSourceNode(_AbsDBItemNode *node)
 
 void MainWindow::extractAttachments(const MsgMessageList &messages)
 {
+    runExtraction([&messages](const QString &folder, ProgressForm &form) {
+        return std::make_unique<AttachmentExtractThread>(&form, messages, folder);
+    });
+}
+
+void MainWindow::extractWholeSource()
+{
+    const std::optional<WholeSource> source = wholeSourceWithMessages();
+    if (source) {
+        runExtraction([&source](const QString &folder, ProgressForm &form) {
+            return std::make_unique<AttachmentExtractThread>(&form, source->reader(), folder);
+        });
+    }
+}
+
+void MainWindow::runExtraction(const ExtractWorkerFactory &makeWorker)
+{
     const QString chosen = m_chooseFolder(tr("IDS_TITLE_SEL_OUTPUT_FOLDER_EXTRACT_MEDIA_FILES"), QDir::homePath());
     if (chosen.isEmpty())
         return;
     const QString folder = QDir(chosen).absoluteFilePath(
         QStringLiteral("attachments(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
     ProgressForm form(tr("IDS_TITLE_EXTRACT_MEDIA_FILES"), this);
-    AttachmentExtractThread worker(&form, messages, folder);
-    if (form.runWorker(worker) && QFileInfo::exists(folder))
+    const std::unique_ptr<QThread> worker = makeWorker(folder, form);
+    if (form.runWorker(*worker) && QFileInfo::exists(folder))
         m_openFolder(folder);
 }
 
