@@ -7,6 +7,7 @@
 #include "cli/CliProgress.h"
 #include "cli/CliUsageError.h"
 #include "export/ExportMessagesThread.h"
+#include "store/MessageChunkReader.h"
 #include "store/MessageDateRange.h"
 
 #include <QCommandLineParser>
@@ -109,13 +110,24 @@ int ExportCommand::run(const QCommandLineParser &parser, CliContext &context)
                                      .toStdString());
 
     CliMessageSource source(spec, parser.value(QStringLiteral("country")), context);
-    const MsgMessageList messages = range.filtered(source.messages(parser.value(QStringLiteral("chat"))));
-    if (messages.isEmpty() && !range.isOpen())
-        throw std::runtime_error(QObject::tr("No message falls between --since and --until.").toStdString());
+    const QString chat = parser.value(QStringLiteral("chat"));
     CliProgress progress;
-    ExportMessagesThread worker(messages, target.path, target.format, &progress.reporter());
-    worker.setEvidenceSource(source.evidenceSource());
-    CliContext::printLine(context.runner.run(worker, progress));
+    std::unique_ptr<ExportMessagesThread> worker;
+    // All of a source is read from its database while the files are
+    // written; an evidence package numbers what it holds up front.
+    if (chat.isEmpty() && target.format != ExportMessagesThread::FormatEvidence) {
+        if (!range.isOpen() && source.reader()->count(range) == 0)
+            throw std::runtime_error(QObject::tr("No message falls between --since and --until.").toStdString());
+        worker = std::make_unique<ExportMessagesThread>(source.reader(), range, target.path, target.format,
+                                                        &progress.reporter());
+    } else {
+        const MsgMessageList messages = range.filtered(source.messages(chat));
+        if (messages.isEmpty() && !range.isOpen())
+            throw std::runtime_error(QObject::tr("No message falls between --since and --until.").toStdString());
+        worker = std::make_unique<ExportMessagesThread>(messages, target.path, target.format, &progress.reporter());
+        worker->setEvidenceSource(source.evidenceSource());
+    }
+    CliContext::printLine(context.runner.run(*worker, progress));
     CliContext::printLine(target.path);
     return 0;
 }

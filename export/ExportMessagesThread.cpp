@@ -16,6 +16,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QMap>
+#include <QSet>
 
 #include <algorithm>
 #include <exception>
@@ -27,14 +29,47 @@ namespace {
 // suffix and a "(N)" counter added.
 constexpr int kMaxFileNameBytes = 200;
 
-QString conversationKey(const _MsgMessage &message)
+QString chatKey(const _MsgChat *chat)
 {
-    return message.chat ? message.chat->chat_identifier.toCaseFolded() : QString();
+    return chat ? chat->chat_identifier.toCaseFolded() : QString();
 }
 
-bool sameConversation(const _MsgMessage *previous, const _MsgMessage &message)
+QString conversationKey(const _MsgMessage &message)
 {
-    return previous && (previous->chat == message.chat || conversationKey(*previous) == conversationKey(message));
+    return chatKey(message.chat);
+}
+
+// Chats that share an identifier are one conversation, placed by the newest
+// date of all of them, so that they can never interleave; equal dates fall
+// back to the identifier. Gives each chat its conversation's place, 0 first.
+QHash<const _MsgChat *, int> conversationRanks(const QList<_MsgChat *> &chats)
+{
+    QHash<QString, qint32> lastOfConversation;
+    for (const _MsgChat *chat : chats) {
+        const QString key = chatKey(chat);
+        const qint32 last = chat ? chat->_last : 0;
+        auto it = lastOfConversation.find(key);
+        if (it == lastOfConversation.end())
+            lastOfConversation.insert(key, last);
+        else
+            *it = std::max(*it, last);
+    }
+    QList<std::pair<qint32, QString>> conversations;
+    for (auto it = lastOfConversation.cbegin(); it != lastOfConversation.cend(); ++it)
+        conversations.append({it.value(), it.key()});
+    std::sort(conversations.begin(), conversations.end());
+    QHash<QString, int> rankOfKey;
+    for (int i = 0; i < conversations.size(); ++i)
+        rankOfKey.insert(conversations.at(i).second, i);
+    QHash<const _MsgChat *, int> ranks;
+    for (const _MsgChat *chat : chats)
+        ranks.insert(chat, rankOfKey.value(chatKey(chat)));
+    return ranks;
+}
+
+bool sameConversation(const _MsgChat *previousChat, const _MsgMessage &message)
+{
+    return previousChat == message.chat || chatKey(previousChat) == conversationKey(message);
 }
 
 bool isFolderFormat(ExportMessagesThread::Format format)
@@ -65,11 +100,6 @@ ExportMessagesThread::ExportMessagesThread(std::unique_ptr<MessageChunkReader> s
 }
 
 ExportMessagesThread::~ExportMessagesThread() = default;
-
-bool ExportMessagesThread::takesMessagesInDateOrder(Format format)
-{
-    return format == FormatText || format == FormatCsv || format == FormatNdjson;
-}
 
 QStringList ExportMessagesThread::fileFilters()
 {
@@ -112,30 +142,15 @@ std::optional<ExportMessagesThread::Target> ExportMessagesThread::targetFor(cons
 
 void ExportMessagesThread::conversationOrder(MsgMessageList &messages)
 {
-    // Chats that share an identifier are one conversation, placed by the
-    // newest date of all of them, so that they can never interleave; equal
-    // dates fall back to the identifier.
-    QHash<const _MsgChat *, QString> keyOfChat;
-    QHash<QString, qint32> lastOfConversation;
+    QList<_MsgChat *> chats;
+    QSet<const _MsgChat *> seen;
     for (const _MsgMessage *message : std::as_const(messages)) {
-        if (keyOfChat.contains(message->chat))
-            continue;
-        const QString key = conversationKey(*message);
-        keyOfChat.insert(message->chat, key);
-        const qint32 last = message->chat ? message->chat->_last : 0;
-        auto it = lastOfConversation.find(key);
-        if (it == lastOfConversation.end())
-            lastOfConversation.insert(key, last);
-        else
-            *it = std::max(*it, last);
+        if (!seen.contains(message->chat)) {
+            seen.insert(message->chat);
+            chats.append(message->chat);
+        }
     }
-    QList<std::pair<qint32, QString>> conversations;
-    for (auto it = lastOfConversation.cbegin(); it != lastOfConversation.cend(); ++it)
-        conversations.append({it.value(), it.key()});
-    std::sort(conversations.begin(), conversations.end());
-    QHash<QString, int> rankOfKey;
-    for (int i = 0; i < conversations.size(); ++i)
-        rankOfKey.insert(conversations.at(i).second, i);
+    const QHash<const _MsgChat *, int> rankOfChat = conversationRanks(chats);
 
     // One small record per message: the comparisons need no look-ups.
     struct Ranked
@@ -146,7 +161,7 @@ void ExportMessagesThread::conversationOrder(MsgMessageList &messages)
     std::vector<Ranked> ranked;
     ranked.reserve(size_t(messages.size()));
     for (_MsgMessage *message : std::as_const(messages))
-        ranked.push_back({rankOfKey.value(keyOfChat.value(message->chat)), message});
+        ranked.push_back({rankOfChat.value(message->chat), message});
     // Stable: messageLessThan is not transitive for every input.
     std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked &a, const Ranked &b) {
         if (a.rank != b.rank)
@@ -210,7 +225,7 @@ void ExportMessagesThread::run()
 
 void ExportMessagesThread::exportAll()
 {
-    m_previous = nullptr;
+    m_previousChat = nullptr;
     m_supportCopied = false;
     if (m_source) {
         exportFromSource();
@@ -237,20 +252,37 @@ void ExportMessagesThread::exportAll()
 
 void ExportMessagesThread::exportFromSource()
 {
-    if (!takesMessagesInDateOrder(m_format))
-        throw std::runtime_error("Only text, CSV and NDJSON files can be written while the messages are read.");
+    if (m_format == FormatEvidence)
+        throw std::runtime_error("An evidence package is made from the messages shown, not from a database.");
     m_total = m_source->count();
-    m_source->rewind();
-    qsizetype index = 0;
-    for (MsgMessageList chunk = m_source->next(); !chunk.isEmpty(); chunk = m_source->next()) {
-        for (const _MsgMessage *message : std::as_const(chunk)) {
-            throwIfCancelled(m_form);
-            if (m_period.contains(*message))
-                writeMessage(*message, index);
-            ++index;
-        }
+    qint64 index = 0;
+    if (!isFolderFormat(m_format)) {
+        m_source->forEach([this, &index](const _MsgMessage &message) { writeIfInPeriod(message, index); });
+        finishExporter();
+        return;
     }
-    finishExporter();
+    // One conversation's messages at a time, in the order conversationOrder gives.
+    m_output.makeFolder(m_path);
+    const QList<_MsgChat *> chats = m_source->chats();
+    const QHash<const _MsgChat *, int> rankOfChat = conversationRanks(chats);
+    QMap<int, QList<_MsgChat *>> chatsOfConversation;
+    for (_MsgChat *chat : chats)
+        chatsOfConversation[rankOfChat.value(chat)].append(chat);
+    for (const QList<_MsgChat *> &conversation : std::as_const(chatsOfConversation)) {
+        MsgMessageList messages = m_source->messagesOfChats(conversation);
+        sortMessages(messages);
+        for (const _MsgMessage *message : std::as_const(messages))
+            writeIfInPeriod(*message, index);
+        finishExporter();  // before the next reading frees these messages
+    }
+}
+
+void ExportMessagesThread::writeIfInPeriod(const _MsgMessage &message, qint64 &index)
+{
+    throwIfCancelled(m_form);
+    if (m_period.contains(message))
+        writeMessage(message, index);
+    ++index;
 }
 
 void ExportMessagesThread::exportEvidence()
@@ -261,7 +293,7 @@ void ExportMessagesThread::exportEvidence()
     m_exported = int(m_messages.size() - m_messages.count(nullptr));
 }
 
-void ExportMessagesThread::writeMessage(const _MsgMessage &message, qsizetype index)
+void ExportMessagesThread::writeMessage(const _MsgMessage &message, qint64 index)
 {
     const qint64 count = m_total;
     if (m_pacer.due(index + 1 == count)) {
@@ -271,12 +303,12 @@ void ExportMessagesThread::writeMessage(const _MsgMessage &message, qsizetype in
     if (!isFolderFormat(m_format)) {
         if (!m_exporter)
             startFileExporter();
-    } else if (!m_exporter || !sameConversation(m_previous, message)) {
+    } else if (!m_exporter || !sameConversation(m_previousChat, message)) {
         finishExporter();
         startConversationExporter(message);
     }
     m_exporter->write(message);
-    m_previous = &message;
+    m_previousChat = message.chat;
     ++m_exported;
 }
 

@@ -44,16 +44,13 @@ public:
     ExportMessagesThread(const MsgMessageList &messages, const QString &path, Format format,
                          ProgressReporter *form, QObject *parent = nullptr, const QString &dataFolder = QString());
     // Every message of a database that falls in `period`, which `source`
-    // reads a chunk at a time while the export goes, so memory does not grow
-    // with the database. Only for the formats that take messages oldest
-    // first (takesMessagesInDateOrder); others fail the run.
+    // reads while the export goes, so memory does not grow with the
+    // database: a chunk at a time for one file, a conversation at a time for
+    // PDF and HTML. Not for an evidence package, which fails the run.
     ExportMessagesThread(std::unique_ptr<MessageChunkReader> source, const MessageDateRange &period,
                          const QString &path, Format format, ProgressReporter *form, QObject *parent = nullptr,
                          const QString &dataFolder = QString());
     ~ExportMessagesThread() override;
-
-    // Text, CSV and NDJSON: the messages oldest first, one file.
-    static bool takesMessagesInDateOrder(Format format);
 
     // The save dialog's filters, in order: text, Word, CSV, PDF, HTML, NDJSON.
     static QStringList fileFilters();
@@ -94,7 +91,9 @@ private:
     void exportAll();
     void exportEvidence();
     void exportFromSource();
-    void writeMessage(const _MsgMessage &message, qsizetype index);
+    // Writes `message` when the period holds it; `index` counts every message read.
+    void writeIfInPeriod(const _MsgMessage &message, qint64 &index);
+    void writeMessage(const _MsgMessage &message, qint64 index);
     void startFileExporter();
     void startConversationExporter(const _MsgMessage &message);
     void finishExporter();
@@ -111,7 +110,9 @@ private:
     EvidenceSource m_evidenceSource;
     ExportOutput m_output;
     std::shared_ptr<Exporter> m_exporter;
-    const _MsgMessage *m_previous = nullptr;
+    // The chat of the message written last: a message read from a source is
+    // gone with its conversation or chunk, its chat lives with the reader.
+    const _MsgChat *m_previousChat = nullptr;
     bool m_supportCopied = false;
     int m_exported = 0;
     ProgressPacer m_pacer;

@@ -293,9 +293,9 @@ private:
 
     // Export and print (MainWindowExport.cpp).
     void exportMessages(const MsgMessageList &messages);
-    // Every message of the selected source: text, CSV and NDJSON are written
-    // while the worker reads the source's database a chunk at a time; PDF and
-    // HTML, which group by conversation, take the loaded messages.
+    // Every message of the selected source, read by the worker from the
+    // source's database as it writes: a chunk at a time for text, CSV and
+    // NDJSON, a conversation at a time for PDF and HTML.
     void exportWholeSource();
     // The messages the menu bar's scope gives, as an evidence package.
     void miExportEvidence();

@@ -83,38 +83,35 @@ void MainWindow::exportMessages(const MsgMessageList &messages)
 
 void MainWindow::exportWholeSource()
 {
-    const _AbsDBItemNode *source = selectedSource();
+    const std::optional<WholeSource> source = wholeSourceWithMessages();
+    if (!source)
+        return;
     MsgDataSet span;  // stand-ins with the oldest and the newest date, for the period box
     try {
-        if (!source || source->db->shownMessageCount() == 0)
-            return;
-        const auto [oldest, newest] = source->db->messageDateSpan();
+        const auto [oldest, newest] = source->node->db->messageDateSpan();
         span.ensureMessage(1)->date = oldest;
         span.ensureMessage(2)->date = newest;
     } catch (const std::exception &error) {
         reportException(error);
         return;
     }
-    // Taken before the dialog runs: the phone may leave the tree meanwhile.
-    const QString folder = source->db->folder();
-    const QString countryCode = source->db->countryCode();
     const std::optional<ChosenExport> chosen = askExportTarget(
         QStringLiteral("messages"), ExportMessagesThread::fileFilters(), span.messages.values(),
         [](const ExportChoice &choice) { return ExportMessagesThread::targetFor(choice.path, choice.filterIndex); });
     if (!chosen)
         return;
-    if (!ExportMessagesThread::takesMessagesInDateOrder(chosen->target.format)) {
-        if (selectedSource() != source)
-            return;  // the source left the tree during the dialog
-        const MsgMessageList messages = messagesInScope(MainMenus::Scope::All);
-        const MsgDataSetPtr records = recordsInScope(MainMenus::Scope::All);
-        if (!messages.isEmpty())
-            runExport(messages, *chosen);
+    try {
+        if (!chosen->period.isOpen() && source->reader()->count(chosen->period) == 0) {
+            showInformation(tr("No message falls in the chosen period."));
+            return;
+        }
+    } catch (const std::exception &error) {
+        reportException(error);
         return;
     }
     ProgressForm form(QString(), this);
-    ExportMessagesThread worker(std::make_unique<MessageChunkReader>(folder, countryCode), chosen->period,
-                                chosen->target.path, chosen->target.format, &form, this, m_bubbleView.appFolder());
+    ExportMessagesThread worker(source->reader(), chosen->period, chosen->target.path, chosen->target.format, &form,
+                                this, m_bubbleView.appFolder());
     form.runWorker(worker);
 }
 

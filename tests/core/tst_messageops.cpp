@@ -220,6 +220,8 @@ private slots:
         QTest::newRow("text") << int(ExportMessagesThread::FormatText);
         QTest::newRow("CSV") << int(ExportMessagesThread::FormatCsv);
         QTest::newRow("NDJSON") << int(ExportMessagesThread::FormatNdjson);
+        QTest::newRow("HTML") << int(ExportMessagesThread::FormatHtml);
+        QTest::newRow("PDF") << int(ExportMessagesThread::FormatPdf);
     }
 
     void exportReadInChunksEqualsTheLoadedOne()
@@ -464,5 +466,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestMessageOps)
+QTEST_MAIN(TestMessageOps)
 #include "tst_messageops.moc"

@@ -16,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPrintPreviewDialog>
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace windowtest;
@@ -84,23 +85,47 @@ private slots:
         QCOMPARE(QDir(out.filePath("bob-html")).entryList({"*.html"}), QStringList{"Bob.html"});
     }
 
-    // "All" of a database as CSV: written while the worker reads the file,
-    // every message in it, and the window still holds only what it shows.
+    // "All" of a database: written while the worker reads the file, every
+    // message in it (a conversation at a time for HTML), and the window still
+    // holds only what it shows. A period without messages writes nothing.
+    void allOfADatabaseIsReadWhileItIsWritten_data()
+    {
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<bool>("emptyPeriod");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QStringList>("written");
+        const QString exported = QStringLiteral("Successfully exported 4 Messages.");
+        QTest::newRow("CSV") << 2 << false << exported << QStringList{"all.csv"};
+        QTest::newRow("HTML") << 4 << false << exported << QStringList{"all-html/Ann.html", "all-html/Bob.html"};
+        QTest::newRow("HTML, empty period") << 4 << true << QStringLiteral("No message falls in the chosen period.")
+                                            << QStringList();
+    }
+
     void allOfADatabaseIsReadWhileItIsWritten()
     {
+        QFETCH(int, filter);
+        QFETCH(bool, emptyPeriod);
+        QFETCH(QString, result);
+        QFETCH(QStringList, written);
         writeDatabase(localDatabaseFolder("archive"),
                       {{"+15550001", "Bob", {"hi, there", "yes \"sure\"", "bye"}}, {"+15550002", "Ann", {"x"}}});
         auto window = std::make_unique<MainWindow>(quickOptions());
         Node *database = childNamed(window->treeModel()->localDbRoot(), "archive");
         select(*window, database);
-        window->setExportPathChooser([this](const QString &, const QStringList &) {
-            return MainWindow::ExportChoice{m_env->path(QStringLiteral("out/all")), 2};
+        const QString out = m_env->path(QStringLiteral("out"));
+        const MessageDateRange period =
+            emptyPeriod ? MessageDateRange::ofDays(QDate(1999, 1, 1), QDate(1999, 1, 2)) : MessageDateRange();
+        window->setExportPathChooser([&out, filter, period](const QString &, const QStringList &) {
+            return MainWindow::ExportChoice{QDir(out).filePath(QStringLiteral("all")), filter, period};
         });
-        QVERIFY(QDir().mkpath(m_env->path(QStringLiteral("out"))));
+        QVERIFY(QDir().mkpath(out));
         MessageBoxes::TestRecorder boxes;
         window->runCommand(Command::ExportAll);
-        QCOMPARE(boxes.lastText(), QStringLiteral("Successfully exported 4 Messages."));
-        QCOMPARE(localdbtest::readFile(m_env->path(QStringLiteral("out/all.csv"))).count('\n'), 5);
+        QCOMPARE(boxes.lastText(), result);
+        const QStringList pages = localdbtest::filesBelow(out).filter(QRegularExpression(QStringLiteral("\\.(csv|html)$")));
+        QCOMPARE(pages, written);
+        if (filter == 2)
+            QCOMPARE(localdbtest::readFile(QDir(out).filePath(QStringLiteral("all.csv"))).count('\n'), 5);
         QCOMPARE(static_cast<_AbsDBItemNode *>(database)->dataSet->messages.size(),
                  window->listModel()->rowCount());
     }
