@@ -19,13 +19,15 @@
 //   bench_source [--messages N] [--chats N] [--conversation N] [--runs N] [--dir PATH]
 // Internal: bench_source --phase window|baseline --db FOLDER --runs N
 //
-// With --backup it measures instead a backup of every message of the source
-// (the "All" command): read a chunk at a time by the worker, at one tenth of
-// --messages and at --messages (same number of chats), each in a fresh
-// process; and at one tenth the former way, every message loaded first.
+// With --backup it measures instead the operations over every message of the
+// source (the "All" commands) that read it as they go: backup, CSV export,
+// HTML export and attachment extraction (--operations picks some), each read
+// by the worker itself, at one tenth of --messages and at --messages (same
+// number of chats), each in a fresh process; and at one tenth the former way,
+// every message loaded first.
 //
-//   bench_source --backup [--messages N] [--chats N] [--dir PATH]
-// Internal: bench_source --phase backup-chunks|backup-loaded --db FOLDER --target FOLDER
+//   bench_source --backup [--operations backup,csv,html,extract] [--messages N] [--chats N] [--dir PATH]
+// Internal: bench_source --phase all-chunks|all-loaded --operation NAME --db FOLDER --target FOLDER
 //
 // Exits with 1 when the window misses a target: 1 s to the first
 // conversation, 300 MB peak, and a conversation opened no slower than from
@@ -33,6 +35,8 @@
 
 #include "bench/BenchSupport.h"
 
+#include "export/ExportMessagesThread.h"
+#include "ops/AttachmentExtractThread.h"
 #include "ops/BackupSMSThread.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageChunkReader.h"
@@ -251,36 +255,72 @@ qint64 messageRows(const QString &folder)
     return db.shownMessageCount();
 }
 
-// A backup of every message of `folder` into `target`, the new way or the old.
-int runBackupPhase(const QString &phase, const QString &folder, const QString &target)
+// The worker of `operation` over every message of `folder`, writing to
+// `target`: with a reader of its own, or given `loaded` (every message read
+// first, the former way) when that is not null.
+std::unique_ptr<QThread> allWorker(const QString &operation, const QString &folder, const QString &target,
+                                   const MsgMessageList *loaded)
+{
+    const auto reader = [&folder] { return std::make_unique<MessageChunkReader>(folder, QStringLiteral("404")); };
+    if (operation == QLatin1String("backup")) {
+        if (loaded)
+            return std::make_unique<BackupSMSThread>(*loaded, target, QString(), nullptr);
+        return std::make_unique<BackupSMSThread>(reader(), target, QString(), nullptr);
+    }
+    if (operation == QLatin1String("extract")) {
+        if (loaded)
+            return std::make_unique<AttachmentExtractThread>(nullptr, *loaded, target);
+        return std::make_unique<AttachmentExtractThread>(nullptr, reader(), target);
+    }
+    const bool html = operation == QLatin1String("html");
+    if (!html && operation != QLatin1String("csv"))
+        fail(QStringLiteral("unknown operation %1").arg(operation));
+    const ExportMessagesThread::Format format = html ? ExportMessagesThread::FormatHtml : ExportMessagesThread::FormatCsv;
+    const QString path = html ? target : target + QStringLiteral(".csv");
+    if (loaded)
+        return std::make_unique<ExportMessagesThread>(*loaded, path, format, nullptr);
+    return std::make_unique<ExportMessagesThread>(reader(), MessageDateRange(), path, format, nullptr);
+}
+
+// What the run wrote: messages backed up or exported, files extracted.
+qint64 writtenBy(const QString &operation, QThread &worker, const QString &target)
+{
+    if (operation == QLatin1String("backup"))
+        return messageRows(target);
+    if (operation == QLatin1String("extract"))
+        return static_cast<AttachmentExtractThread &>(worker).extractedCount();
+    return static_cast<ExportMessagesThread &>(worker).exported();
+}
+
+// One operation over every message of `folder`, the new way or the old.
+int runAllPhase(const QString &phase, const QString &operation, const QString &folder, const QString &target)
 {
     QElapsedTimer timer;
     timer.start();
     MsgDataSet loaded;
-    std::unique_ptr<BackupSMSThread> worker;
-    if (phase == QLatin1String("backup-chunks")) {
-        worker = std::make_unique<BackupSMSThread>(std::make_unique<MessageChunkReader>(folder, QStringLiteral("404")),
-                                                   target, QString(), nullptr);
-    } else {
+    MsgMessageList messages;
+    if (phase == QLatin1String("all-loaded")) {
         IOS6MessageDb(folder, QStringLiteral("404")).messages(loaded, 0);
-        worker = std::make_unique<BackupSMSThread>(loaded.messages.values(), target, QString(), nullptr);
+        messages = loaded.messages.values();
     }
+    const std::unique_ptr<QThread> worker =
+        allWorker(operation, folder, target, phase == QLatin1String("all-loaded") ? &messages : nullptr);
     worker->start();
     worker->wait();
-    out() << "backup_ms=" << millisecondsSince(timer) << "\npeak_kb=" << procStatusKb("VmHWM")
-          << "\nrows=" << messageRows(target) << "\n";
+    out() << "run_ms=" << millisecondsSince(timer) << "\npeak_kb=" << procStatusKb("VmHWM")
+          << "\nrows=" << writtenBy(operation, *worker, target) << "\n";
     out().flush();
     return 0;
 }
 
 QMap<QString, QString> runChild(const QString &phase, const QString &folder, int runs,
-                                const QString &target = QString())
+                                const QString &target = QString(), const QString &operation = QString())
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--phase"), phase, QStringLiteral("--db"), folder, QStringLiteral("--runs"),
-                 QString::number(runs), QStringLiteral("--target"), target});
+                 QString::number(runs), QStringLiteral("--target"), target, QStringLiteral("--operation"), operation});
     if (!child.waitForFinished(-1) || child.exitCode() != 0)
         fail(QStringLiteral("the %1 process failed (exit code %2)").arg(phase).arg(child.exitCode()));
     QMap<QString, QString> values;
@@ -328,41 +368,52 @@ int runBenchmark(const Shape &shape, const QString &dir, int runs)
     return ok ? 0 : 1;
 }
 
-void printBackup(const QString &name, qint64 messages, const QMap<QString, QString> &v)
+void printAll(const QString &name, qint64 messages, const QMap<QString, QString> &v)
 {
-    out() << name.leftJustified(24) << messages << " messages: " << fixed(v.value("backup_ms").toDouble() / 1000, 1)
-          << " s, " << fixed(v.value("backup_ms").toDouble() * 1000 / qMax<qint64>(1, messages), 1)
-          << " us/message, peak " << fixed(v.value("peak_kb").toDouble() / 1024, 0) << " MB, rows written "
+    out() << name.leftJustified(30) << messages << " messages: " << fixed(v.value("run_ms").toDouble() / 1000, 1)
+          << " s, " << fixed(v.value("run_ms").toDouble() * 1000 / qMax<qint64>(1, messages), 1)
+          << " us/message, peak " << fixed(v.value("peak_kb").toDouble() / 1024, 0) << " MB, written "
           << v.value("rows") << "\n";
     out().flush();
 }
 
-int runBackupBenchmark(const Shape &large, const QString &dir)
+int runAllBenchmark(const Shape &large, const QString &dir, const QStringList &operations)
 {
     Shape small = large;
     small.messages = large.messages / 10;
     small.conversation = large.conversation / 10;
-    QMap<qint64, QMap<QString, QString>> chunked;
-    QMap<QString, QString> loaded;
+    QMap<QString, QMap<qint64, QMap<QString, QString>>> chunked;  // operation -> messages -> values
+    QMap<QString, QMap<QString, QString>> loaded;
     for (const Shape &shape : {small, large}) {
         const QString folder = QDir(dir).absoluteFilePath(QStringLiteral("db-%1").arg(shape.messages));
         makeDatabase(folder, shape);
-        chunked[shape.messages] = runChild(QStringLiteral("backup-chunks"), folder, 1, folder + QStringLiteral("-chunks"));
-        printBackup(QStringLiteral("read in chunks"), shape.messages, chunked[shape.messages]);
-        if (shape.messages == small.messages) {
-            loaded = runChild(QStringLiteral("backup-loaded"), folder, 1, folder + QStringLiteral("-loaded"));
-            printBackup(QStringLiteral("loaded first (before)"), shape.messages, loaded);
+        for (const QString &operation : operations) {
+            const QString target = QStringLiteral("%1-%2").arg(folder, operation);
+            chunked[operation][shape.messages] = runChild(QStringLiteral("all-chunks"), folder, 1,
+                                                          target + QStringLiteral("-chunks"), operation);
+            printAll(operation + QStringLiteral(", read as it goes"), shape.messages, chunked[operation][shape.messages]);
+            if (shape.messages == small.messages) {
+                loaded[operation] = runChild(QStringLiteral("all-loaded"), folder, 1, target + QStringLiteral("-loaded"),
+                                             operation);
+                printAll(operation + QStringLiteral(", loaded first (before)"), shape.messages, loaded[operation]);
+            }
         }
     }
-    const double peakRatio = chunked[large.messages].value("peak_kb").toDouble()
-        / chunked[small.messages].value("peak_kb").toDouble();
-    const double speedRatio = (chunked[small.messages].value("backup_ms").toDouble())
-        / loaded.value("backup_ms").toDouble();
-    out() << "peak " << large.messages << " / " << small.messages << ": " << fixed(peakRatio, 3)
-          << "; time in chunks / loaded first at " << small.messages << ": " << fixed(speedRatio, 2) << "\n";
-    const bool ok = peakRatio <= 1.2
-        && chunked[large.messages].value("rows").toLongLong() == large.messages
-        && chunked[small.messages].value("rows") == loaded.value("rows");
+    bool ok = true;
+    for (const QString &operation : operations) {
+        const QMap<qint64, QMap<QString, QString>> &runs = chunked[operation];
+        const double peakRatio = runs[large.messages].value("peak_kb").toDouble()
+            / runs[small.messages].value("peak_kb").toDouble();
+        const double speedRatio = runs[small.messages].value("run_ms").toDouble()
+            / loaded[operation].value("run_ms").toDouble();
+        out() << operation << ": peak " << large.messages << " / " << small.messages << ": " << fixed(peakRatio, 3)
+              << "; time read as it goes / loaded first at " << small.messages << ": " << fixed(speedRatio, 2)
+              << "\n";
+        // Extraction copies files, and these messages have none.
+        const qint64 expected = operation == QLatin1String("extract") ? 0 : large.messages;
+        ok = ok && peakRatio <= 1.2 && runs[large.messages].value("rows").toLongLong() == expected
+            && runs[small.messages].value("rows") == loaded[operation].value("rows");
+    }
     out() << (ok ? "PASS" : "FAIL") << ": flat peak (<= 1.2), nothing lost\n";
     out().flush();
     return ok ? 0 : 1;
@@ -382,14 +433,18 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("phase"), QStringLiteral("Internal."), QStringLiteral("NAME")});
     parser.addOption({QStringLiteral("db"), QStringLiteral("Internal."), QStringLiteral("FOLDER")});
     parser.addOption({QStringLiteral("target"), QStringLiteral("Internal."), QStringLiteral("FOLDER")});
-    parser.addOption({QStringLiteral("backup"), QStringLiteral("Measure the backup of All instead.")});
+    parser.addOption({QStringLiteral("backup"), QStringLiteral("Measure the operations over All instead.")});
+    parser.addOption({QStringLiteral("operations"), QStringLiteral("With --backup: which of backup, csv, html, extract."),
+                      QStringLiteral("LIST"), QStringLiteral("backup,csv,html,extract")});
+    parser.addOption({QStringLiteral("operation"), QStringLiteral("Internal."), QStringLiteral("NAME")});
     parser.addHelpOption();
     parser.process(app);
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
     try {
         const QString phase = parser.value(QStringLiteral("phase"));
-        if (phase.startsWith(QLatin1String("backup-")))
-            return runBackupPhase(phase, parser.value(QStringLiteral("db")), parser.value(QStringLiteral("target")));
+        if (phase.startsWith(QLatin1String("all-")))
+            return runAllPhase(phase, parser.value(QStringLiteral("operation")), parser.value(QStringLiteral("db")),
+                               parser.value(QStringLiteral("target")));
         if (!phase.isEmpty())
             return runPhase(phase, parser.value(QStringLiteral("db")), runs);
         Shape shape;
@@ -401,7 +456,9 @@ int main(int argc, char *argv[])
         // The country table is copied into the data root: keep it out of the user's.
         qputenv("HOME", QDir(dir).absoluteFilePath(QStringLiteral("home")).toUtf8());
         QDir().mkpath(QDir(dir).absoluteFilePath(QStringLiteral("home")));
-        return parser.isSet(QStringLiteral("backup")) ? runBackupBenchmark(shape, dir) : runBenchmark(shape, dir, runs);
+        if (parser.isSet(QStringLiteral("backup")))
+            return runAllBenchmark(shape, dir, parser.value(QStringLiteral("operations")).split(QLatin1Char(','), Qt::SkipEmptyParts));
+        return runBenchmark(shape, dir, runs);
     } catch (const std::exception &error) {
         fprintf(stderr, "bench_source: %s\n", error.what());
         return 2;
