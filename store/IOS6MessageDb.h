@@ -72,6 +72,8 @@ public:
     qint64 shownMessageCount(const MessageDateRange &period = MessageDateRange());
     // The dates of the oldest and the newest message; (0, 0) when there is none.
     std::pair<qint32, qint32> messageDateSpan();
+    // The row ids of the chats of which messages(set, 0) loads a message.
+    QSet<qint64> shownChatRowids();
 
     // Opens, and raises std::runtime_error naming the folder and the reason
     // when the database can only be read (read-only medium, no permission).
@@ -162,6 +164,8 @@ private:
     void loadChatHandles(MsgDataSet &set);
     void ensureDateIndex();
     static QString chatCondition(const QString &joinAlias, qint64 chatRowid);
+    // "chat_message_join as j inner join message as m" on the messages shown.
+    QString shownMessagesJoin();
     // Row ids of the next `limit` messages after `position`, which moves past them.
     QList<qint64> nextMessageRowids(ReadPosition &position, int limit);
     // `condition` narrows the join of the messages (j) or attachments (ma, cm) to their chat or rows.

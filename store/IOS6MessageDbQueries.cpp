@@ -142,11 +142,7 @@ QList<qint64> IOS6MessageDb::nextMessageRowids(ReadPosition &position, int limit
 qint64 IOS6MessageDb::shownMessageCount(const MessageDateRange &period)
 {
     ensureOpen();
-    QString sql = QStringLiteral(
-        "select count(distinct j.message_id) from chat_message_join as j inner join message as m "
-        "on j.message_id = m.rowid");
-    if (hasItemTypeColumn())
-        sql += QStringLiteral(" and m.item_type <> 4");
+    QString sql = QStringLiteral("select count(distinct j.message_id) from ") + shownMessagesJoin();
     // A message without a date counts as dated 0, as its record does.
     if (const std::optional<qint64> since = period.since())
         sql += QStringLiteral(" and ifnull(m.date, 0) >= %1").arg(*since);
@@ -165,6 +161,24 @@ std::pair<qint32, qint32> IOS6MessageDb::messageDateSpan()
     return {cursor.getInt(0), cursor.getInt(1)};
 }
 
+QSet<qint64> IOS6MessageDb::shownChatRowids()
+{
+    ensureOpen();
+    Sqlite3Cursor cursor = queryThrow(QStringLiteral("select distinct j.chat_id from ") + shownMessagesJoin());
+    QSet<qint64> rowids;
+    while (cursor.moveNext())
+        rowids.insert(cursor.getInt64(0));
+    return rowids;
+}
+
+QString IOS6MessageDb::shownMessagesJoin()
+{
+    QString join = QStringLiteral("chat_message_join as j inner join message as m on j.message_id = m.rowid");
+    if (hasItemTypeColumn())
+        join += QStringLiteral(" and m.item_type <> 4");  // location sharing is never shown
+    return join;
+}
+
 QString IOS6MessageDb::chatCondition(const QString &joinAlias, qint64 chatRowid)
 {
     return QStringLiteral("%1.chat_id=%2").arg(joinAlias).arg(chatRowid);
@@ -172,10 +186,7 @@ QString IOS6MessageDb::chatCondition(const QString &joinAlias, qint64 chatRowid)
 
 void IOS6MessageDb::loadMessageRows(MsgDataSet &set, const QString &condition)
 {
-    QString sql = QStringLiteral(
-        "select j.chat_id, m.* from chat_message_join as j inner join message as m on j.message_id = m.rowid");
-    if (hasItemTypeColumn())
-        sql += QStringLiteral(" and m.item_type <> 4");  // location sharing is never shown
+    QString sql = QStringLiteral("select j.chat_id, m.* from ") + shownMessagesJoin();
     if (!condition.isEmpty())
         sql += QStringLiteral(" and ") + condition;
 

@@ -46,7 +46,13 @@ void MessageChunkReader::forEach(const std::function<void(const _MsgMessage &)> 
 QList<_MsgChat *> MessageChunkReader::chats()
 {
     ensureChats();
-    return m_records.chats.values();
+    const QSet<qint64> shown = m_db.shownChatRowids();
+    QList<_MsgChat *> chats;
+    for (_MsgChat *chat : std::as_const(m_records.chats)) {
+        if (shown.contains(chat->rowid))
+            chats.append(chat);
+    }
+    return chats;
 }
 
 const MsgMessageList &MessageChunkReader::messagesOfChats(const QList<_MsgChat *> &chats)

@@ -38,7 +38,8 @@ public:
     // Every message from the oldest on, each valid only during its call.
     void forEach(const std::function<void(const _MsgMessage &)> &visit);
 
-    // Every chat of the database, with its handles; valid while the reader lives.
+    // The chats that show a message, with their handles; valid while the
+    // reader lives.
     QList<_MsgChat *> chats();
     // The messages of these chats in row-id order, as one conversation's
     // whole reading; valid until the next call of this or next().
