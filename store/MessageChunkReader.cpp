@@ -15,17 +15,27 @@ qint64 MessageChunkReader::count(const MessageDateRange &period)
 
 void MessageChunkReader::rewind()
 {
-    m_records.releaseMessages();
-    m_chunk.clear();
+    releaseRead();
     m_position = {};
+}
+
+void MessageChunkReader::releaseRead()
+{
+    m_chunk.clear();
+    // A chunk's messages may sit in any chat; a conversation's only in its own.
+    if (m_conversationRead)
+        m_records.releaseMessages(m_conversationChats);
+    else
+        m_records.releaseMessages();
+    m_conversationRead = false;
+    m_conversationChats.clear();
 }
 
 const MsgMessageList &MessageChunkReader::next()
 {
     ensureChats();
     // The previous chunk's records go before the next are read.
-    m_chunk.clear();
-    m_records.releaseMessages();
+    releaseRead();
     // A chunk of hidden messages only (location sharing, rows of no chat)
     // gives nothing to show: read on until one does or the end comes.
     while (m_chunk.isEmpty() && m_db.messagesAfter(m_records, m_position, m_chunkSize, m_chunk)) {
@@ -58,8 +68,9 @@ QList<_MsgChat *> MessageChunkReader::chats()
 const MsgMessageList &MessageChunkReader::messagesOfChats(const QList<_MsgChat *> &chats)
 {
     ensureChats();
-    m_chunk.clear();
-    m_records.releaseMessages();
+    releaseRead();
+    m_conversationRead = true;
+    m_conversationChats = chats;
     for (const _MsgChat *chat : chats)
         m_db.chatMessages(m_records, chat->rowid);
     m_chunk = m_records.messages.values();

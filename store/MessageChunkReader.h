@@ -49,6 +49,8 @@ public:
 
 private:
     void ensureChats();
+    // Frees the messages of the last reading.
+    void releaseRead();
 
     IOS6MessageDb m_db;
     int m_chunkSize;
@@ -56,4 +58,7 @@ private:
     bool m_chatsLoaded = false;
     IOS6MessageDb::ReadPosition m_position;
     MsgMessageList m_chunk;
+    // After messagesOfChats: the only chats that hold messages.
+    bool m_conversationRead = false;
+    QList<_MsgChat *> m_conversationChats;
 };

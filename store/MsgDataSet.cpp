@@ -100,7 +100,12 @@ bool MsgDataSet::isEmpty() const
 
 void MsgDataSet::releaseMessages()
 {
-    for (_MsgChat *chat : std::as_const(chats))
+    releaseMessages(chats.values());
+}
+
+void MsgDataSet::releaseMessages(const QList<_MsgChat *> &holders)
+{
+    for (_MsgChat *chat : holders)
         chat->messages.clear();
     for (_MsgChat *chat : std::as_const(m_replacedChats))
         chat->messages.clear();

@@ -58,6 +58,9 @@ public:
     // Deletes every message and attachment, keeping the chats and handles:
     // what a reading a chunk at a time does between chunks.
     void releaseMessages();
+    // The same when no chat but `holders` holds a message: costs the
+    // messages, not every chat of a set that has tens of thousands.
+    void releaseMessages(const QList<_MsgChat *> &holders);
 
     // Which messages a load has brought in: those of single chats, or every
     // message of the database at once. A window opens one conversation at a
