@@ -26,7 +26,7 @@ struct Counted
 };
 
 // Counts as the window's tree shows them: conversations are chats grouped by
-// their identifier.
+// their identifier. The messages are counted, not read.
 Counted count(const SourceSpec &source)
 {
     Counted counted{source, CliMessageSource::existingFolder(source)};
@@ -34,9 +34,8 @@ Counted count(const SourceSpec &source)
     auto db = QSharedPointer<IOS6MessageDb>::create(counted.folder, QString());
     _AbsDBItemNode *node = model.addLocalDatabase(db, source.value);
     db->chats(*node->dataSet);
-    db->messages(*node->dataSet, 0);
     model.rebuildConversations(node);
-    counted.messages = node->dataSet->messages.size();
+    counted.messages = db->shownMessageCount();
     counted.conversations = node->children.size();
     return counted;
 }
