@@ -206,10 +206,8 @@ void IOS6MessageDb::loadMessageRows(MsgDataSet &set, const QString &condition)
         if (message->handle && message->country.isEmpty())
             message->country = message->handle->country;
         message->otherHandle = message->other_handle > 0 ? set.handle(message->other_handle) : nullptr;
-        if (_MsgChat *chat = set.chat(cursor.getInt64(chatColumn))) {
-            message->chat = chat;
-            chat->messages.insert(QString::number(rowid), message);
-        }
+        if (_MsgChat *chat = set.chat(cursor.getInt64(chatColumn)))
+            set.linkToChat(chat, message);
     }
 }
 

@@ -22,13 +22,7 @@ void MessageChunkReader::rewind()
 void MessageChunkReader::releaseRead()
 {
     m_chunk.clear();
-    // A chunk's messages may sit in any chat; a conversation's only in its own.
-    if (m_conversationRead)
-        m_records.releaseMessages(m_conversationChats);
-    else
-        m_records.releaseMessages();
-    m_conversationRead = false;
-    m_conversationChats.clear();
+    m_records.releaseLinkedMessages();  // only the database's loading filled the set
 }
 
 const MsgMessageList &MessageChunkReader::next()
@@ -69,8 +63,6 @@ const MsgMessageList &MessageChunkReader::messagesOfChats(const QList<_MsgChat *
 {
     ensureChats();
     releaseRead();
-    m_conversationRead = true;
-    m_conversationChats = chats;
     for (const _MsgChat *chat : chats)
         m_db.chatMessages(m_records, chat->rowid);
     m_chunk = m_records.messages.values();

@@ -58,7 +58,4 @@ private:
     bool m_chatsLoaded = false;
     IOS6MessageDb::ReadPosition m_position;
     MsgMessageList m_chunk;
-    // After messagesOfChats: the only chats that hold messages.
-    bool m_conversationRead = false;
-    QList<_MsgChat *> m_conversationChats;
 };

@@ -100,19 +100,29 @@ bool MsgDataSet::isEmpty() const
 
 void MsgDataSet::releaseMessages()
 {
-    releaseMessages(chats.values());
+    for (_MsgChat *chat : std::as_const(chats))
+        chat->messages.clear();
+    releaseLinkedMessages();
 }
 
-void MsgDataSet::releaseMessages(const QList<_MsgChat *> &holders)
+void MsgDataSet::releaseLinkedMessages()
 {
-    for (_MsgChat *chat : holders)
+    for (_MsgChat *chat : std::as_const(m_linkedChats))
         chat->messages.clear();
+    m_linkedChats.clear();
     for (_MsgChat *chat : std::as_const(m_replacedChats))
         chat->messages.clear();
     deleteAll(attachments, m_replacedAttachments);
     deleteAll(messages, m_replacedMessages);
     m_chatsWithMessages.clear();
     m_allMessages = false;
+}
+
+void MsgDataSet::linkToChat(_MsgChat *chat, _MsgMessage *message)
+{
+    message->chat = chat;
+    chat->messages.insert(QString::number(message->rowid), message);
+    m_linkedChats.insert(chat);
 }
 
 bool MsgDataSet::hasMessagesOfChat(qint64 chatRowid) const
@@ -141,5 +151,6 @@ void MsgDataSet::removeChat(_MsgChat *chat)
 {
     for (_MsgMessage *message : std::as_const(chat->messages))
         message->chat = nullptr;
+    m_linkedChats.remove(chat);
     deleteRecord(chats, m_replacedChats, chat);
 }

@@ -58,9 +58,12 @@ public:
     // Deletes every message and attachment, keeping the chats and handles:
     // what a reading a chunk at a time does between chunks.
     void releaseMessages();
-    // The same when no chat but `holders` holds a message: costs the
-    // messages, not every chat of a set that has tens of thousands.
-    void releaseMessages(const QList<_MsgChat *> &holders);
+    // The same when every message reached its chats through linkToChat, as
+    // the database's loading links them: costs the messages, not a walk over
+    // every chat of a set that has tens of thousands.
+    void releaseLinkedMessages();
+    // Files `message` under `chat` (and makes it the message's chat).
+    void linkToChat(_MsgChat *chat, _MsgMessage *message);
 
     // Which messages a load has brought in: those of single chats, or every
     // message of the database at once. A window opens one conversation at a
@@ -77,6 +80,7 @@ private:
     QList<_MsgHandle *> m_replacedHandles;
     QList<_MsgMessage *> m_replacedMessages;
     QList<_MsgAttachment *> m_replacedAttachments;
+    QSet<_MsgChat *> m_linkedChats;  // chats linkToChat gave a message since the last release
 };
 
 using MsgDataSetPtr = QSharedPointer<MsgDataSet>;
