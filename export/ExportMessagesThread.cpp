@@ -261,15 +261,36 @@ void ExportMessagesThread::exportFromSource()
         finishExporter();
         return;
     }
-    // One conversation's messages at a time, in the order conversationOrder gives.
+    // The conversations in the order conversationOrder gives, read a few at
+    // a time: about a chunk of messages, or one conversation when it is longer.
     m_output.makeFolder(m_path);
     const QList<_MsgChat *> chats = m_source->chats();
     const QHash<const _MsgChat *, int> rankOfChat = conversationRanks(chats);
     QMap<int, QList<_MsgChat *>> chatsOfConversation;
     for (_MsgChat *chat : chats)
         chatsOfConversation[rankOfChat.value(chat)].append(chat);
-    for (const QList<_MsgChat *> &conversation : std::as_const(chatsOfConversation)) {
-        MsgMessageList messages = m_source->messagesOfChats(conversation);
+    QList<_MsgChat *> batch;
+    qint64 batchMessages = 0;
+    for (auto it = chatsOfConversation.cbegin(); it != chatsOfConversation.cend(); ++it) {
+        for (_MsgChat *chat : it.value()) {
+            batch.append(chat);
+            batchMessages += m_source->messageCount(*chat);
+        }
+        if (batchMessages >= m_source->chunkSize() || std::next(it) == chatsOfConversation.cend()) {
+            writeConversations(batch, rankOfChat, index);
+            batch.clear();
+            batchMessages = 0;
+        }
+    }
+}
+
+void ExportMessagesThread::writeConversations(const QList<_MsgChat *> &chats,
+                                              const QHash<const _MsgChat *, int> &rankOfChat, qint64 &index)
+{
+    QMap<int, MsgMessageList> conversations;  // by rank; each in row-id order, as loaded
+    for (_MsgMessage *message : m_source->messagesOfChats(chats))
+        conversations[rankOfChat.value(message->chat)].append(message);
+    for (MsgMessageList &messages : conversations) {
         sortMessages(messages);
         for (const _MsgMessage *message : std::as_const(messages))
             writeIfInPeriod(*message, index);

@@ -7,6 +7,7 @@
 #include "store/MessageDateRange.h"
 #include "store/MsgMessageList.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QThread>
@@ -15,6 +16,7 @@
 #include <optional>
 
 class MessageChunkReader;
+class _MsgChat;
 
 // Writes a list of messages to the user's disk: a text file (also under a
 // .doc name), a CSV file, or a folder with one PDF or one HTML page per
@@ -91,6 +93,10 @@ private:
     void exportAll();
     void exportEvidence();
     void exportFromSource();
+    // Reads the messages of `chats` from the source and writes them
+    // conversation by conversation, in the order of their chats' ranks.
+    void writeConversations(const QList<_MsgChat *> &chats, const QHash<const _MsgChat *, int> &rankOfChat,
+                            qint64 &index);
     // Writes `message` when the period holds it; `index` counts every message read.
     void writeIfInPeriod(const _MsgMessage &message, qint64 &index);
     void writeMessage(const _MsgMessage &message, qint64 index);

@@ -51,6 +51,8 @@ public:
     // conversation costs its own size, not the database's. A chat whose
     // messages the set has is not read again.
     void chatMessages(MsgDataSet &set, qint64 chatRowid);
+    // The same for several chats at once.
+    void chatMessages(MsgDataSet &set, const QList<qint64> &chatRowids);
 
     // Where a reading of every message in (date, ROWID) order stands: after
     // the message with this date and row id. Messages without a date come
@@ -72,8 +74,8 @@ public:
     qint64 shownMessageCount(const MessageDateRange &period = MessageDateRange());
     // The dates of the oldest and the newest message; (0, 0) when there is none.
     std::pair<qint32, qint32> messageDateSpan();
-    // The row ids of the chats of which messages(set, 0) loads a message.
-    QSet<qint64> shownChatRowids();
+    // How many messages messages(set, 0) loads of each chat that has any.
+    QHash<qint64, qint64> shownMessageCountsByChat();
 
     // Opens, and raises std::runtime_error naming the folder and the reason
     // when the database can only be read (read-only medium, no permission).

@@ -78,12 +78,25 @@ void IOS6MessageDb::messages(MsgDataSet &set, qint64 chatRowid)
 
 void IOS6MessageDb::chatMessages(MsgDataSet &set, qint64 chatRowid)
 {
-    if (set.hasMessagesOfChat(chatRowid))
+    chatMessages(set, QList<qint64>{chatRowid});
+}
+
+void IOS6MessageDb::chatMessages(MsgDataSet &set, const QList<qint64> &chatRowids)
+{
+    QStringList missing;
+    for (const qint64 rowid : chatRowids) {
+        if (!set.hasMessagesOfChat(rowid))
+            missing.append(QString::number(rowid));
+    }
+    if (missing.isEmpty())
         return;
     ensureOpen();
-    loadMessageRows(set, chatCondition(QStringLiteral("j"), chatRowid));
-    loadAttachmentRows(set, chatCondition(QStringLiteral("cm"), chatRowid));
-    set.markMessagesOfChatLoaded(chatRowid);
+    // One query for many small chats: a query costs more than a few rows.
+    const QString list = missing.join(QLatin1Char(','));
+    loadMessageRows(set, QStringLiteral("j.chat_id in (%1)").arg(list));
+    loadAttachmentRows(set, QStringLiteral("cm.chat_id in (%1)").arg(list));
+    for (const qint64 rowid : chatRowids)
+        set.markMessagesOfChatLoaded(rowid);
 }
 
 bool IOS6MessageDb::messagesAfter(MsgDataSet &set, ReadPosition &position, int limit, MsgMessageList &read)
@@ -161,14 +174,15 @@ std::pair<qint32, qint32> IOS6MessageDb::messageDateSpan()
     return {cursor.getInt(0), cursor.getInt(1)};
 }
 
-QSet<qint64> IOS6MessageDb::shownChatRowids()
+QHash<qint64, qint64> IOS6MessageDb::shownMessageCountsByChat()
 {
     ensureOpen();
-    Sqlite3Cursor cursor = queryThrow(QStringLiteral("select distinct j.chat_id from ") + shownMessagesJoin());
-    QSet<qint64> rowids;
+    Sqlite3Cursor cursor = queryThrow(QStringLiteral("select j.chat_id, count(*) from ") + shownMessagesJoin()
+                                      + QStringLiteral(" group by j.chat_id"));
+    QHash<qint64, qint64> counts;
     while (cursor.moveNext())
-        rowids.insert(cursor.getInt64(0));
-    return rowids;
+        counts.insert(cursor.getInt64(0), cursor.getInt64(1));
+    return counts;
 }
 
 QString IOS6MessageDb::shownMessagesJoin()

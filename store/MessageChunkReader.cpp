@@ -50,21 +50,29 @@ void MessageChunkReader::forEach(const std::function<void(const _MsgMessage &)> 
 QList<_MsgChat *> MessageChunkReader::chats()
 {
     ensureChats();
-    const QSet<qint64> shown = m_db.shownChatRowids();
+    m_countOfChat = m_db.shownMessageCountsByChat();
     QList<_MsgChat *> chats;
     for (_MsgChat *chat : std::as_const(m_records.chats)) {
-        if (shown.contains(chat->rowid))
+        if (m_countOfChat.contains(chat->rowid))
             chats.append(chat);
     }
     return chats;
+}
+
+qint64 MessageChunkReader::messageCount(const _MsgChat &chat) const
+{
+    return m_countOfChat.value(chat.rowid);
 }
 
 const MsgMessageList &MessageChunkReader::messagesOfChats(const QList<_MsgChat *> &chats)
 {
     ensureChats();
     releaseRead();
+    QList<qint64> rowids;
+    rowids.reserve(chats.size());
     for (const _MsgChat *chat : chats)
-        m_db.chatMessages(m_records, chat->rowid);
+        rowids.append(chat->rowid);
+    m_db.chatMessages(m_records, rowids);
     m_chunk = m_records.messages.values();
     return m_chunk;
 }

@@ -4,6 +4,7 @@
 #include "store/MsgDataSet.h"
 #include "store/MsgMessageList.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -41,9 +42,13 @@ public:
     // The chats that show a message, with their handles; valid while the
     // reader lives.
     QList<_MsgChat *> chats();
-    // The messages of these chats in row-id order, as one conversation's
-    // whole reading; valid until the next call of this or next().
+    // How many messages of `chat` a reading gives (after chats()).
+    qint64 messageCount(const _MsgChat &chat) const;
+    // The messages of these chats in row-id order, read at once; valid until
+    // the next call of this or next().
     const MsgMessageList &messagesOfChats(const QList<_MsgChat *> &chats);
+
+    int chunkSize() const { return m_chunkSize; }
 
     const QString &folder() const { return m_db.folder(); }
 
@@ -58,4 +63,5 @@ private:
     bool m_chatsLoaded = false;
     IOS6MessageDb::ReadPosition m_position;
     MsgMessageList m_chunk;
+    QHash<qint64, qint64> m_countOfChat;  // chat row id -> messages shown, filled by chats()
 };

@@ -98,13 +98,6 @@ bool MsgDataSet::isEmpty() const
     return chats.isEmpty() && handles.isEmpty() && messages.isEmpty() && attachments.isEmpty();
 }
 
-void MsgDataSet::releaseMessages()
-{
-    for (_MsgChat *chat : std::as_const(chats))
-        chat->messages.clear();
-    releaseLinkedMessages();
-}
-
 void MsgDataSet::releaseLinkedMessages()
 {
     for (_MsgChat *chat : std::as_const(m_linkedChats))

@@ -56,11 +56,10 @@ public:
 
     bool isEmpty() const;
     // Deletes every message and attachment, keeping the chats and handles:
-    // what a reading a chunk at a time does between chunks.
-    void releaseMessages();
-    // The same when every message reached its chats through linkToChat, as
-    // the database's loading links them: costs the messages, not a walk over
-    // every chat of a set that has tens of thousands.
+    // what a reading a chunk at a time does between chunks. Every message
+    // must have reached its chats through linkToChat, as the database's
+    // loading links them: only those chats are emptied, which costs the
+    // messages, not a walk over every chat of a set that has tens of thousands.
     void releaseLinkedMessages();
     // Files `message` under `chat` (and makes it the message's chat).
     void linkToChat(_MsgChat *chat, _MsgMessage *message);

@@ -239,7 +239,7 @@ private slots:
         QVERIFY(fromList.succeeded());
         const QString chunked = env->path(QStringLiteral("chunked.out"));
         HeadlessProgress fromChunks;
-        ExportMessagesThread chunkWorker(std::make_unique<MessageChunkReader>(source, QString(), 2), MessageDateRange(),
+        ExportMessagesThread chunkWorker(std::make_unique<MessageChunkReader>(source, QString(), 3), MessageDateRange(),
                                          chunked, ExportMessagesThread::Format(format), &fromChunks);
         fromChunks.runToEnd(chunkWorker);
         QVERIFY2(fromChunks.succeeded(), qPrintable(fromChunks.errorText()));
