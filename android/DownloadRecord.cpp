@@ -51,6 +51,13 @@ int DownloadRecord::attachmentsAnnounced(QStringView argument)
     return std::max(0, argument.mid(start, end < 0 ? -1 : end - start).toInt());
 }
 
+QString DownloadRecord::numberOf(QStringView argument)
+{
+    const qsizetype start = argument.indexOf(QLatin1Char(','), argument.indexOf(QLatin1Char(',')) + 1) + 1;
+    const qsizetype end = argument.indexOf(QLatin1Char(','), start);
+    return QString::fromUtf8(decodeBase64(argument.mid(start, end - start)));
+}
+
 qint32 DownloadRecord::date() const
 {
     return qint32(timeMs / 1000 - AppleEpochOffset);

@@ -28,6 +28,9 @@ struct DownloadRecord
     // number of attachments it announces (what parse() puts in
     // attachmentCount).
     static int attachmentsAnnounced(QStringView argument);
+    // Field 2 decoded alone (what parse() puts in number), for a record that
+    // attachmentsAnnounced() accepts.
+    static QString numberOf(QStringView argument);
 
     // Seconds since 2001-01-01 UTC.
     qint32 date() const;

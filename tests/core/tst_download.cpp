@@ -743,6 +743,65 @@ private slots:
                  0);
     }
 
+    // A record is recognised by its bytes as they arrived and the phone's
+    // country code: whatever changed on the phone, in the country code or in
+    // a cache of an earlier version (valid_hash without fingerprints) is read
+    // again.
+    void changedRecordsAreReadAgain_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("text edited") << "text";
+        QTest::newRow("contact renamed") << "name";
+        QTest::newRow("other country code") << "country";
+        QTest::newRow("cache of an earlier version") << "layout";
+    }
+
+    void changedRecordsAreReadAgain()
+    {
+        QFETCH(QString, change);
+        const QString storeFolder = newStore();
+        const PhoneStoreFile store(storeFolder);
+        // A national number, which only a British country code completes.
+        store.setMessages(store.messages() << QJsonObject{{"date", qint64(1700000000000)}, {"sent", false},
+                                                           {"addresses", QJsonArray{"07123 456789"}}, {"text", "hi"}});
+        SimulatedPhone phone(storeFolder);
+        QVERIFY(phone.start());
+        AndroidDevice device = wifiDevice(phone.launcherPort(), "changed-" + change);
+        const Run first = download(device);
+        QVERIFY2(first.succeeded, qPrintable(first.error));
+
+        QList<QJsonObject> messages = store.messages();
+        for (int i = 0; i < messages.size(); i += 7) {
+            if (change == "text" && !messages.at(i).contains("parts"))
+                messages[i].insert("text", QStringLiteral("edited %1").arg(i));
+            else if (change == "name")
+                messages[i].insert("name", QStringLiteral("Renamed %1").arg(i));
+        }
+        store.setMessages(messages);
+        if (change == "country")
+            device.mmc = QStringLiteral("234");
+        if (change == "layout") {
+            Sqlite3DB db;
+            db.openThrow(CacheContents(first.cacheFolder).databasePath(), Sqlite3DB::OpenReadWrite);
+            db.executeThrow(QStringLiteral("drop table valid_hash"));
+            db.executeThrow(QStringLiteral("CREATE TABLE valid_hash(hash TEXT)"));
+            db.executeThrow(QStringLiteral("insert into valid_hash(hash) select distinct parent from parent_hash"));
+        }
+        CountryLibDb countries(device.mmc);
+        const QSet<QString> expected = store.expectedRows(countries);
+        if (change == "country")
+            QVERIFY(expected != store.expectedRows(*m_countries));
+
+        const Run second = download(device);
+        QVERIFY2(second.succeeded, qPrintable(second.error));
+        const CacheContents cache(second.cacheFolder);
+        QCOMPARE(sorted(cache.rows()), sorted(expected));
+        QCOMPARE(cache.count("select count(*) from valid_hash where length(digest) = 16"),
+                 qint64(store.messages().size()));
+        QCOMPARE(cache.count("select count(*) from parent_hash where parent not in (select hash from valid_hash)"),
+                 0);
+    }
+
     void malformedRecordIsSkipped()
     {
         const QString storeFolder = newStore();
