@@ -152,18 +152,28 @@ qint64 ExportMessagesDb::storedMessageRowid(const _MsgMessage &message, const QS
     // Every message without guid would match every other one by an empty
     // guid and be dropped; such messages are told apart by their hash only.
     const qint64 byGuid = message.guid.isEmpty() ? 0 : m_db.messageRowidByGuid(message.guid);
-    return byGuid != 0 ? byGuid : storedWithOtherSender(message);
+    return byGuid != 0 ? byGuid : storedAsOtherwiseNamed(message);
 }
 
-qint64 ExportMessagesDb::storedWithOtherSender(const _MsgMessage &message)
+qint64 ExportMessagesDb::storedAsOtherwiseNamed(const _MsgMessage &message)
 {
+    if (message.item_type != _MsgMessage::ItemOrdinary || !message.chat || !message.chat->isGroup())
+        return 0;
+    _MsgMessage other = message;
+    if (!message.handle) {
+        // Hashed by an earlier version, before a group's message from no one
+        // member had the group in its hash.
+        other.chat = nullptr;
+        const qint64 earlier = m_db.chatMessageRowidByLogicHash(message.chat->guid, logicHash(other));
+        if (earlier != 0)
+            return earlier;
+        other.chat = message.chat;
+    }
     // What a group sent the phone names its sender where the source says who
     // it was (a backup file) and no one where it does not (a download, which
     // knows only the group's members): the same message either way.
-    if (message.is_from_me != 0 || message.item_type != _MsgMessage::ItemOrdinary || !message.chat
-        || !message.chat->isGroup())
+    if (message.is_from_me != 0)
         return 0;
-    _MsgMessage other = message;
     if (message.handle) {
         other.handle = nullptr;
         return m_db.messageRowidByLogicHash(logicHash(other));

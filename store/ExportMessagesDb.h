@@ -64,9 +64,10 @@ private:
     // The handle's row id, inserted when unknown, and linked to the chat.
     qint64 linkedHandleRowid(qint64 chatRowid, const _MsgHandle &handle);
     qint64 storedMessageRowid(const _MsgMessage &message, const QString &hash);
-    // A message a group sent the phone, stored with its sender where this one
-    // has none, or without one where this one names it.
-    qint64 storedWithOtherSender(const _MsgMessage &message);
+    // A group's message stored under another name: what the group sent the
+    // phone with its sender where this one has none, or without one where
+    // this one names it; one from no one member as an earlier version hashed it.
+    qint64 storedAsOtherwiseNamed(const _MsgMessage &message);
     qint64 insertNewMessage(const _MsgMessage &message, qint64 chatRowid, qint64 handleRowid,
                             const QString &hash);
     // `namesHeld`: the attachmentHashName()s the message had before this write.

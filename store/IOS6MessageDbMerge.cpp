@@ -67,6 +67,18 @@ qint64 IOS6MessageDb::groupMessageRowidByLogicHash(const QString &hash)
                           .addTextParam(hash));
 }
 
+qint64 IOS6MessageDb::chatMessageRowidByLogicHash(const QString &chatGuid, const QString &hash)
+{
+    ensureOpen();
+    if (!tableMentions(QStringLiteral("message"), QStringLiteral("logic_hash")))
+        return 0;
+    return firstRowid(Sqlite3Sql(QStringLiteral(
+                                     "select m.rowid from message m join chat_message_join cm on cm.message_id=m.rowid"
+                                     " join chat c on c.rowid=cm.chat_id where m.logic_hash=? and c.guid=? limit 1"))
+                          .addTextParam(hash)
+                          .addTextParam(chatGuid));
+}
+
 qint64 IOS6MessageDb::messageRowidByGuid(const QString &guid)
 {
     return firstRowid(Sqlite3Sql(QStringLiteral("select rowid from message where guid=?")).addTextParam(guid));
