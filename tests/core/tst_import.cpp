@@ -228,7 +228,8 @@ private:
         messages += line(mms(Base + 2000, 1,
                              {QJsonObject{{"ct", "application/smil"}, {"text", SmilText}}, text("  Hello there \n"),
                               picture("photo.jpg", "PART_1"),
-                              QJsonObject{{"ct", "text/x-vCard"}, {"cl", "Bob.vcf"}, {"_data", "/data/app_parts/PART_3"}}},
+                              QJsonObject{{"ct", "text/x-vCard"}, {"cl", "Bob.vcf"},
+                                          {"_data", "/data/app_parts/PART_3"}}},
                              {address("+15550100002", 137), address("+15550109999", 151)}));
         messages += line(mms(Base + 3000, 1, {text("group hello"), picture("group.jpg", "PART_2")},
                              {address("+15550100003", 137), address("+15550100004", 151),

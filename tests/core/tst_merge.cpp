@@ -207,7 +207,8 @@ private slots:
         merge(folder, stored);
         _MsgMessage asHashedBefore = *sent;
         asHashedBefore.chat = nullptr;
-        RawDb(smsDbPath(folder)).exec(QStringLiteral("UPDATE message SET logic_hash='%1'").arg(logicHash(asHashedBefore)));
+        RawDb(smsDbPath(folder))
+            .exec(QStringLiteral("UPDATE message SET logic_hash='%1'").arg(logicHash(asHashedBefore)));
 
         SetBuilder again;
         _MsgHandle *ann2 = again.handle(ann->id);
