@@ -30,8 +30,7 @@ void ImportArchiveThread::readMessages(SmsBackupMessageWriter &messages, const Q
     SmsBackupRecord record;
     qint64 read = 0;
     while (m_reader->next(record)) {
-        countRecord();
-        messages.write(record);
+        countRecord(messages.write(record));
         reportItem(status, size + m_reader->bytesRead(), total, tr("Messages: %1").arg(++read));
     }
 }

@@ -168,6 +168,7 @@ private:
         QString error;
         qint64 records = 0;
         qint64 added = 0;
+        QString summary;
     };
 
     static Run import(const QString &xmlPath, const QString &folder,
@@ -178,7 +179,8 @@ private:
             setUp(progress);
         ImportSmsBackupThread worker(xmlPath, folder, Mmc, &progress);
         progress.runToEnd(worker);
-        return Run{progress.succeeded(), progress.errorText(), worker.recordsRead(), worker.messagesAdded()};
+        return Run{progress.succeeded(), progress.errorText(), worker.recordsRead(), worker.messagesAdded(),
+                   progress.resultText()};
     }
 
     // The messages of sameMessagesFromEverySourceAreStoredOnce from `source`
@@ -461,6 +463,8 @@ private slots:
         QVERIFY(second.succeeded);
         QCOMPARE(second.records, 3);
         QCOMPARE(second.added, 0);
+        // Read and new count the same unit: the MMS's three parts and both SMS.
+        QCOMPARE(second.summary, QStringLiteral("5 messages read, 0 of them new."));
         QCOMPARE(contents.rows(), rows);
         QCOMPARE(contents.snapshot().mid(1), files);
         QCOMPARE(contents.count("select max(rowid) from message"), lastRowid);
