@@ -249,7 +249,7 @@ std::unique_ptr<RecordMessages> AndroidLoadSMSThread::readRecord(const QString &
 {
     DownloadRecord fields;
     DownloadRecord::parse(argument, fields);
-    return std::make_unique<RecordMessages>(fields, normalisedNumber(fields.number));
+    return RecordMessages::downloaded(fields, [this](const QString &number) { return normalisedNumber(number); });
 }
 
 void AndroidLoadSMSThread::readDeferred(DeferredRecords &deferred)

@@ -129,10 +129,13 @@ public:
     {
         QSet<QString> rows;
         for (const QJsonObject &message : messages()) {
-            QStringList addresses;
+            // A group's messages are stored under its members' numbers, sorted.
+            QStringList members;
             for (const QJsonValue &address : message.value("addresses").toArray())
-                addresses.append(address.toString());
-            const QString address = countries.normalise(addresses.join(';'));
+                members.append(countries.normalise(address.toString()));
+            members.removeDuplicates();
+            members.sort();
+            const QString address = members.join(", ");
             const qint64 date = message.value("date").toInteger() / 1000 - AppleEpoch;
             const int fromMe = message.value("sent").toBool() ? 1 : 0;
             const QString text = message.value("text").toString();
@@ -183,7 +186,7 @@ public:
         QList<QString> rows;
         Sqlite3Cursor cursor = db.queryThrow(QStringLiteral(
             "select h.id, m.date, m.is_from_me, m.text, m.subject, a.mime_type, a.transfer_name, a.filename,"
-            " c.chat_identifier, c.guid"
+            " c.chat_identifier, c.guid, (select count(*) from chat_handle_join where chat_id=c.rowid) as members"
             " from message m join chat_message_join cm on cm.message_id=m.rowid join chat c on c.rowid=cm.chat_id"
             " left join handle h on h.rowid=m.handle_id"
             " left join message_attachment_join ma on ma.message_id=m.rowid"
@@ -191,11 +194,14 @@ public:
         while (cursor.moveNext()) {
             const QString filename = cursor.getText("filename");
             const QString address = cursor.getText("id");
-            // Every message sits in the chat of its own number.
-            const QString chat = cursor.getText("chat_identifier") == address
-                    && cursor.getText("guid") == "SMS;-;" + address
-                ? address
-                : QStringLiteral("wrong chat %1").arg(cursor.getText("guid"));
+            const QString identifier = cursor.getText("chat_identifier");
+            const QString guid = cursor.getText("guid");
+            // Every message sits in the chat of its own number, or in its
+            // group's chat from no one: the phone does not say which member
+            // sent what it received.
+            const bool ownChat = identifier == address && guid == "SMS;-;" + address;
+            const bool groupChat = address.isEmpty() && guid == "SMS;+;" + identifier && cursor.getInt("members") > 1;
+            const QString chat = ownChat || groupChat ? identifier : QStringLiteral("wrong chat %1").arg(guid);
             rows.append(messageRow(chat, cursor.getInt64("date"), cursor.getInt("is_from_me"),
                                    cursor.getText("text"), cursor.getText("subject"), cursor.getText("mime_type"),
                                    cursor.getText("transfer_name"),
@@ -639,6 +645,27 @@ private slots:
         QCOMPARE(cache.count("select count(*) from chat where (select 1 from chat_message_join where "
                              "chat_id=chat.rowid limit 1) is null"),
                  0);
+    }
+
+    // Caches downloaded before a group had a chat of its own know a group's
+    // records by the hash of their number field as one number; a record
+    // known by another hash would travel and be stored again.
+    void groupRecordKeepsTheHashCachesKnowItBy()
+    {
+        const QString storeFolder = m_work.filePath(QStringLiteral("phone%1").arg(++m_phones));
+        QVERIFY(QDir().mkpath(storeFolder));
+        PhoneStoreFile(storeFolder).setMessages({QJsonObject{{"date", qint64(1700000000000)},
+                                                             {"sent", false},
+                                                             {"addresses", QJsonArray{"+15550100003", "+15550100004"}},
+                                                             {"text", "hi"}}});
+        SimulatedPhone phone(storeFolder);
+        QVERIFY(phone.start());
+        const Run run = download(wifiDevice(phone.launcherPort(), "group"));
+        QVERIFY2(run.succeeded, qPrintable(run.error));
+        const CacheContents cache(run.cacheFolder);
+        QCOMPARE(cache.rows(), QList<QString>{messageRow("+15550100003, +15550100004", 721692800, 0, "hi", "")});
+        // MD5 of "+15550100003+15550100004", the date, 0 and "hi", as before.
+        QCOMPARE(cache.count("select count(*) from parent_hash where parent='baa9498ceaa69ba2336e879868bbbd3c'"), 1);
     }
 
     void downloadOverUsb()
