@@ -2,7 +2,9 @@
 
 #include "android/AndroidDevice.h"
 #include "android/Base64Decode.h"
+#include "android/BookkeepingRows.h"
 #include "android/DownloadRecord.h"
+#include "android/RecordFingerprint.h"
 #include "android/SimpleProtocol.h"
 #include "android/TemporaryPartFile.h"
 #include "country/CountryLibDb.h"
@@ -25,8 +27,6 @@ namespace {
 // bounded, the rest stays in the system's socket buffers. Longer lines still
 // work: they are taken out piece by piece.
 const qint64 ReadBufferBytes = 1 << 20;
-// Rows per statement when the bookkeeping rows are written.
-const qsizetype InsertBlockRows = 200;
 // Normalised numbers remembered at most (then forgotten all at once).
 const qsizetype NormalisedCacheSize = 20000;
 // Vacuum when more than 1 / VacuumFreeShare of the file's pages are free.
@@ -94,7 +94,7 @@ void AndroidLoadSMSThread::download()
     m_socket.reset();
 
     storeNewChildren(db);
-    storeSeenRecords(db);
+    m_seenRecords.store(db);
     pruneRecordsNotSeen(db);
     m_writer->end();  // commits and closes
     vacuumWhenWorthIt(db);
@@ -130,47 +130,24 @@ void AndroidLoadSMSThread::prepareBookkeeping(IOS6MessageDb &db)
         db.executeThrow(QStringLiteral("CREATE TABLE valid_hash(hash TEXT)"));
         db.executeThrow(QStringLiteral("CREATE INDEX idx_valid_hash on valid_hash(hash)"));
     }
-    db.executeThrow(QStringLiteral("delete from valid_hash"));
-    db.executeThrow(QStringLiteral("update sqlite_sequence set seq=0 where name='valid_hash'"));
-
     // Asking the table once per record would cost an index search each time;
     // the set answers the same question from memory. The rows of this run are
     // written at its end (nothing reads them before), in index order.
-    m_knownRecords.clear();
-    m_seenRecords.clear();
+    m_knownRecords.reset();
     m_newChildren.clear();
-    Sqlite3Cursor parents = db.queryThrow(QStringLiteral("select distinct parent from parent_hash"));
-    while (parents.moveNext())
-        m_knownRecords.insert(HashKey::fromHex(parents.getText(0)));
+    m_seenRecords.load(db);
 }
 
-AndroidLoadSMSThread::HashKey AndroidLoadSMSThread::HashKey::fromHex(const QString &hash)
+QSet<HashKey> &AndroidLoadSMSThread::knownRecords()
 {
-    // Called for every record: a plain loop, not the general hex decoder.
-    HashKey key;
-    if (hash.size() != 32)
-        return key;
-    for (int i = 0; i < 32; ++i) {
-        const char16_t c = hash.at(i).unicode();
-        const quint64 digit = c >= u'0' && c <= u'9' ? c - u'0'
-            : c >= u'a' && c <= u'f'                 ? c - u'a' + 10
-            : c >= u'A' && c <= u'F'                 ? c - u'A' + 10
-                                                     : 0;
-        quint64 &half = i < 16 ? key.high : key.low;
-        half = (half << 4) | digit;
+    if (!m_knownRecords) {
+        m_knownRecords.emplace();
+        Sqlite3Cursor parents =
+            m_writer->database().queryThrow(QStringLiteral("select distinct parent from parent_hash"));
+        while (parents.moveNext())
+            m_knownRecords->insert(HashKey::fromHex(parents.getText(0)));
     }
-    return key;
-}
-
-QString AndroidLoadSMSThread::HashKey::toHex() const
-{
-    static const char digits[] = "0123456789abcdef";
-    QString text(32, Qt::Uninitialized);
-    for (int i = 0; i < 16; ++i) {
-        text[15 - i] = QLatin1Char(digits[(high >> (4 * i)) & 0xF]);
-        text[31 - i] = QLatin1Char(digits[(low >> (4 * i)) & 0xF]);
-    }
-    return text;
+    return *m_knownRecords;
 }
 
 QString AndroidLoadSMSThread::normalisedNumber(const QString &number)
@@ -185,34 +162,6 @@ QString AndroidLoadSMSThread::normalisedNumber(const QString &number)
     const QString normalised = m_countries->normalise(number);
     m_normalised.insert(number, normalised);
     return normalised;
-}
-
-void AndroidLoadSMSThread::insertInBlocks(IOS6MessageDb &db, const QString &head, int columns,
-                                          const QStringList &values)
-{
-    const QString row = QLatin1Char('(') + QStringList(columns, QStringLiteral("?")).join(QLatin1Char(','))
-        + QLatin1Char(')');
-    const qsizetype rows = values.size() / columns;
-    for (qsizetype first = 0; first < rows; first += InsertBlockRows) {
-        const qsizetype count = std::min<qsizetype>(InsertBlockRows, rows - first);
-        Sqlite3Sql sql(head + QStringList(count, row).join(QLatin1Char(',')));
-        for (qsizetype i = first * columns; i < (first + count) * columns; ++i)
-            sql.addTextParam(values.at(i));
-        db.executeThrow(sql);
-    }
-}
-
-void AndroidLoadSMSThread::storeSeenRecords(IOS6MessageDb &db)
-{
-    // In index order: appending to the index is much cheaper than inserting
-    // at random places, and nothing reads the table before this point.
-    QList<HashKey> seen(m_seenRecords.begin(), m_seenRecords.end());
-    std::sort(seen.begin(), seen.end());
-    QStringList values;
-    values.reserve(seen.size());
-    for (const HashKey &key : std::as_const(seen))
-        values.append(key.toHex());
-    insertInBlocks(db, QStringLiteral("replace into valid_hash(hash) values"), 1, values);
 }
 
 void AndroidLoadSMSThread::receiveExchange()
@@ -266,15 +215,25 @@ void AndroidLoadSMSThread::receiveRecord(const QString &argument, DeferredRecord
     const int attachments = DownloadRecord::attachmentsAnnounced(argument);
     if (attachments < 0)
         return;  // fewer than six fields: ignored without an answer
+    const HashKey fingerprint =
+        recordFingerprint(normalisedNumber(DownloadRecord::numberOf(argument)), argument);
+    if (m_seenRecords.recognise(fingerprint)) {
+        // The same bytes as last time: known, nothing to read or store.
+        if (attachments > 0) {
+            sendBare(QStringLiteral("0"));
+            storeDeferred(deferred);
+        }
+        return;
+    }
     if (attachments == 0) {
-        deferred.push_back({argument, HashKey(), nullptr});
+        deferred.push_back({argument, fingerprint, HashKey(), nullptr});
         return;
     }
     const std::unique_ptr<RecordMessages> record = readRecord(argument);
     const HashKey key = HashKey::fromHex(record->recordHash());
-    m_seenRecords.insert(key);
+    m_seenRecords.add(fingerprint, key);
     // Known from before, or made known by a record to be stored before it.
-    bool known = m_knownRecords.contains(key);
+    bool known = knownRecords().contains(key);
     if (!known) {
         readDeferred(deferred);
         known = std::any_of(deferred.begin(), deferred.end(),
@@ -290,7 +249,7 @@ std::unique_ptr<RecordMessages> AndroidLoadSMSThread::readRecord(const QString &
 {
     DownloadRecord fields;
     DownloadRecord::parse(argument, fields);
-    return std::make_unique<RecordMessages>(fields, normalisedNumber(fields.number));
+    return RecordMessages::downloaded(fields, [this](const QString &number) { return normalisedNumber(number); });
 }
 
 void AndroidLoadSMSThread::readDeferred(DeferredRecords &deferred)
@@ -300,7 +259,7 @@ void AndroidLoadSMSThread::readDeferred(DeferredRecords &deferred)
             continue;
         record.messages = readRecord(record.argument);
         record.key = HashKey::fromHex(record.messages->recordHash());
-        m_seenRecords.insert(record.key);
+        m_seenRecords.add(record.fingerprint, record.key);
     }
 }
 
@@ -309,7 +268,7 @@ void AndroidLoadSMSThread::storeDeferred(DeferredRecords &deferred)
     readDeferred(deferred);
     for (const DeferredRecord &record : deferred) {
         throwIfCancelled(m_form);
-        if (!m_knownRecords.contains(record.key))
+        if (!knownRecords().contains(record.key))
             writeChild(record.messages->message(), record.key);
     }
     deferred.clear();
@@ -399,7 +358,7 @@ void AndroidLoadSMSThread::writeChild(const _MsgMessage &message, const HashKey 
 void AndroidLoadSMSThread::rememberChild(const QString &child, const HashKey &recordKey)
 {
     m_newChildren.append({recordKey, child.isEmpty() ? std::optional<HashKey>() : HashKey::fromHex(child)});
-    m_knownRecords.insert(recordKey);
+    knownRecords().insert(recordKey);
 }
 
 void AndroidLoadSMSThread::storeNewChildren(IOS6MessageDb &db)
@@ -407,7 +366,7 @@ void AndroidLoadSMSThread::storeNewChildren(IOS6MessageDb &db)
     // Sorted by record, so the parent index grows at its end.
     std::sort(m_newChildren.begin(), m_newChildren.end(),
               [](const NewChild &a, const NewChild &b) { return a.record < b.record; });
-    QStringList values;
+    QVariantList values;
     values.reserve(m_newChildren.size() * 2);
     for (const NewChild &row : std::as_const(m_newChildren)) {
         values.append(row.child ? row.child->toHex() : QString(""));
@@ -417,8 +376,19 @@ void AndroidLoadSMSThread::storeNewChildren(IOS6MessageDb &db)
     m_newChildren.clear();
 }
 
+bool AndroidLoadSMSThread::anyRecordNotSeen(IOS6MessageDb &db)
+{
+    return db
+        .queryThrow(QStringLiteral("select 1 from parent_hash where parent not in (select hash from valid_hash) limit 1"))
+        .moveNext();
+}
+
 void AndroidLoadSMSThread::pruneRecordsNotSeen(IOS6MessageDb &db)
 {
+    // A phone that lost nothing costs at most one probe instead of the
+    // search below.
+    if (!m_seenRecords.dropsAny() && !anyRecordNotSeen(db))
+        return;
     // A child that a record still on the phone also owns stays.
     QStringList children;
     Sqlite3Cursor stale = db.queryThrow(QStringLiteral(

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "android/AgentConnection.h"
+#include "android/HashKey.h"
+#include "android/SeenRecords.h"
 #include "work/WorkerNotify.h"
 
 #include <QHash>
@@ -30,7 +32,8 @@ struct AndroidDevice;
 //
 // Two bookkeeping tables live in the cache database: parent_hash maps each
 // phone record's hash (parent) to the logic hashes of the messages stored for
-// it (child); valid_hash lists the record hashes seen by the current download.
+// it (child); valid_hash lists the record hashes seen by the last complete
+// download, with fingerprints that recognise unchanged records (SeenRecords).
 //
 // Everything runs in one transaction: a cancel, a lost connection, an agent
 // "$error:" or any other failure leaves the database file and its attachment
@@ -60,23 +63,6 @@ protected:
     void run() override;
 
 private:
-    // A record or message hash (32 hex digits) as its two 64-bit halves:
-    // compact set entries, compared without following pointers.
-    struct HashKey
-    {
-        quint64 high = 0;
-        quint64 low = 0;
-
-        static HashKey fromHex(const QString &hash);
-        QString toHex() const;
-        friend bool operator==(const HashKey &a, const HashKey &b) { return a.high == b.high && a.low == b.low; }
-        friend bool operator<(const HashKey &a, const HashKey &b)
-        {
-            return a.high != b.high ? a.high < b.high : a.low < b.low;
-        }
-        friend size_t qHash(const HashKey &key, size_t seed = 0) { return qHashMulti(seed, key.high, key.low); }
-    };
-
     // A parent_hash row: no child when nothing of the record was stored.
     struct NewChild
     {
@@ -89,6 +75,7 @@ private:
     struct DeferredRecord
     {
         QString argument;
+        HashKey fingerprint;
         HashKey key;
         std::unique_ptr<RecordMessages> messages;
     };
@@ -116,10 +103,11 @@ private:
     void rememberChild(const QString &child, const HashKey &recordKey);
 
     void storeNewChildren(IOS6MessageDb &db);
-    void storeSeenRecords(IOS6MessageDb &db);
-    // Runs `head` followed by "(?,...),(?,...)" for many rows at a time.
-    static void insertInBlocks(IOS6MessageDb &db, const QString &head, int columns, const QStringList &values);
+    // The parents of parent_hash and of this run; read at the first
+    // question, which a download of an unchanged phone never asks.
+    QSet<HashKey> &knownRecords();
     void pruneRecordsNotSeen(IOS6MessageDb &db);
+    static bool anyRecordNotSeen(IOS6MessageDb &db);
     void vacuumWhenWorthIt(IOS6MessageDb &db);
     void abandon();
 
@@ -135,8 +123,8 @@ private:
     int m_total = -1;
     int m_received = 0;
     ProgressPacer m_pacer;  // record and chunk reports, a few per second
-    QSet<HashKey> m_knownRecords;  // parents in parent_hash, kept current
-    QSet<HashKey> m_seenRecords;   // what goes into valid_hash
+    std::optional<QSet<HashKey>> m_knownRecords;  // parents in parent_hash, kept current once read
+    SeenRecords m_seenRecords;     // valid_hash
     QList<NewChild> m_newChildren; // parent_hash rows of this run
     std::unique_ptr<ExportMessagesDb> m_writer;
     std::unique_ptr<CountryLibDb> m_countries;

@@ -1,6 +1,7 @@
 #include "android/DownloadRecord.h"
 
 #include "android/Base64Decode.h"
+#include "android/GroupConversation.h"
 #include "app/AppFolders.h"
 #include "store/AttachmentBody.h"
 #include "store/MessageIds.h"
@@ -51,9 +52,26 @@ int DownloadRecord::attachmentsAnnounced(QStringView argument)
     return std::max(0, argument.mid(start, end < 0 ? -1 : end - start).toInt());
 }
 
+QString DownloadRecord::numberOf(QStringView argument)
+{
+    const qsizetype start = argument.indexOf(QLatin1Char(','), argument.indexOf(QLatin1Char(',')) + 1) + 1;
+    const qsizetype end = argument.indexOf(QLatin1Char(','), start);
+    return QString::fromUtf8(decodeBase64(argument.mid(start, end - start)));
+}
+
 qint32 DownloadRecord::date() const
 {
     return qint32(timeMs / 1000 - AppleEpochOffset);
+}
+
+QStringList DownloadRecord::parties() const
+{
+    QStringList parties;
+    for (const QString &party : number.split(QLatin1Char(';'))) {
+        if (!party.trimmed().isEmpty())
+            parties.append(party.trimmed());
+    }
+    return parties;
 }
 
 bool AttachmentHeader::parse(const QString &argument, AttachmentHeader &header)
@@ -134,11 +152,46 @@ RecordMessages::RecordMessages(const DownloadRecord &record, const QString &addr
     m_recordHash = logicHash(m);
 }
 
+RecordMessages::RecordMessages(const DownloadRecord &record, const QString &address, const QStringList &members,
+                               const QString &sender)
+    : RecordMessages(record, address)
+{
+    m_group = std::make_unique<GroupConversation>(members);
+    m_sender = m_group->member(sender);
+}
+
+RecordMessages::~RecordMessages() = default;
+
+std::unique_ptr<RecordMessages> RecordMessages::downloaded(const DownloadRecord &record,
+                                                           const std::function<QString(const QString &)> &normalised)
+{
+    // The record keeps the name its whole number field gives it, a group's
+    // too: caches downloaded before groups had chats of their own know their
+    // records by it.
+    const QString address = normalised(record.number);
+    QStringList members;
+    for (const QString &party : record.parties())
+        members.append(normalised(party));
+    members.removeDuplicates();
+    if (members.size() < 2)
+        return std::make_unique<RecordMessages>(record, address);
+    return std::make_unique<RecordMessages>(record, address, members, QString());
+}
+
+_MsgMessage RecordMessages::placed(_MsgMessage message) const
+{
+    if (m_group) {
+        message.chat = m_group->chat();
+        message.handle = m_sender;
+    }
+    return message;
+}
+
 _MsgMessage RecordMessages::message() const
 {
     _MsgMessage message = m_message;
     message.guid = guidFromBytes(m_recordHash.toUtf8());
-    return message;
+    return placed(message);
 }
 
 void RecordMessages::renameByContent(_MsgMessage &message)
@@ -165,7 +218,7 @@ _MsgMessage RecordMessages::plainTextPart(const QString &text) const
     part.text = text;
     part.attachments.clear();
     renameByContent(part);
-    return part;
+    return placed(part);
 }
 
 _MsgAttachment RecordMessages::mediaAttachment(const QString &mime, const QString &name,
@@ -196,5 +249,5 @@ _MsgMessage RecordMessages::mediaPart(_MsgAttachment &attachment) const
     part.text = QString(AttachmentMarker);
     renameByContent(part);
     part.attributedBody = attachmentAttributedBody(attachment.guid);
-    return part;
+    return placed(part);
 }

@@ -7,7 +7,13 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
+
+#include <functional>
+#include <memory>
+
+class GroupConversation;
 
 // One "$sms:" record of a download: "time,from_me,number,name,text,subject[,n]"
 // with the four texts in Base64 of UTF-8 and the time in milliseconds since
@@ -28,9 +34,14 @@ struct DownloadRecord
     // number of attachments it announces (what parse() puts in
     // attachmentCount).
     static int attachmentsAnnounced(QStringView argument);
+    // Field 2 decoded alone (what parse() puts in number), for a record that
+    // attachmentsAnnounced() accepts.
+    static QString numberOf(QStringView argument);
 
     // Seconds since 2001-01-01 UTC.
     qint32 date() const;
+    // The other parties: a group's numbers come joined by ";".
+    QStringList parties() const;
 };
 
 // The header of an attachment, "$atta:" + "mime,name".
@@ -70,6 +81,19 @@ class RecordMessages
 public:
     // `address` is the record's number as normalised for the phone's country.
     RecordMessages(const DownloadRecord &record, const QString &address);
+    // A record of a conversation with several other parties (`members`,
+    // normalised): its messages go to their GroupConversation, from the
+    // member `sender`, or from no one (what the phone sent, or a sender the
+    // source does not name). `address` still names the record: its hash and
+    // the guids come from it as from a record of one party.
+    RecordMessages(const DownloadRecord &record, const QString &address, const QStringList &members,
+                   const QString &sender);
+    ~RecordMessages();
+    // What a download makes of `record`, its numbers put in their normal
+    // form by `normalised`: a record of several numbers goes to their group,
+    // from no one (the record does not say which member sent it).
+    static std::unique_ptr<RecordMessages> downloaded(const DownloadRecord &record,
+                                                      const std::function<QString(const QString &)> &normalised);
     RecordMessages(const RecordMessages &) = delete;
     RecordMessages &operator=(const RecordMessages &) = delete;
 
@@ -94,9 +118,13 @@ public:
 private:
     // Content hash and guid follow the message's current content.
     static void renameByContent(_MsgMessage &message);
+    // The message moved to the group's chat, once its guid is made.
+    _MsgMessage placed(_MsgMessage message) const;
 
     _MsgHandle m_handle;
     _MsgChat m_chat;
     _MsgMessage m_message;
     QString m_recordHash;
+    std::unique_ptr<GroupConversation> m_group;
+    _MsgHandle *m_sender = nullptr;  // a member of m_group
 };

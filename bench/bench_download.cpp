@@ -123,7 +123,9 @@ void mergeStoreMessage(const QJsonObject &message, const QString &storeFolder, C
     fields.subject = message.value("subject").toString();
     const QJsonArray parts = message.value("parts").toArray();
 
-    const RecordMessages record(fields, countries.normalise(fields.number));
+    const std::unique_ptr<RecordMessages> made =
+        RecordMessages::downloaded(fields, [&countries](const QString &number) { return countries.normalise(number); });
+    const RecordMessages &record = *made;
     if (parts.isEmpty()) {
         writer.write(record.message());
         return;

@@ -97,7 +97,8 @@ QString CliApp::globalHelp() const
 {
     QString text = QObject::tr("Usage: %1 COMMAND [options]").arg(kProgram) + QStringLiteral("\n\n")
         + QObject::tr("Reads, backs up, transfers and exports the SMS and MMS of Android phones, over the same "
-                      "data folder as the window (under HOME).")
+                      "data folder as the window (on Linux $XDG_DATA_HOME/FerryWright, by default "
+                      "~/.local/share/FerryWright).")
         + QStringLiteral("\n\n") + QObject::tr("Commands:") + QLatin1Char('\n');
     for (const auto &command : m_commands)
         text += QStringLiteral("  %1  %2\n").arg(command->name().leftJustified(10), command->summary());

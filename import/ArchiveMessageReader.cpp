@@ -35,8 +35,9 @@ QString textField(const QJsonObject &object, const QString &name)
 
 } // namespace
 
-ArchiveMessageReader::ArchiveMessageReader(const ZipArchive &archive)
+ArchiveMessageReader::ArchiveMessageReader(const ZipArchive &archive, Parts parts)
     : m_archive(archive)
+    , m_parts(parts)
 {
     const ZipEntry *messages = archive.entry(MessagesName);
     if (!messages) {
@@ -115,14 +116,17 @@ void ArchiveMessageReader::readMms(const QJsonObject &object, SmsBackupRecord &r
         record.addresses.push_back(entry);
     }
     if (!record.fromMe && record.addresses.size() > 2) {
-        // Received by a group: the sender and every recipient. The phone's
-        // own number cannot be told from the other recipients, so the group
-        // keeps it as a member. (With one recipient, that one is the phone.)
+        // Received by a group: the sender and every recipient, the phone
+        // among them; the import leaves out the numbers it knows for the
+        // phone's own (PhoneOwnNumbers). (With one recipient, that one is the
+        // phone.)
         QStringList parties;
         for (const SmsBackupAddress &entry : record.addresses)
             parties.append(entry.address);
         record.address = parties.join(QLatin1Char('~'));
     }
+    if (m_parts == Parts::Skipped)
+        return;
     for (const QJsonValue &part : object.value(QStringLiteral("__parts")).toArray())
         readPart(part.toObject(), record);
 }

@@ -22,8 +22,11 @@ class ZipEntryDevice;
 class ArchiveMessageReader
 {
 public:
+    // Whether MMS parts are read (into temporary files) or left out.
+    enum class Parts { Read, Skipped };
+
     // `archive` outlives the reader; raises when it has no messages.ndjson.
-    explicit ArchiveMessageReader(const ZipArchive &archive);
+    explicit ArchiveMessageReader(const ZipArchive &archive, Parts parts = Parts::Read);
     ~ArchiveMessageReader();
 
     // The next message into `record`; false after the last one.
@@ -41,6 +44,7 @@ private:
     [[noreturn]] void fail(const QString &what) const;
 
     const ZipArchive &m_archive;
+    const Parts m_parts;
     std::unique_ptr<ZipEntryDevice> m_lines;
     qint64 m_line = 0;
 };

@@ -3,6 +3,7 @@
 #include "import/MessageImportThread.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -11,7 +12,8 @@ class ZipArchive;
 
 // Imports an "SMS Import/Export" archive (a ZIP of messages.ndjson and the
 // MMS part files) into a local database, streamed. Progress follows the
-// bytes of messages.ndjson read.
+// bytes of messages.ndjson read, twice: the first reading learns the phone's
+// own numbers (PhoneOwnNumbers), which no group counts among its members.
 class ImportArchiveThread : public MessageImportThread
 {
     Q_OBJECT
@@ -25,6 +27,9 @@ protected:
     void readMessages(SmsBackupMessageWriter &messages, const QString &status) override;
 
 private:
+    // The phone's own numbers, from a first reading of messages.ndjson.
+    QStringList ownNumbers(const QString &status, qint64 total);
+
     QString m_zipPath;
     std::unique_ptr<ZipArchive> m_archive;
     std::unique_ptr<ArchiveMessageReader> m_reader;

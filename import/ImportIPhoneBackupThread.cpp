@@ -27,8 +27,7 @@ void ImportIPhoneBackupThread::readMessages(SmsBackupMessageWriter &messages, co
     SmsBackupRecord record;
     qint64 read = 0;
     while (m_reader->next(record)) {
-        countRecord();
-        messages.write(record);
+        countRecord(messages.write(record));
         reportItem(status, m_reader->rowsRead(), total, tr("Messages: %1").arg(++read));
     }
     m_skipped = m_reader->skipped();

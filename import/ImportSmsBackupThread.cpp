@@ -29,8 +29,7 @@ void ImportSmsBackupThread::readMessages(SmsBackupMessageWriter &messages, const
     SmsBackupRecord record;
     qint64 read = 0;
     while (reader.next(record)) {
-        countRecord();
-        messages.write(record);
+        countRecord(messages.write(record));
         reportItem(status, reader.bytesRead(), total, tr("Messages: %1").arg(++read));
     }
 }

@@ -25,6 +25,7 @@ void MessageImportThread::work()
     const QString status = tr("Importing messages...");
     notifyProgress(form(), status, 0, QString());
     m_recordsRead = 0;
+    m_messagesRead = 0;
     openSource();
 
     m_writer.begin();
@@ -39,8 +40,10 @@ void MessageImportThread::work()
     m_writer.end();
     notifyCommitted(form());
     notifyProgress(form(), status, 100, QString());
-    // A second import of a source adds nothing, and says so.
-    QString summary = tr("%1 messages read, %2 of them new.").arg(m_recordsRead).arg(m_messagesAdded);
+    // A second import of a source adds nothing, and says so; both numbers
+    // count messages as the window shows them, so an MMS split into its
+    // parts never makes more new than read.
+    QString summary = tr("%1 messages read, %2 of them new.").arg(m_messagesRead).arg(m_messagesAdded);
     const QString more = remarks();
     if (!more.isEmpty())
         summary += QLatin1Char(' ') + more;

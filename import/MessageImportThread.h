@@ -19,8 +19,11 @@ class MessageImportThread : public OperationThread
 {
     Q_OBJECT
 public:
-    // After a successful run: the messages read from the source.
+    // After a successful run: the records read from the source (an MMS is one).
     qint64 recordsRead() const { return m_recordsRead; }
+    // After a successful run: the messages those records make (an MMS may
+    // make several), the unit messagesAdded() counts in.
+    qint64 messagesRead() const { return m_messagesRead; }
     // After a successful run: the messages the database did not hold yet (an
     // MMS may become several).
     qint64 messagesAdded() const { return m_messagesAdded; }
@@ -35,12 +38,16 @@ protected:
     // not what it should be.
     virtual void openSource() = 0;
     // Hands every message of the source to `messages`, calling countRecord()
-    // for each and reporting progress under `status`.
+    // with what each record made and reporting progress under `status`.
     virtual void readMessages(SmsBackupMessageWriter &messages, const QString &status) = 0;
     // More to say after a successful run than how many were read and added.
     virtual QString remarks() const { return QString(); }
 
-    void countRecord() { ++m_recordsRead; }
+    void countRecord(int messagesMade)
+    {
+        ++m_recordsRead;
+        m_messagesRead += messagesMade;
+    }
 
 private:
     void work() final;
@@ -49,5 +56,6 @@ private:
     QString m_countryCode;
     ExportMessagesDb m_writer;
     qint64 m_recordsRead = 0;
+    qint64 m_messagesRead = 0;
     qint64 m_messagesAdded = 0;
 };

@@ -1,13 +1,12 @@
 #include "import/SmsBackupMessageWriter.h"
 
 #include "android/DownloadRecord.h"
+#include "android/GroupConversation.h"
 #include "country/CountryLibDb.h"
 #include "import/SmsBackupRecord.h"
 #include "store/ExportMessagesDb.h"
 
 #include <QSet>
-
-#include <deque>
 
 namespace {
 
@@ -25,29 +24,6 @@ DownloadRecord downloadRecord(const SmsBackupRecord &record, const QString &numb
     fields.subject = record.subject;
     return fields;
 }
-
-// A conversation of several parties with its members; a chat's handles are
-// referred to by pointer, so the members live here beside it.
-struct GroupChat
-{
-    _MsgChat chat;
-    std::deque<_MsgHandle> members;
-
-    explicit GroupChat(const QStringList &addresses)
-    {
-        QStringList sorted = addresses;
-        sorted.sort();
-        const QString identifier = sorted.join(QStringLiteral(", "));
-        chat.guid = QStringLiteral("SMS;+;") + identifier;
-        chat.chat_identifier = identifier;
-        chat.style = 43;  // a group conversation
-        for (const QString &address : std::as_const(sorted)) {
-            members.emplace_back();
-            members.back().id = address;
-            chat.handles.insert(QString::number(members.size() - 1), &members.back());
-        }
-    }
-};
 
 } // namespace
 
@@ -75,33 +51,29 @@ int SmsBackupMessageWriter::writeMms(const SmsBackupRecord &record)
 {
     // The text comes in text parts, as a download receives it.
     QStringList parties;
-    for (const QString &party : otherParties(record)) {
-        const QString number = normalised(party);
-        if (!parties.contains(number))
-            parties.append(number);
-    }
+    for (const QString &party : otherParties(record))
+        parties.append(normalised(party));
+    parties = withoutOwnNumbers(parties);
+    parties.removeDuplicates();
     if (parties.size() <= 1) {
         const QString party = parties.value(0);
         const RecordMessages source(downloadRecord(record, party, QString()), party);
-        return writeParts(record, source, nullptr, false);
+        return writeParts(record, source);
     }
 
     const QString sender = record.fromMe ? QString() : normalised(senderAddress(record));
     if (!sender.isEmpty() && !parties.contains(sender))
         parties.append(sender);
-    GroupChat group(parties);
     // What is sent to a group has no one other party; the group's members
     // stand in for it in the content the message is named by.
-    const bool withoutSender = record.fromMe || sender.isEmpty();
-    const QString party = withoutSender ? group.chat.chat_identifier : sender;
+    const QString party = sender.isEmpty() ? GroupConversation::identifierOf(parties) : sender;
     DownloadRecord fields = downloadRecord(record, party, QString());
     fields.contactName.clear();  // the names of all members, not the sender's
-    const RecordMessages source(fields, party);
-    return writeParts(record, source, &group.chat, withoutSender);
+    const RecordMessages source(fields, party, parties, sender);
+    return writeParts(record, source);
 }
 
-int SmsBackupMessageWriter::writeParts(const SmsBackupRecord &record, const RecordMessages &source,
-                                       _MsgChat *groupChat, bool withoutHandle)
+int SmsBackupMessageWriter::writeParts(const SmsBackupRecord &record, const RecordMessages &source)
 {
     int written = 0;
     QSet<QString> usedNames;
@@ -112,10 +84,10 @@ int SmsBackupMessageWriter::writeParts(const SmsBackupRecord &record, const Reco
             const QString text = part.text.trimmed();
             if (text.isEmpty())
                 continue;
-            writeMessage(source.plainTextPart(text), groupChat, withoutHandle);
+            m_writer.write(source.plainTextPart(text));
         } else if (!part.filePath().isEmpty()) {
             _MsgAttachment attachment = source.mediaAttachment(part.mime, name, part.filePath(), part.bytes);
-            writeMessage(source.mediaPart(attachment), groupChat, withoutHandle);
+            m_writer.write(source.mediaPart(attachment));
         } else {
             continue;
         }
@@ -124,13 +96,22 @@ int SmsBackupMessageWriter::writeParts(const SmsBackupRecord &record, const Reco
     return written;
 }
 
-void SmsBackupMessageWriter::writeMessage(_MsgMessage message, _MsgChat *groupChat, bool withoutHandle)
+QStringList SmsBackupMessageWriter::withoutOwnNumbers(const QStringList &parties) const
 {
-    if (groupChat)
-        message.chat = groupChat;
-    if (withoutHandle)
-        message.handle = nullptr;
-    m_writer.write(message);
+    QStringList others;
+    for (const QString &party : parties) {
+        if (!m_ownNumbers.contains(party))
+            others.append(party);
+    }
+    // A message the phone sent itself still has a party.
+    return others.isEmpty() ? parties : others;
+}
+
+void SmsBackupMessageWriter::setOwnNumbers(const QStringList &numbers)
+{
+    m_ownNumbers.clear();
+    for (const QString &number : numbers)
+        m_ownNumbers.insert(normalised(number));
 }
 
 QStringList SmsBackupMessageWriter::otherParties(const SmsBackupRecord &record)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -9,8 +10,6 @@
 class CountryLibDb;
 class ExportMessagesDb;
 class RecordMessages;
-class _MsgChat;
-class _MsgMessage;
 struct SmsBackupRecord;
 
 // Turns the messages of a backup file into the records a phone download
@@ -21,8 +20,10 @@ struct SmsBackupRecord;
 //  - an SMS is one message;
 //  - an MMS is one message per non-empty text part and one per media part
 //    (with U+FFFC as text and that one attachment), as a download splits it;
-//  - an MMS with several other parties goes to a group conversation of them
-//    all; a received one is attributed to its sender (address type 137).
+//  - an MMS with several other parties goes to their GroupConversation (the
+//    phone's own numbers, when known, are no members); a received one is
+//    attributed to its sender (address type 137), and meets the same message
+//    downloaded from the phone, which names no sender, in the merge writer.
 class SmsBackupMessageWriter
 {
 public:
@@ -35,14 +36,17 @@ public:
 
     // Hands the record's messages to the writer; returns how many.
     int write(const SmsBackupRecord &record);
+    // The phone's own numbers, as written: a source that lists the phone
+    // among a group's addresses has them left out of the group's members.
+    void setOwnNumbers(const QStringList &numbers);
 
 private:
     int writeSms(const SmsBackupRecord &record);
     int writeMms(const SmsBackupRecord &record);
-    // The parts as messages of `source`; in a group, moved to `groupChat`.
-    int writeParts(const SmsBackupRecord &record, const RecordMessages &source, _MsgChat *groupChat,
-                   bool withoutHandle);
-    void writeMessage(_MsgMessage message, _MsgChat *groupChat, bool withoutHandle);
+    // The parts as messages of `source`.
+    int writeParts(const SmsBackupRecord &record, const RecordMessages &source);
+    // `parties` (normalised) but the phone's own numbers, unless only those.
+    QStringList withoutOwnNumbers(const QStringList &parties) const;
     // The other parties as written: the "~"-separated address, else the
     // addresses of the other side.
     static QStringList otherParties(const SmsBackupRecord &record);
@@ -52,4 +56,5 @@ private:
     ExportMessagesDb &m_writer;
     std::unique_ptr<CountryLibDb> m_countries;
     QHash<QString, QString> m_normalised;  // as written -> normalised
+    QSet<QString> m_ownNumbers;            // normalised
 };

@@ -20,8 +20,8 @@
         <translation>Usage: %1 COMMAND [options]</translation>
     </message>
     <message>
-        <source>Reads, backs up, transfers and exports the SMS and MMS of Android phones, over the same data folder as the window (under HOME).</source>
-        <translation>Reads, backs up, transfers and exports the SMS and MMS of Android phones, over the same data folder as the window (under HOME).</translation>
+        <source>Reads, backs up, transfers and exports the SMS and MMS of Android phones, over the same data folder as the window (on Linux $XDG_DATA_HOME/FerryWright, by default ~/.local/share/FerryWright).</source>
+        <translation>Reads, backs up, transfers and exports the SMS and MMS of Android phones, over the same data folder as the window (on Linux $XDG_DATA_HOME/FerryWright, by default ~/.local/share/FerryWright).</translation>
     </message>
     <message>
         <source>Commands:</source>

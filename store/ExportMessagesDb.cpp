@@ -101,13 +101,17 @@ void ExportMessagesDb::write(const _MsgMessage &message)
     const qint64 handleRowid = message.handle ? linkedHandleRowid(chatRowid, *message.handle) : 0;
     const QString hash = logicHash(message);
     qint64 messageRowid = storedMessageRowid(message, hash);
-    if (messageRowid == 0)
+    const bool stored = messageRowid != 0;
+    if (!stored)
         messageRowid = insertNewMessage(message, chatRowid, handleRowid, hash);
 
     if (chat.isGroup() && message.handle)
         m_db.setLastAddressedHandle(chatRowid, message.handle->id);
+    if (message.attachments.isEmpty())
+        return;
+    const QSet<QString> namesHeld = stored ? m_db.attachmentHashNames(messageRowid) : QSet<QString>();
     for (const _MsgAttachment *attachment : sortedAttachments(message))
-        writeAttachment(messageRowid, *attachment);
+        writeAttachment(messageRowid, *attachment, namesHeld);
 }
 
 qint64 ExportMessagesDb::chatRowid(const _MsgChat &chat)
@@ -147,7 +151,40 @@ qint64 ExportMessagesDb::storedMessageRowid(const _MsgMessage &message, const QS
         return byHash;
     // Every message without guid would match every other one by an empty
     // guid and be dropped; such messages are told apart by their hash only.
-    return message.guid.isEmpty() ? 0 : m_db.messageRowidByGuid(message.guid);
+    const qint64 byGuid = message.guid.isEmpty() ? 0 : m_db.messageRowidByGuid(message.guid);
+    return byGuid != 0 ? byGuid : storedAsOtherwiseNamed(message);
+}
+
+qint64 ExportMessagesDb::storedAsOtherwiseNamed(const _MsgMessage &message)
+{
+    if (message.item_type != _MsgMessage::ItemOrdinary || !message.chat || !message.chat->isGroup())
+        return 0;
+    _MsgMessage other = message;
+    if (!message.handle) {
+        // Hashed by an earlier version, before a group's message from no one
+        // member had the group in its hash.
+        other.chat = nullptr;
+        const qint64 earlier = m_db.chatMessageRowidByLogicHash(message.chat->guid, logicHash(other));
+        if (earlier != 0)
+            return earlier;
+        other.chat = message.chat;
+    }
+    // What a group sent the phone names its sender where the source says who
+    // it was (a backup file) and no one where it does not (a download, which
+    // knows only the group's members): the same message either way.
+    if (message.is_from_me != 0)
+        return 0;
+    if (message.handle) {
+        other.handle = nullptr;
+        return m_db.messageRowidByLogicHash(logicHash(other));
+    }
+    for (_MsgHandle *member : std::as_const(message.chat->handles)) {
+        other.handle = member;
+        const qint64 rowid = m_db.groupMessageRowidByLogicHash(logicHash(other));
+        if (rowid != 0)
+            return rowid;
+    }
+    return 0;
 }
 
 qint64 ExportMessagesDb::insertNewMessage(const _MsgMessage &message, qint64 chatRowid,
@@ -168,11 +205,15 @@ qint64 ExportMessagesDb::insertNewMessage(const _MsgMessage &message, qint64 cha
     return messageRowid;
 }
 
-void ExportMessagesDb::writeAttachment(qint64 messageRowid, const _MsgAttachment &attachment)
+void ExportMessagesDb::writeAttachment(qint64 messageRowid, const _MsgAttachment &attachment,
+                                       const QSet<QString> &namesHeld)
 {
+    qint64 rowid = m_db.attachmentRowidByGuid(attachment);
+    // Another source names the same file of the same message by another guid.
+    if (rowid == 0 && !attachment.filename.isEmpty() && namesHeld.contains(attachmentHashName(attachment.filename)))
+        return;
     if (!attachment.localPath.isEmpty() && QFileInfo(attachment.localPath).isFile())
         copyAttachmentFile(attachment);
-    qint64 rowid = m_db.attachmentRowidByGuid(attachment);
     if (rowid == 0)
         rowid = m_db.insertAttachment(attachment);
     m_db.joinMessageAttachment(messageRowid, rowid);

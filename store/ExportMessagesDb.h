@@ -18,8 +18,11 @@ class _MsgHandle;
 
 // Merges messages into a local database without ever duplicating what it
 // holds: chats match by guid, handles by (id, service), messages by content
-// hash and then by guid, attachments by guid. A message already stored is
-// never changed; only its missing attachment links and files are added.
+// hash and then by guid, attachments by guid. A message a group sent the
+// phone also matches the same message with its sender named where it has
+// none, or none where it names one. A message already stored is never
+// changed; only its missing attachment links and files are added, an
+// attachment of a file name it already has counting as present.
 //
 // begin() takes the folder's DatabaseLock (so that no other Ferrywright
 // process writes it meanwhile) and starts one transaction for the whole run;
@@ -61,9 +64,14 @@ private:
     // The handle's row id, inserted when unknown, and linked to the chat.
     qint64 linkedHandleRowid(qint64 chatRowid, const _MsgHandle &handle);
     qint64 storedMessageRowid(const _MsgMessage &message, const QString &hash);
+    // A group's message stored under another name: what the group sent the
+    // phone with its sender where this one has none, or without one where
+    // this one names it; one from no one member as an earlier version hashed it.
+    qint64 storedAsOtherwiseNamed(const _MsgMessage &message);
     qint64 insertNewMessage(const _MsgMessage &message, qint64 chatRowid, qint64 handleRowid,
                             const QString &hash);
-    void writeAttachment(qint64 messageRowid, const _MsgAttachment &attachment);
+    // `namesHeld`: the attachmentHashName()s the message had before this write.
+    void writeAttachment(qint64 messageRowid, const _MsgAttachment &attachment, const QSet<QString> &namesHeld);
     void copyAttachmentFile(const _MsgAttachment &attachment);
     void forgetRun();
 

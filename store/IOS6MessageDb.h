@@ -106,8 +106,15 @@ public:
     // Only files with a logic_hash column are asked; others give 0.
     qint64 messageRowidByLogicHash(const _MsgMessage &message);
     qint64 messageRowidByLogicHash(const QString &hash);
+    // A message with that hash that belongs to a group chat (more than one
+    // handle); 0 too for files without logic_hash.
+    qint64 groupMessageRowidByLogicHash(const QString &hash);
+    // A message with that hash in the chat of that guid; 0 as above.
+    qint64 chatMessageRowidByLogicHash(const QString &chatGuid, const QString &hash);
     qint64 messageRowidByGuid(const QString &guid);
     qint64 attachmentRowidByGuid(const _MsgAttachment &attachment);
+    // The attachments of a stored message by their attachmentHashName().
+    QSet<QString> attachmentHashNames(qint64 messageRowid);
 
     // Merge inserts; each returns the new row id. Optional texts and blobs
     // are written only when set, columns of later versions only when the

@@ -55,6 +55,30 @@ qint64 IOS6MessageDb::messageRowidByLogicHash(const QString &hash)
         Sqlite3Sql(QStringLiteral("select rowid from message where logic_hash=?")).addTextParam(hash));
 }
 
+qint64 IOS6MessageDb::groupMessageRowidByLogicHash(const QString &hash)
+{
+    ensureOpen();
+    if (!tableMentions(QStringLiteral("message"), QStringLiteral("logic_hash")))
+        return 0;
+    return firstRowid(Sqlite3Sql(QStringLiteral(
+                                     "select m.rowid from message m join chat_message_join cm on cm.message_id=m.rowid"
+                                     " where m.logic_hash=? and (select count(*) from chat_handle_join ch"
+                                     " where ch.chat_id=cm.chat_id) > 1 limit 1"))
+                          .addTextParam(hash));
+}
+
+qint64 IOS6MessageDb::chatMessageRowidByLogicHash(const QString &chatGuid, const QString &hash)
+{
+    ensureOpen();
+    if (!tableMentions(QStringLiteral("message"), QStringLiteral("logic_hash")))
+        return 0;
+    return firstRowid(Sqlite3Sql(QStringLiteral(
+                                     "select m.rowid from message m join chat_message_join cm on cm.message_id=m.rowid"
+                                     " join chat c on c.rowid=cm.chat_id where m.logic_hash=? and c.guid=? limit 1"))
+                          .addTextParam(hash)
+                          .addTextParam(chatGuid));
+}
+
 qint64 IOS6MessageDb::messageRowidByGuid(const QString &guid)
 {
     return firstRowid(Sqlite3Sql(QStringLiteral("select rowid from message where guid=?")).addTextParam(guid));
@@ -64,6 +88,22 @@ qint64 IOS6MessageDb::attachmentRowidByGuid(const _MsgAttachment &attachment)
 {
     return firstRowid(
         Sqlite3Sql(QStringLiteral("select rowid from attachment where guid=?")).addTextParam(attachment.guid));
+}
+
+QSet<QString> IOS6MessageDb::attachmentHashNames(qint64 messageRowid)
+{
+    ensureOpen();
+    Sqlite3Cursor cursor = queryThrow(
+        Sqlite3Sql(QStringLiteral("select a.filename from attachment a join message_attachment_join ma"
+                                  " on ma.attachment_id=a.rowid where ma.message_id=?"))
+            .addInt64Param(messageRowid));
+    QSet<QString> names;
+    while (cursor.moveNext()) {
+        const QString filename = cursor.getText(0);
+        if (!filename.isEmpty())
+            names.insert(attachmentHashName(filename));
+    }
+    return names;
 }
 
 // ---------------------------------------------------------------- merge inserts

@@ -2,6 +2,7 @@
 
 #include "store/MessageText.h"
 #include "store/MsgAttachment.h"
+#include "store/MsgChat.h"
 #include "store/MsgHandle.h"
 #include "store/MsgMessage.h"
 
@@ -12,19 +13,12 @@
 
 namespace {
 
-// Last path component; stored names use '/', files named on Windows may use '\'.
-QString lastPathComponent(const QString &path)
-{
-    const qsizetype cut = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-    return path.mid(cut + 1);
-}
-
 QStringList sortedAttachmentNames(const _MsgMessage &message)
 {
     QStringList names;
     for (const _MsgAttachment *attachment : message.attachments) {
         if (attachment && !attachment->filename.isEmpty())
-            names.append(lastPathComponent(attachment->filename).toLower());
+            names.append(attachmentHashName(attachment->filename));
     }
     names.sort(Qt::CaseSensitive);
     return names;
@@ -53,6 +47,13 @@ QString guidFromBytes(const QByteArray &bytes)
         .join(QLatin1Char('-'));
 }
 
+QString attachmentHashName(const QString &filename)
+{
+    // Stored names use '/', files named on Windows may use '\'.
+    const qsizetype cut = qMax(filename.lastIndexOf(QLatin1Char('/')), filename.lastIndexOf(QLatin1Char('\\')));
+    return filename.mid(cut + 1).toLower();
+}
+
 QByteArray logicHashInput(const _MsgMessage &message)
 {
     if (message.item_type != 0)
@@ -61,6 +62,8 @@ QByteArray logicHashInput(const _MsgMessage &message)
     QByteArray bytes;
     if (message.handle)
         bytes += message.handle->id.toUtf8();
+    else if (message.chat && message.chat->isGroup())
+        bytes += message.chat->chat_identifier.toUtf8();  // a group's message from no one member
     char date[4];
     qToLittleEndian<qint32>(message.date, date);
     bytes.append(date, 4);

@@ -10,6 +10,7 @@
 #include "import/ZipEntryDevice.h"
 #include "work/HeadlessProgress.h"
 
+#include "ArchiveFixture.h"
 #include "ImportedDatabase.h"
 #include "ZipFixture.h"
 
@@ -19,6 +20,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using archivetest::address;
+using archivetest::line;
+using archivetest::mms;
+using archivetest::sms;
 using importtest::Base;
 using importtest::DatabaseContents;
 using importtest::row;
@@ -31,44 +36,23 @@ namespace {
 const QString Mmc = QStringLiteral("310");
 const QString Marker = QString(QChar(0xFFFC));
 
-QByteArray line(const QJsonObject &object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
-}
-
-QJsonObject sms(qint64 dateMs, int type, const QString &address, const QString &body)
-{
-    return {{"_id", "1"}, {"thread_id", "1"}, {"address", address}, {"date", QString::number(dateMs)},
-            {"type", QString::number(type)}, {"body", body}, {"read", "1"}};
-}
-
-QJsonObject mms(qint64 dateMs, int box, const QJsonArray &parts, const QJsonArray &addresses)
-{
-    return {{"_id", "7"}, {"date", QString::number(dateMs / 1000)}, {"msg_box", QString::number(box)},
-            {"__parts", parts}, {"__addresses", addresses}};
-}
-
-QJsonObject address(const QString &number, int type)
-{
-    return {{"address", number}, {"type", QString::number(type)}, {"charset", "106"}};
-}
-
-// An archive of two texts, a picture MMS with its text and layout, and a
-// group MMS; `picture` is stored deflated under data/.
+// An archive of two texts, a group MMS that lists the phone (+15550109999)
+// among its recipients, and a picture MMS with its text and layout whose one
+// recipient tells the phone's number; `picture` is stored deflated under data/.
 ZipWriter sampleArchive(const QByteArray &picture)
 {
     const QString partPath = QStringLiteral("/data/user/0/com.android.providers.telephony/app_parts/");
     QByteArray messages;
     messages += line(sms(Base, 1, "(212) 555-0101", QString::fromUtf8("Hi \xF0\x9F\x98\x80")));
     messages += line(sms(Base + 1000, 2, "212-555-0101", "Sent"));
+    messages += line(mms(Base + 3000, 1, {QJsonObject{{"ct", "text/plain"}, {"text", "group hello"}}},
+                         {address("+15550100003", 137), address("+15550100004", 151),
+                          address("+15550109999", 151)}));
     messages += line(mms(Base + 2000, 1,
                          {QJsonObject{{"ct", "application/smil"}, {"text", "<smil/>"}},
                           QJsonObject{{"ct", "text/plain"}, {"text", "  Hello there \n"}, {"cl", "text_0.txt"}},
                           QJsonObject{{"ct", "image/jpeg"}, {"cl", "photo.jpg"}, {"_data", partPath + "PART_17000"}}},
                          {address("+15550100002", 137), address("+15550109999", 151)}));
-    messages += line(mms(Base + 3000, 1, {QJsonObject{{"ct", "text/plain"}, {"text", "group hello"}}},
-                         {address("+15550100003", 137), address("+15550100004", 151),
-                          address("+15550109999", 151)}));
     ZipWriter zip;
     zip.add("messages.ndjson", messages);
     zip.add("data/PART_17000", picture, false);
@@ -79,12 +63,13 @@ QStringList sampleRows(const QByteArray &picture)
 {
     const QString number = QStringLiteral("+12125550101");
     const QString ann = QStringLiteral("+15550100002");
-    const QString group = QStringLiteral("+15550100003, +15550100004, +15550109999");
+    // The phone is no member of its groups.
+    const QString group = QStringLiteral("+15550100003, +15550100004");
     return sorted({row(number, 1, number, 0, 0, QString::fromUtf8("Hi \xF0\x9F\x98\x80")),
                    row(number, 1, number, 1, 1, "Sent"),
                    row(ann, 1, ann, 2, 0, "Hello there"),
                    row(ann, 1, ann, 2, 0, Marker, "image/jpeg", "photo.jpg", picture),
-                   row(group, 3, "+15550100003", 3, 0, "group hello")});
+                   row(group, 2, "+15550100003", 3, 0, "group hello")});
 }
 
 // Reads every entry of the archive at `path` to its end; throws what the reader throws.

@@ -129,10 +129,13 @@ public:
     {
         QSet<QString> rows;
         for (const QJsonObject &message : messages()) {
-            QStringList addresses;
+            // A group's messages are stored under its members' numbers, sorted.
+            QStringList members;
             for (const QJsonValue &address : message.value("addresses").toArray())
-                addresses.append(address.toString());
-            const QString address = countries.normalise(addresses.join(';'));
+                members.append(countries.normalise(address.toString()));
+            members.removeDuplicates();
+            members.sort();
+            const QString address = members.join(", ");
             const qint64 date = message.value("date").toInteger() / 1000 - AppleEpoch;
             const int fromMe = message.value("sent").toBool() ? 1 : 0;
             const QString text = message.value("text").toString();
@@ -183,7 +186,7 @@ public:
         QList<QString> rows;
         Sqlite3Cursor cursor = db.queryThrow(QStringLiteral(
             "select h.id, m.date, m.is_from_me, m.text, m.subject, a.mime_type, a.transfer_name, a.filename,"
-            " c.chat_identifier, c.guid"
+            " c.chat_identifier, c.guid, (select count(*) from chat_handle_join where chat_id=c.rowid) as members"
             " from message m join chat_message_join cm on cm.message_id=m.rowid join chat c on c.rowid=cm.chat_id"
             " left join handle h on h.rowid=m.handle_id"
             " left join message_attachment_join ma on ma.message_id=m.rowid"
@@ -191,11 +194,14 @@ public:
         while (cursor.moveNext()) {
             const QString filename = cursor.getText("filename");
             const QString address = cursor.getText("id");
-            // Every message sits in the chat of its own number.
-            const QString chat = cursor.getText("chat_identifier") == address
-                    && cursor.getText("guid") == "SMS;-;" + address
-                ? address
-                : QStringLiteral("wrong chat %1").arg(cursor.getText("guid"));
+            const QString identifier = cursor.getText("chat_identifier");
+            const QString guid = cursor.getText("guid");
+            // Every message sits in the chat of its own number, or in its
+            // group's chat from no one: the phone does not say which member
+            // sent what it received.
+            const bool ownChat = identifier == address && guid == "SMS;-;" + address;
+            const bool groupChat = address.isEmpty() && guid == "SMS;+;" + identifier && cursor.getInt("members") > 1;
+            const QString chat = ownChat || groupChat ? identifier : QStringLiteral("wrong chat %1").arg(guid);
             rows.append(messageRow(chat, cursor.getInt64("date"), cursor.getInt("is_from_me"),
                                    cursor.getText("text"), cursor.getText("subject"), cursor.getText("mime_type"),
                                    cursor.getText("transfer_name"),
@@ -641,6 +647,27 @@ private slots:
                  0);
     }
 
+    // Caches downloaded before a group had a chat of its own know a group's
+    // records by the hash of their number field as one number; a record
+    // known by another hash would travel and be stored again.
+    void groupRecordKeepsTheHashCachesKnowItBy()
+    {
+        const QString storeFolder = m_work.filePath(QStringLiteral("phone%1").arg(++m_phones));
+        QVERIFY(QDir().mkpath(storeFolder));
+        PhoneStoreFile(storeFolder).setMessages({QJsonObject{{"date", qint64(1700000000000)},
+                                                             {"sent", false},
+                                                             {"addresses", QJsonArray{"+15550100003", "+15550100004"}},
+                                                             {"text", "hi"}}});
+        SimulatedPhone phone(storeFolder);
+        QVERIFY(phone.start());
+        const Run run = download(wifiDevice(phone.launcherPort(), "group"));
+        QVERIFY2(run.succeeded, qPrintable(run.error));
+        const CacheContents cache(run.cacheFolder);
+        QCOMPARE(cache.rows(), QList<QString>{messageRow("+15550100003, +15550100004", 721692800, 0, "hi", "")});
+        // MD5 of "+15550100003+15550100004", the date, 0 and "hi", as before.
+        QCOMPARE(cache.count("select count(*) from parent_hash where parent='baa9498ceaa69ba2336e879868bbbd3c'"), 1);
+    }
+
     void downloadOverUsb()
     {
         FakeAdbWorld world;
@@ -739,6 +766,65 @@ private slots:
         QCOMPARE(sorted(cache.rows()), sorted(store.expectedRows(*m_countries)));
         QCOMPARE(cache.count(QStringLiteral("select count(*) from chat where chat_identifier='%1'").arg(goneAddress)),
                  0);
+        QCOMPARE(cache.count("select count(*) from parent_hash where parent not in (select hash from valid_hash)"),
+                 0);
+    }
+
+    // A record is recognised by its bytes as they arrived and the phone's
+    // country code: whatever changed on the phone, in the country code or in
+    // a cache of an earlier version (valid_hash without fingerprints) is read
+    // again.
+    void changedRecordsAreReadAgain_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("text edited") << "text";
+        QTest::newRow("contact renamed") << "name";
+        QTest::newRow("other country code") << "country";
+        QTest::newRow("cache of an earlier version") << "layout";
+    }
+
+    void changedRecordsAreReadAgain()
+    {
+        QFETCH(QString, change);
+        const QString storeFolder = newStore();
+        const PhoneStoreFile store(storeFolder);
+        // A national number, which only a British country code completes.
+        store.setMessages(store.messages() << QJsonObject{{"date", qint64(1700000000000)}, {"sent", false},
+                                                           {"addresses", QJsonArray{"07123 456789"}}, {"text", "hi"}});
+        SimulatedPhone phone(storeFolder);
+        QVERIFY(phone.start());
+        AndroidDevice device = wifiDevice(phone.launcherPort(), "changed-" + change);
+        const Run first = download(device);
+        QVERIFY2(first.succeeded, qPrintable(first.error));
+
+        QList<QJsonObject> messages = store.messages();
+        for (int i = 0; i < messages.size(); i += 7) {
+            if (change == "text" && !messages.at(i).contains("parts"))
+                messages[i].insert("text", QStringLiteral("edited %1").arg(i));
+            else if (change == "name")
+                messages[i].insert("name", QStringLiteral("Renamed %1").arg(i));
+        }
+        store.setMessages(messages);
+        if (change == "country")
+            device.mmc = QStringLiteral("234");
+        if (change == "layout") {
+            Sqlite3DB db;
+            db.openThrow(CacheContents(first.cacheFolder).databasePath(), Sqlite3DB::OpenReadWrite);
+            db.executeThrow(QStringLiteral("drop table valid_hash"));
+            db.executeThrow(QStringLiteral("CREATE TABLE valid_hash(hash TEXT)"));
+            db.executeThrow(QStringLiteral("insert into valid_hash(hash) select distinct parent from parent_hash"));
+        }
+        CountryLibDb countries(device.mmc);
+        const QSet<QString> expected = store.expectedRows(countries);
+        if (change == "country")
+            QVERIFY(expected != store.expectedRows(*m_countries));
+
+        const Run second = download(device);
+        QVERIFY2(second.succeeded, qPrintable(second.error));
+        const CacheContents cache(second.cacheFolder);
+        QCOMPARE(sorted(cache.rows()), sorted(expected));
+        QCOMPARE(cache.count("select count(*) from valid_hash where length(digest) = 16"),
+                 qint64(store.messages().size()));
         QCOMPARE(cache.count("select count(*) from parent_hash where parent not in (select hash from valid_hash)"),
                  0);
     }

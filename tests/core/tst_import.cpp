@@ -12,6 +12,7 @@
 #include "app/RichText.h"
 #include "ops/BackupSMSThread.h"
 #include "work/HeadlessProgress.h"
+#include "import/ImportArchiveThread.h"
 #include "import/ImportSmsBackupThread.h"
 #include "import/XmlCharRefFilter.h"
 #include "import/XmlPartDataDiverter.h"
@@ -19,8 +20,10 @@
 #include "store/MsgDataSet.h"
 #include "store/Sqlite3DB.h"
 
+#include "ArchiveFixture.h"
 #include "ImportedDatabase.h"
 #include "StandInTools.h"
+#include "ZipFixture.h"
 
 #include <QBuffer>
 #include <QJsonArray>
@@ -145,6 +148,7 @@ class TestImport : public QObject
 private:
     std::unique_ptr<importtest::ImportEnvironment> m_env;
     int m_databases = 0;
+    int m_phoneDownloads = 0;
 
     QString newDatabaseFolder()
     {
@@ -164,6 +168,7 @@ private:
         QString error;
         qint64 records = 0;
         qint64 added = 0;
+        QString summary;
     };
 
     static Run import(const QString &xmlPath, const QString &folder,
@@ -174,7 +179,149 @@ private:
             setUp(progress);
         ImportSmsBackupThread worker(xmlPath, folder, Mmc, &progress);
         progress.runToEnd(worker);
-        return Run{progress.succeeded(), progress.errorText(), worker.recordsRead(), worker.messagesAdded()};
+        return Run{progress.succeeded(), progress.errorText(), worker.recordsRead(), worker.messagesAdded(),
+                   progress.resultText()};
+    }
+
+    // The messages of sameMessagesFromEverySourceAreStoredOnce from `source`
+    // ("xml", "phone" or "archive") merged into the database at `folder`.
+    bool bringIn(const QString &source, const QString &folder, const QByteArray &photo, const QByteArray &groupPhoto)
+    {
+        if (source == "xml")
+            return import(save(sameMessagesXml(photo, groupPhoto), "same.xml"), folder).succeeded;
+        if (source == "archive") {
+            HeadlessProgress progress;
+            ImportArchiveThread worker(saveArchive(sameMessagesArchive(photo, groupPhoto)), folder, Mmc, &progress);
+            progress.runToEnd(worker);
+            return progress.succeeded();
+        }
+        return downloadAndBackUp(samePhoneStore(photo, groupPhoto), folder);
+    }
+
+    static BackupXml sameMessagesXml(const QByteArray &photo, const QByteArray &groupPhoto)
+    {
+        BackupXml xml;
+        xml.sms(Base, 1, QStringLiteral("(212) 555-0101"), "Hi &#55357;&#56832;");
+        xml.sms(Base + 1000, 2, QStringLiteral("2125550101"), "Sent");
+        addPictureMms(xml, Base + 2000, photo);
+        xml.mms(Base + 3000, 1, QStringLiteral("+15550100003~+15550100004"),
+                {{"text/plain", "text_0.txt", "group hello", {}}, {"image/jpeg", "group.jpg", {}, groupPhoto}},
+                {{"+15550100003", 137}, {"+15550100004", 151}, {"+15550109999", 151}});
+        xml.mms(Base + 4000, 2, QStringLiteral("+15550100004~+15550100003"),
+                {{"text/plain", "text_0.txt", "group answer", {}}},
+                {{"insert-address-token", 137}, {"+15550100003", 151}, {"+15550100004", 151}});
+        return xml;
+    }
+
+    static QByteArray sameMessagesArchive(const QByteArray &photo, const QByteArray &groupPhoto)
+    {
+        using archivetest::address;
+        using archivetest::line;
+        using archivetest::mms;
+        const auto text = [](const QString &body) {
+            return QJsonObject{{"ct", "text/plain"}, {"text", body}, {"cl", "text_0.txt"}};
+        };
+        const auto picture = [](const QString &name, const QString &file) {
+            return QJsonObject{{"ct", "image/jpeg"}, {"cl", name}, {"_data", "/data/app_parts/" + file}};
+        };
+        QByteArray messages;
+        messages += line(archivetest::sms(Base, 1, "(212) 555-0101", QString::fromUtf8("Hi \xF0\x9F\x98\x80")));
+        messages += line(archivetest::sms(Base + 1000, 2, "2125550101", "Sent"));
+        messages += line(mms(Base + 2000, 1,
+                             {QJsonObject{{"ct", "application/smil"}, {"text", SmilText}}, text("  Hello there \n"),
+                              picture("photo.jpg", "PART_1"),
+                              QJsonObject{{"ct", "text/x-vCard"}, {"cl", "Bob.vcf"},
+                                          {"_data", "/data/app_parts/PART_3"}}},
+                             {address("+15550100002", 137), address("+15550109999", 151)}));
+        messages += line(mms(Base + 3000, 1, {text("group hello"), picture("group.jpg", "PART_2")},
+                             {address("+15550100003", 137), address("+15550100004", 151),
+                              address("+15550109999", 151)}));
+        messages += line(mms(Base + 4000, 2, {text("group answer")},
+                             {address("insert-address-token", 137), address("+15550100003", 151),
+                              address("+15550100004", 151)}));
+        ziptest::ZipWriter zip;
+        zip.add("messages.ndjson", messages);
+        zip.add("data/PART_1", photo, false);
+        zip.add("data/PART_2", groupPhoto, false);
+        zip.add("data/PART_3", VCard);
+        return zip.bytes();
+    }
+
+    // The simulated phone's store folder; a group's numbers are the other members.
+    QString samePhoneStore(const QByteArray &photo, const QByteArray &groupPhoto)
+    {
+        const QString store = m_env->workPath("phone");
+        if (QFileInfo::exists(store + "/messages.jsonl"))
+            return store;
+        QDir().mkpath(store + "/parts");
+        const auto part = [&store](const QString &mime, const QString &name, const QByteArray &bytes) {
+            QFile file(store + "/parts/" + name);
+            if (file.open(QIODevice::WriteOnly))
+                file.write(bytes);
+            return QJsonObject{{"mime", mime}, {"name", name}, {"file", "parts/" + name}};
+        };
+        const QList<QJsonObject> phoneMessages{
+            {{"date", Base}, {"sent", false}, {"addresses", QJsonArray{"(212) 555-0101"}}, {"text", "Hi \U0001F600"}},
+            {{"date", Base + 1000}, {"sent", true}, {"addresses", QJsonArray{"2125550101"}}, {"text", "Sent"}},
+            {{"date", Base + 2000}, {"sent", false}, {"addresses", QJsonArray{"+15550100002"}}, {"text", ""},
+             {"parts", QJsonArray{part("application/smil", "smil.xml", SmilText.toUtf8()),
+                                  part("text/plain", "text_0.txt", "  Hello there \n"),
+                                  part("image/jpeg", "photo.jpg", photo),
+                                  part("text/x-vCard", "Bob.vcf", VCard)}}},
+            {{"date", Base + 3000}, {"sent", false}, {"addresses", QJsonArray{"+15550100003", "+15550100004"}},
+             {"name", "Cy"}, {"text", ""},
+             {"parts", QJsonArray{part("text/plain", "text_1.txt", "group hello"),
+                                  part("image/jpeg", "group.jpg", groupPhoto)}}},
+            {{"date", Base + 4000}, {"sent", true}, {"addresses", QJsonArray{"+15550100004", "+15550100003"}},
+             {"text", ""}, {"parts", QJsonArray{part("text/plain", "text_2.txt", "group answer")}}}};
+        QFile messages(store + "/messages.jsonl");
+        if (messages.open(QIODevice::WriteOnly)) {
+            for (const QJsonObject &message : phoneMessages)
+                messages.write(QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n');
+        }
+        return store;
+    }
+
+    // Downloads the phone into a cache of its own, then backs that up into `folder`.
+    bool downloadAndBackUp(const QString &store, const QString &folder)
+    {
+        if (!QFileInfo(standInTool("agent-sim")).isExecutable())
+            return false;
+        simpleprotocol::setAgentPortSource([] { return freeLoopbackPort(); });
+        SimulatedPhone phone(store);
+        if (!phone.start())
+            return false;
+        AndroidDevice device;
+        device.viaWifi = true;
+        device.host = QStringLiteral("127.0.0.1");
+        device.port = phone.launcherPort();
+        device.imei = QStringLiteral("phone%1").arg(++m_phoneDownloads);
+        device.mmc = Mmc;
+        HeadlessProgress download;
+        AndroidLoadSMSThread loader(&device, &download);
+        download.runToEnd(loader);
+        simpleprotocol::setAgentPortSource({});
+        if (!download.succeeded())
+            return false;
+
+        IOS6MessageDb cache(loader.cacheFolder(), Mmc);
+        MsgDataSet set;
+        cache.messages(set, 0);
+        cache.close();
+        const MsgMessageList list(set.messages.begin(), set.messages.end());
+        HeadlessProgress backup;
+        BackupSMSThread writer(list, folder, QString(), &backup);
+        backup.runToEnd(writer);
+        return backup.succeeded();
+    }
+
+    QString saveArchive(const QByteArray &bytes) const
+    {
+        const QString path = m_env->workPath("same.zip");
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(bytes);
+        return path;
     }
 
     // A picture MMS with text, a contact card and its layout.
@@ -275,21 +422,26 @@ private slots:
         xml.mms(Base + 1000, 1, QStringLiteral("+15550100003~+15550100004"),
                 {{"text/plain", "text_0.txt", "group hello", {}}},
                 {{"+15550100003", 137}, {"+15550100004", 151}, {"+15550109999", 151}});
-        // Sent to the same group.
+        // Sent to the same group, and at the same moment to another one.
         xml.mms(Base + 2000, 2, QStringLiteral("+15550100004~+15550100003"),
                 {{"text/plain", "text_0.txt", "group answer", {}}},
                 {{"insert-address-token", 137}, {"+15550100003", 151}, {"+15550100004", 151}});
+        xml.mms(Base + 2000, 2, QStringLiteral("+15550100005~+15550100006"),
+                {{"text/plain", "text_0.txt", "group answer", {}}},
+                {{"insert-address-token", 137}, {"+15550100005", 151}, {"+15550100006", 151}});
         const QString folder = newDatabaseFolder();
         const Run run = import(save(xml, "mms.xml"), folder);
         QVERIFY2(run.succeeded, qPrintable(run.error));
         const QString group = QStringLiteral("+15550100003, +15550100004");
+        const QString otherGroup = QStringLiteral("+15550100005, +15550100006");
         const QString ann = QStringLiteral("+15550100002");
         QCOMPARE(DatabaseContents(folder).rows(),
                  sorted({row(ann, 1, ann, 0, 0, Marker, "image/jpeg", "photo.jpg", picture),
                               row(ann, 1, ann, 0, 0, Marker, "text/x-vCard", "Bob.vcf", VCard),
                               row(ann, 1, ann, 0, 0, "Hello there"),
                               row(group, 2, "+15550100003", 1, 0, "group hello"),
-                              row(group, 2, QString(), 2, 1, "group answer")}));
+                              row(group, 2, QString(), 2, 1, "group answer"),
+                              row(otherGroup, 2, QString(), 2, 1, "group answer")}));
     }
 
     void secondImportAddsNothing()
@@ -311,76 +463,55 @@ private slots:
         QVERIFY(second.succeeded);
         QCOMPARE(second.records, 3);
         QCOMPARE(second.added, 0);
+        // Read and new count the same unit: the MMS's three parts and both SMS.
+        QCOMPARE(second.summary, QStringLiteral("5 messages read, 0 of them new."));
         QCOMPARE(contents.rows(), rows);
         QCOMPARE(contents.snapshot().mid(1), files);
         QCOMPARE(contents.count("select max(rowid) from message"), lastRowid);
         QCOMPARE(contents.count("select count(*) from attachment"), 2);
     }
 
-    void phoneDownloadedAfterImportAddsNothing()
+    // The same messages in each source: two texts, a picture MMS, an MMS a
+    // group sent the phone (+15550109999, which the archive lists among the
+    // group's recipients) with a picture, and one the phone sent the group.
+    // Only the backup file and the archive say who in the group sent theirs.
+    void sameMessagesFromEverySourceAreStoredOnce_data()
     {
-        QVERIFY2(QFileInfo(standInTool("agent-sim")).isExecutable(), "build the agent-sim target");
-        // The same messages in a backup file and on a simulated phone.
-        const QString store = m_env->workPath("phone");
-        QDir().mkpath(store + "/parts");
-        const QByteArray picture = samplePicture(50000, 3);
-        auto part = [&store](const QString &mime, const QString &name, const QByteArray &bytes) {
-            QFile file(store + "/parts/" + name);
-            if (file.open(QIODevice::WriteOnly))
-                file.write(bytes);
-            return QJsonObject{{"mime", mime}, {"name", name}, {"file", "parts/" + name}};
-        };
-        const QList<QJsonObject> phoneMessages{
-            {{"date", Base}, {"sent", false}, {"addresses", QJsonArray{"(212) 555-0101"}}, {"text", "Hi \U0001F600"}},
-            {{"date", Base + 1000}, {"sent", true}, {"addresses", QJsonArray{"2125550101"}}, {"text", "Sent"}},
-            {{"date", Base + 2000}, {"sent", false}, {"addresses", QJsonArray{"+15550100002"}}, {"text", ""},
-             {"parts", QJsonArray{part("application/smil", "smil.xml", SmilText.toUtf8()),
-                                  part("text/plain", "text_0.txt", "  Hello there \n"),
-                                  part("image/jpeg", "photo.jpg", picture),
-                                  part("text/x-vCard", "Bob.vcf", VCard)}}}};
-        QFile messages(store + "/messages.jsonl");
-        QVERIFY(messages.open(QIODevice::WriteOnly));
-        for (const QJsonObject &message : phoneMessages)
-            messages.write(QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n');
-        messages.close();
+        QTest::addColumn<QStringList>("sources");
+        QTest::addRow("backup file, phone, archive") << QStringList{"xml", "phone", "archive"};
+        QTest::addRow("phone, archive, backup file") << QStringList{"phone", "archive", "xml"};
+        QTest::addRow("archive, backup file, phone") << QStringList{"archive", "xml", "phone"};
+    }
 
-        BackupXml xml;
-        xml.sms(Base, 1, QStringLiteral("(212) 555-0101"), "Hi &#55357;&#56832;");
-        xml.sms(Base + 1000, 2, QStringLiteral("2125550101"), "Sent");
-        addPictureMms(xml, Base + 2000, picture);
+    void sameMessagesFromEverySourceAreStoredOnce()
+    {
+        QFETCH(QStringList, sources);
+        const QByteArray photo = samplePicture(50000, 3);
+        const QByteArray groupPhoto = samplePicture(40000, 5);
         const QString folder = newDatabaseFolder();
-        QVERIFY(import(save(xml, "phone.xml"), folder).succeeded);
-        const DatabaseContents imported(folder);
-        const QStringList rowsBefore = imported.rows();
-        QCOMPARE(rowsBefore.size(), 5);
+        QVERIFY(bringIn(sources.first(), folder, photo, groupPhoto));
+        const DatabaseContents contents(folder);
+        const QString ann = QStringLiteral("+15550100002");
+        const QString number = QStringLiteral("+12125550101");
+        const QString group = QStringLiteral("+15550100003, +15550100004");
+        const QString groupSender = sources.first() == "phone" ? QString() : QStringLiteral("+15550100003");
+        QCOMPARE(contents.rows(),
+                 sorted({row(number, 1, number, 0, 0, QString::fromUtf8("Hi \xF0\x9F\x98\x80")),
+                         row(number, 1, number, 1, 1, "Sent"),
+                         row(ann, 1, ann, 2, 0, "Hello there"),
+                         row(ann, 1, ann, 2, 0, Marker, "image/jpeg", "photo.jpg", photo),
+                         row(ann, 1, ann, 2, 0, Marker, "text/x-vCard", "Bob.vcf", VCard),
+                         row(group, 2, groupSender, 3, 0, "group hello"),
+                         row(group, 2, groupSender, 3, 0, Marker, "image/jpeg", "group.jpg", groupPhoto),
+                         row(group, 2, QString(), 4, 1, "group answer")}));
+        const QStringList rows = contents.rows();
+        const QStringList files = contents.snapshot().mid(1);
 
-        simpleprotocol::setAgentPortSource([] { return freeLoopbackPort(); });
-        SimulatedPhone phone(store);
-        QVERIFY(phone.start());
-        AndroidDevice device;
-        device.viaWifi = true;
-        device.host = QStringLiteral("127.0.0.1");
-        device.port = phone.launcherPort();
-        device.imei = QStringLiteral("imported");
-        device.mmc = Mmc;
-        HeadlessProgress download;
-        AndroidLoadSMSThread loader(&device, &download);
-        download.runToEnd(loader);
-        simpleprotocol::setAgentPortSource({});
-        QVERIFY2(download.succeeded(), qPrintable(download.errorText()));
-
-        // The phone's messages backed up into the imported database: all known.
-        IOS6MessageDb cache(loader.cacheFolder(), Mmc);
-        MsgDataSet set;
-        cache.messages(set, 0);
-        cache.close();
-        QCOMPARE(set.messages.size(), 5);
-        const MsgMessageList list(set.messages.begin(), set.messages.end());
-        HeadlessProgress backup;
-        BackupSMSThread writer(list, folder, QString(), &backup);
-        backup.runToEnd(writer);
-        QVERIFY2(backup.succeeded(), qPrintable(backup.errorText()));
-        QCOMPARE(imported.rows(), rowsBefore);
+        for (const QString &source : sources.mid(1)) {
+            QVERIFY(bringIn(source, folder, photo, groupPhoto));
+            QCOMPARE(contents.rows(), rows);
+            QCOMPARE(contents.snapshot().mid(1), files);
+        }
     }
 
     void malformedFileIsRefusedWithItsLine_data()

@@ -193,6 +193,32 @@ private slots:
             QCOMPARE(raw.text(QStringLiteral("select text from message")), QStringLiteral("hello, as it was"));
     }
 
+    // Before a group's message from no one member had the group in its hash,
+    // what the phone sent a group was hashed without it; another source's
+    // copy of it (its guid made otherwise) is still found.
+    void groupMessageHashedByAnEarlierVersionIsFound()
+    {
+        const QString folder = env->newFolder(QStringLiteral("earlier"));
+        SetBuilder stored;
+        _MsgHandle *ann = stored.handle(QStringLiteral("+919876543210"));
+        _MsgHandle *bob = stored.handle(QStringLiteral("+919876543211"));
+        _MsgMessage *sent = stored.message(stored.chat(QStringLiteral("SMS;+;pair"), {ann, bob}), nullptr, 1000,
+                                           QStringLiteral("to both"), true);
+        merge(folder, stored);
+        _MsgMessage asHashedBefore = *sent;
+        asHashedBefore.chat = nullptr;
+        RawDb(smsDbPath(folder))
+            .exec(QStringLiteral("UPDATE message SET logic_hash='%1'").arg(logicHash(asHashedBefore)));
+
+        SetBuilder again;
+        _MsgHandle *ann2 = again.handle(ann->id);
+        _MsgHandle *bob2 = again.handle(bob->id);
+        again.message(again.chat(QStringLiteral("SMS;+;pair"), {ann2, bob2}), nullptr, 1000, QStringLiteral("to both"),
+                      true);
+        merge(folder, again);
+        QCOMPARE(RawDb(smsDbPath(folder)).scalar(QStringLiteral("select count(*) from message")), qint64(1));
+    }
+
     void unknownChatArrivesWithAllItsHandles()
     {
         const QString folder = env->newFolder(QStringLiteral("newchat"));

@@ -189,7 +189,7 @@ private slots:
         // Built and returned before the server has read a single request.
         QVERIFY(server.requests().isEmpty());
         auto *label = window.findChild<QLabel *>(QStringLiteral("advLabel"));
-        QTRY_VERIFY(label->text().contains(QStringLiteral(">Ferrywright news</a>")));
+        QTRY_VERIFY_WITH_TIMEOUT(label->text().contains(QStringLiteral(">Ferrywright news</a>")), kTimeoutMs);
         QCOMPARE(server.requests().size(), 2);
         QVERIFY(!QFileInfo::exists(dataRootDir().absoluteFilePath(QStringLiteral("last-check-version-time"))));
 
@@ -218,7 +218,7 @@ private slots:
         window.setUrlOpener([&opened](const QUrl &url) { opened.append(url); });
         window.show();
 
-        QTRY_COMPARE(boxes.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.count(), 1, kTimeoutMs);
         QCOMPARE(boxes.lastText(), kOffer);
         QCOMPARE(opened, accept ? QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1/new.exe"))} : QList<QUrl>{});
         QCOMPARE(window.isVisible(), !accept);
@@ -243,7 +243,7 @@ private slots:
         QCOMPARE(boxes.count(), 0);
         QVERIFY(window.isVisible());
 
-        QTRY_COMPARE(boxes.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.count(), 1, kTimeoutMs);
         QCOMPARE(boxes.lastText(), kOffer);
         QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1/new.exe"))});
         QVERIFY(!window.isVisible());
@@ -276,7 +276,7 @@ private slots:
         window->setUrlOpener([&opened](const QUrl &url) { opened.append(url); });
         QVERIFY(childNamed(window->treeModel()->localDbRoot(), QStringLiteral("Family")));
 
-        QTRY_COMPARE(boxes, (QStringList{kSuccess, kOffer}));
+        QTRY_COMPARE_WITH_TIMEOUT(boxes, (QStringList{kSuccess, kOffer}), kTimeoutMs);
         MessageBoxes::setTestAnswerer({});
         QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1/new.exe"))});
         QVERIFY(!window->isVisible());
