@@ -94,6 +94,9 @@ public:
     // The download the update check offered and the user was not yet asked
     // about; empty when none waits.
     QUrl waitingDownloadOffer() const { return m_offeredDownload; }
+    // While held, an offer waits (for a window that replaces this one);
+    // released, a waiting offer is asked once the window is free.
+    void setDownloadOfferHeld(bool held);
 
     // --- menus -----------------------------------------------------------------
     // Whether a command has a handler (and so appears in the menus).
@@ -336,6 +339,7 @@ private:
     UpdateCheck *m_updateCheck = nullptr;
     QTimer *m_offerTimer = nullptr;
     QUrl m_offeredDownload;
+    bool m_offerHeld = false;
     AndroidMonitor *m_monitor = nullptr;
     _MsgChat *m_currentChat = nullptr;
     // Keeps the records the views point at alive until the views are cleared,

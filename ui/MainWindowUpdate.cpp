@@ -39,9 +39,16 @@ void MainWindow::onNewVersionAvailable(const QUrl &download)
     m_offerTimer->start(0);
 }
 
+void MainWindow::setDownloadOfferHeld(bool held)
+{
+    m_offerHeld = held;
+    if (!held && !m_offeredDownload.isEmpty())
+        m_offerTimer->start(0);
+}
+
 void MainWindow::offerDownloadWhenIdle()
 {
-    if (m_offeredDownload.isEmpty())
+    if (m_offeredDownload.isEmpty() || m_offerHeld)
         return;
     // A dialog is open over the window: an operation, a chooser or a box,
     // each running its own event loop. Closing now would end those loops

@@ -18,8 +18,13 @@ std::unique_ptr<MainWindow> showMainWindowAtStartup(const MainWindow::Options &o
 {
     auto window = std::make_unique<MainWindow>(options);
     window->show();
-    if (!upgradeOldDatabasesAtStartup(window.get()))
+    // The conversion's dialog ends before this window is replaced: an offer
+    // asked in between would close a window that is about to go anyway.
+    window->setDownloadOfferHeld(true);
+    if (!upgradeOldDatabasesAtStartup(window.get())) {
+        window->setDownloadOfferHeld(false);
         return window;
+    }
     // The window read its databases before the conversion: a new one shows
     // them as they are now.
     const QUrl offer = window->waitingDownloadOffer();
