@@ -11,6 +11,8 @@
 #include "store/MessageDateRange.h"
 
 #include <QCommandLineParser>
+
+#include <functional>
 #include <QDir>
 #include <QObject>
 
@@ -50,6 +52,14 @@ MessageDateRange dateRange(const QCommandLineParser &parser, const QString &comm
     } catch (const std::runtime_error &error) {
         throw CliUsageError(QString::fromUtf8(error.what()), command);
     }
+}
+
+// A chosen period that holds no message writes nothing rather than an empty
+// file; `holdsNone` is asked only when a period was chosen.
+void refuseEmptyPeriod(const MessageDateRange &range, const std::function<bool()> &holdsNone)
+{
+    if (!range.isOpen() && holdsNone())
+        throw std::runtime_error(QObject::tr("No message falls between --since and --until.").toStdString());
 }
 
 } // namespace
@@ -116,14 +126,12 @@ int ExportCommand::run(const QCommandLineParser &parser, CliContext &context)
     // All of a source is read from its database while the files are
     // written; an evidence package numbers what it holds up front.
     if (chat.isEmpty() && target.format != ExportMessagesThread::FormatEvidence) {
-        if (!range.isOpen() && source.reader()->count(range) == 0)
-            throw std::runtime_error(QObject::tr("No message falls between --since and --until.").toStdString());
+        refuseEmptyPeriod(range, [&] { return source.reader()->count(range) == 0; });
         worker = std::make_unique<ExportMessagesThread>(source.reader(), range, target.path, target.format,
                                                         &progress.reporter());
     } else {
         const MsgMessageList messages = range.filtered(source.messages(chat));
-        if (messages.isEmpty() && !range.isOpen())
-            throw std::runtime_error(QObject::tr("No message falls between --since and --until.").toStdString());
+        refuseEmptyPeriod(range, [&] { return messages.isEmpty(); });
         worker = std::make_unique<ExportMessagesThread>(messages, target.path, target.format, &progress.reporter());
         worker->setEvidenceSource(source.evidenceSource());
     }
