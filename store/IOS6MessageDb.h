@@ -5,7 +5,9 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "country/Country.h"
@@ -53,6 +55,16 @@ public:
     void chatMessages(MsgDataSet &set, qint64 chatRowid);
     // The same for several chats at once.
     void chatMessages(MsgDataSet &set, const QList<qint64> &chatRowids);
+    // The same with only the columns the message list and the bubbles show
+    // (shownMessageColumns), what opening a conversation in the window needs:
+    // a long conversation's rows lie on as many pages, and decoding and
+    // keeping every column would cost as much again. The records are marked
+    // partial until completeMessages has read them whole.
+    void shownChatMessages(MsgDataSet &set, const QList<qint64> &chatRowids);
+    // Reads the whole rows of the partial records among `messages`, so that
+    // an operation sees every column. Raises std::runtime_error when one of
+    // them is no longer in the database.
+    void completeMessages(MsgDataSet &set, const MsgMessageList &messages);
 
     // Where a reading of every message in (date, ROWID) order stands: after
     // the message with this date and row id. Messages without a date come
@@ -160,6 +172,8 @@ private:
     void executeNumbered(int line, const QString &sql);
     void registerNoOpFunctions();
     void enlargePageCache();
+    // Runs `read` with a small page cache, then gives the cache its size back.
+    void readOncePerPage(const std::function<void()> &read);
     void loadTableMap();
     // Whether the stored CREATE statement of `table` names `text`; memoised,
     // since the inserts ask for every row.
@@ -175,10 +189,25 @@ private:
     static QString chatCondition(const QString &joinAlias, qint64 chatRowid);
     // "chat_message_join as j inner join message as m" on the messages shown.
     QString shownMessagesJoin();
-    // Row ids of the next `limit` messages after `position`, which moves past them.
-    QList<qint64> nextMessageRowids(ReadPosition &position, int limit);
+    // Where the next `limit` messages after `position` end (fewer at the
+    // end); none once no message is left. A position among the undated
+    // messages with none left moves on to the dated ones.
+    std::optional<ReadPosition> lastOfChunk(ReadPosition &position, int limit);
+    // The condition on the message columns (named with `prefix`) of the
+    // messages after `after` up to and including `last`.
+    static QString chunkRange(const ReadPosition &after, const ReadPosition &last, const QString &prefix);
+    // Which message columns a reading takes: all, or those the views show.
+    enum class MessageColumns { All, Shown };
+    void loadChatMessages(MsgDataSet &set, const QList<qint64> &chatRowids, MessageColumns columns);
+    // "m.*", or the shown columns this file has.
+    QString messageSelectList(MessageColumns columns);
     // `condition` narrows the join of the messages (j) or attachments (ma, cm) to their chat or rows.
-    void loadMessageRows(MsgDataSet &set, const QString &condition);
+    // `loaded`, when given, gets each message read (once per chat it is in).
+    void loadMessageRows(MsgDataSet &set, const QString &condition,
+                         MessageColumns columns = MessageColumns::All, MsgMessageList *loaded = nullptr);
+    // The handles a message's columns name, and the country it takes from
+    // its handle when it has none of its own.
+    static void resolveHandles(const MsgDataSet &set, _MsgMessage &message);
     void loadAttachmentRows(MsgDataSet &set, const QString &condition);
 
     // Number normalisation and contact names of a loaded handle (in memory).
@@ -197,4 +226,5 @@ private:
     QHash<QString, QHash<QString, bool>> m_mentions[2];
     QHash<QByteArray, QString> m_insertTexts;  // see InsertStatement
     QHash<QString, Country> m_countriesBySn;
+    QString m_shownMessageSelect;  // memoised messageSelectList(Shown), reset when opening
 };

@@ -3,8 +3,11 @@
 #include "store/IOS6MessageDb.h"
 
 #include <QDebug>
+#include <QDir>
 
+#include <algorithm>
 #include <limits>
+#include <stdexcept>
 
 #include "country/CountryLibDb.h"
 #include "store/IOSContactsMemDb.h"
@@ -83,6 +86,16 @@ void IOS6MessageDb::chatMessages(MsgDataSet &set, qint64 chatRowid)
 
 void IOS6MessageDb::chatMessages(MsgDataSet &set, const QList<qint64> &chatRowids)
 {
+    loadChatMessages(set, chatRowids, MessageColumns::All);
+}
+
+void IOS6MessageDb::shownChatMessages(MsgDataSet &set, const QList<qint64> &chatRowids)
+{
+    loadChatMessages(set, chatRowids, MessageColumns::Shown);
+}
+
+void IOS6MessageDb::loadChatMessages(MsgDataSet &set, const QList<qint64> &chatRowids, MessageColumns columns)
+{
     QStringList missing;
     for (const qint64 rowid : chatRowids) {
         if (!set.hasMessagesOfChat(rowid))
@@ -93,63 +106,114 @@ void IOS6MessageDb::chatMessages(MsgDataSet &set, const QList<qint64> &chatRowid
     ensureOpen();
     // One query for many small chats: a query costs more than a few rows.
     const QString list = missing.join(QLatin1Char(','));
-    loadMessageRows(set, QStringLiteral("j.chat_id in (%1)").arg(list));
-    loadAttachmentRows(set, QStringLiteral("cm.chat_id in (%1)").arg(list));
+    readOncePerPage([&] {
+        loadMessageRows(set, QStringLiteral("j.chat_id in (%1)").arg(list), columns);
+        loadAttachmentRows(set, QStringLiteral("cm.chat_id in (%1)").arg(list));
+    });
     for (const qint64 rowid : chatRowids)
         set.markMessagesOfChatLoaded(rowid);
+}
+
+void IOS6MessageDb::completeMessages(MsgDataSet &set, const MsgMessageList &messages)
+{
+    QHash<qint64, _MsgMessage *> partial;
+    for (_MsgMessage *message : messages) {
+        if (message && message->partial)
+            partial.insert(message->rowid, message);
+    }
+    if (partial.isEmpty())
+        return;
+    ensureOpen();
+    // Bounded id lists keep each statement well under SQLite's length limit.
+    constexpr qsizetype kRowidsPerQuery = 5000;
+    const QList<qint64> rowids = partial.keys();
+    ColumnBinding<_MsgMessage> columns = messageColumns();
+    for (qsizetype first = 0; first < rowids.size(); first += kRowidsPerQuery) {
+        QStringList numbers;
+        for (const qint64 rowid : rowids.mid(first, kRowidsPerQuery))
+            numbers.append(QString::number(rowid));
+        Sqlite3Cursor cursor = queryThrow(
+            QStringLiteral("select * from message where ROWID in (%1)").arg(numbers.join(QLatin1Char(','))));
+        columns.resolve(cursor);
+        const int rowidColumn = columnPosition(cursor.columnNames(), QStringLiteral("ROWID"));
+        while (cursor.moveNext()) {
+            _MsgMessage *message = partial.take(cursor.getInt64(rowidColumn));
+            if (!message)
+                continue;
+            columns.read(cursor, *message);
+            resolveHandles(set, *message);
+            message->partial = false;
+        }
+    }
+    if (!partial.isEmpty()) {
+        throw std::runtime_error(QStringLiteral("Messages shown in the window (%1) are no longer in the "
+                                                "database %2; open the conversation again.")
+                                     .arg(partial.size())
+                                     .arg(QDir::toNativeSeparators(m_folder))
+                                     .toStdString());
+    }
 }
 
 bool IOS6MessageDb::messagesAfter(MsgDataSet &set, ReadPosition &position, int limit, MsgMessageList &read)
 {
     ensureOpen();
     read.clear();
-    const QList<qint64> rowids = nextMessageRowids(position, limit);
-    if (rowids.isEmpty())
+    const std::optional<ReadPosition> last = lastOfChunk(position, limit);
+    if (!last)
         return false;
-    QStringList numbers;
-    numbers.reserve(rowids.size());
-    for (const qint64 rowid : rowids)
-        numbers.append(QString::number(rowid));
-    const QString list = numbers.join(QLatin1Char(','));
-    loadMessageRows(set, QStringLiteral("j.message_id in (%1)").arg(list));
-    loadAttachmentRows(set, QStringLiteral("ma.message_id in (%1)").arg(list));
-    for (const qint64 rowid : rowids) {
-        if (_MsgMessage *message = set.message(rowid))
-            read.append(message);
-    }
+    // The rows are read by the range the chunk spans, through the date
+    // index and the row in one step, rather than by a list of its row ids.
+    loadMessageRows(set, chunkRange(position, *last, QStringLiteral("m.")), MessageColumns::All, &read);
+    loadAttachmentRows(set, QStringLiteral("ma.message_id in (select ROWID from message where %1)")
+                                .arg(chunkRange(position, *last, QString())));
+    std::sort(read.begin(), read.end(), [](const _MsgMessage *a, const _MsgMessage *b) {
+        return std::pair(a->date, a->rowid) < std::pair(b->date, b->rowid);
+    });
+    read.erase(std::unique(read.begin(), read.end()), read.end());  // a message of two chats came twice
+    position = *last;
     return true;
 }
 
-QList<qint64> IOS6MessageDb::nextMessageRowids(ReadPosition &position, int limit)
+std::optional<IOS6MessageDb::ReadPosition> IOS6MessageDb::lastOfChunk(ReadPosition &position, int limit)
 {
-    QList<qint64> rowids;
     if (!position.pastUndated) {
         Sqlite3Cursor undated = queryThrow(
-            QStringLiteral("select ROWID from message where date is null and ROWID > %1 order by ROWID limit %2")
+            QStringLiteral("select max(ROWID) as last from (select ROWID from message where date is null and ROWID > %1 "
+                           "order by ROWID limit %2)")
                 .arg(position.rowid)
                 .arg(limit));
-        while (undated.moveNext())
-            rowids.append(undated.getInt64(0));
-        if (!rowids.isEmpty()) {
-            position.rowid = rowids.constLast();
-            return rowids;
-        }
+        if (undated.moveNext() && !undated.isNull(QStringLiteral("last")))
+            return ReadPosition{false, 0, undated.getInt64(0)};
         position = ReadPosition{true, std::numeric_limits<qint64>::min(), 0};
     }
     // The row value lets the date index seek to the position, so a chunk
     // late in a large database costs what an early one does.
     Sqlite3Cursor dated = queryThrow(
-        QStringLiteral("select date, ROWID from message where date >= %1 and (date, ROWID) > (%1, %2) "
-                       "order by date, ROWID limit %3")
+        QStringLiteral("select date, ROWID from (select date, ROWID from message where date >= %1 "
+                       "and (date, ROWID) > (%1, %2) order by date, ROWID limit %3) "
+                       "order by date desc, ROWID desc limit 1")
             .arg(position.date)
             .arg(position.rowid)
             .arg(limit));
-    while (dated.moveNext()) {
-        position.date = dated.getInt64(0);
-        position.rowid = dated.getInt64(1);
-        rowids.append(position.rowid);
+    if (!dated.moveNext())
+        return std::nullopt;
+    return ReadPosition{true, dated.getInt64(0), dated.getInt64(1)};
+}
+
+QString IOS6MessageDb::chunkRange(const ReadPosition &after, const ReadPosition &last, const QString &prefix)
+{
+    if (!last.pastUndated) {
+        return QStringLiteral("%1date is null and %1ROWID > %2 and %1ROWID <= %3")
+            .arg(prefix)
+            .arg(after.rowid)
+            .arg(last.rowid);
     }
-    return rowids;
+    return QStringLiteral("%1date between %2 and %3 and (%1date, %1ROWID) > (%2, %4) and (%1date, %1ROWID) <= (%3, %5)")
+        .arg(prefix)
+        .arg(after.date)
+        .arg(last.date)
+        .arg(after.rowid)
+        .arg(last.rowid);
 }
 
 qint64 IOS6MessageDb::shownMessageCount(const MessageDateRange &period)
@@ -198,15 +262,34 @@ QString IOS6MessageDb::chatCondition(const QString &joinAlias, qint64 chatRowid)
     return QStringLiteral("%1.chat_id=%2").arg(joinAlias).arg(chatRowid);
 }
 
-void IOS6MessageDb::loadMessageRows(MsgDataSet &set, const QString &condition)
+QString IOS6MessageDb::messageSelectList(MessageColumns columns)
 {
-    QString sql = QStringLiteral("select j.chat_id, m.* from ") + shownMessagesJoin();
+    if (columns == MessageColumns::All)
+        return QStringLiteral("m.*");
+    if (m_shownMessageSelect.isEmpty()) {
+        // A file opened read-only may lack columns of later versions.
+        const QSet<QString> present = columnNames(QStringLiteral("message"));
+        QStringList select{QStringLiteral("m.ROWID")};
+        for (const QString &column : shownMessageColumns().columns()) {
+            if (present.contains(column.toLower()))
+                select.append(QStringLiteral("m.") + column);
+        }
+        m_shownMessageSelect = select.join(QStringLiteral(", "));
+    }
+    return m_shownMessageSelect;
+}
+
+void IOS6MessageDb::loadMessageRows(MsgDataSet &set, const QString &condition, MessageColumns columns,
+                                    MsgMessageList *loaded)
+{
+    QString sql = QStringLiteral("select j.chat_id, %1 from ").arg(messageSelectList(columns)) + shownMessagesJoin();
     if (!condition.isEmpty())
         sql += QStringLiteral(" and ") + condition;
 
-    ColumnBinding<_MsgMessage> columns = messageColumns();
+    ColumnBinding<_MsgMessage> binding = columns == MessageColumns::All ? messageColumns() : shownMessageColumns();
+    const bool partial = columns != MessageColumns::All;
     Sqlite3Cursor cursor = queryThrow(sql);
-    columns.resolve(cursor);
+    binding.resolve(cursor);
     const int rowidColumn = columnPosition(cursor.columnNames(), QStringLiteral("ROWID"));
     const int chatColumn = columnPosition(cursor.columnNames(), QStringLiteral("chat_id"));
     while (cursor.moveNext()) {
@@ -214,15 +297,22 @@ void IOS6MessageDb::loadMessageRows(MsgDataSet &set, const QString &condition)
         _MsgMessage *message = set.ensureMessage(rowid);
         message->rowid = rowid;
         message->sortKey = rowid;
-        columns.read(cursor, *message);
-
-        message->handle = set.handle(message->handle_id);
-        if (message->handle && message->country.isEmpty())
-            message->country = message->handle->country;
-        message->otherHandle = message->other_handle > 0 ? set.handle(message->other_handle) : nullptr;
+        binding.read(cursor, *message);
+        message->partial = partial;
+        resolveHandles(set, *message);
         if (_MsgChat *chat = set.chat(cursor.getInt64(chatColumn)))
             set.linkToChat(chat, message);
+        if (loaded)
+            loaded->append(message);
     }
+}
+
+void IOS6MessageDb::resolveHandles(const MsgDataSet &set, _MsgMessage &message)
+{
+    message.handle = set.handle(message.handle_id);
+    if (message.handle && message.country.isEmpty())
+        message.country = message.handle->country;
+    message.otherHandle = message.other_handle > 0 ? set.handle(message.other_handle) : nullptr;
 }
 
 void IOS6MessageDb::loadAttachmentRows(MsgDataSet &set, const QString &condition)

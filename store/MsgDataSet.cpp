@@ -3,13 +3,23 @@
 namespace {
 
 template <typename Record>
+Record *newRecord(qint64 rowid)
+{
+    auto *record = new Record;
+    record->rowid = rowid;
+    return record;
+}
+
+template <typename Record>
 Record *ensureRecord(QMap<qint64, Record *> &map, qint64 rowid)
 {
+    // Loads read in row-id order: a record past the last one goes to the
+    // end of the map without a search from its root.
+    if (map.isEmpty() || rowid > map.lastKey())
+        return map.insert(map.cend(), rowid, newRecord<Record>(rowid)).value();
     Record *&slot = map[rowid];
-    if (!slot) {
-        slot = new Record;
-        slot->rowid = rowid;
-    }
+    if (!slot)
+        slot = newRecord<Record>(rowid);
     return slot;
 }
 

@@ -76,6 +76,11 @@ public:
     qint32 expire_state = 0;
     qint32 message_action_type = 0;
 
+    // Only the columns the views show were read (IOS6MessageDb::
+    // shownChatMessages); IOS6MessageDb::completeMessages reads the rest
+    // before an operation gets the record.
+    bool partial = false;
+
     _MsgHandle *handle = nullptr;
     _MsgChat *chat = nullptr;
     // Keyed by the decimal text of the attachment row id.

@@ -107,6 +107,15 @@ ColumnBinding<_MsgMessage> messageColumns()
     return b;
 }
 
+ColumnBinding<_MsgMessage> shownMessageColumns()
+{
+    return messageColumns().only({QStringLiteral("text"), QStringLiteral("handle_id"), QStringLiteral("subject"),
+                                  QStringLiteral("country"), QStringLiteral("service"), QStringLiteral("date"),
+                                  QStringLiteral("is_from_me"), QStringLiteral("item_type"),
+                                  QStringLiteral("other_handle"), QStringLiteral("group_title"),
+                                  QStringLiteral("share_status")});
+}
+
 ColumnBinding<_MsgAttachment> attachmentColumns()
 {
     using A = _MsgAttachment;

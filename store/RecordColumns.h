@@ -30,6 +30,26 @@ public:
     ColumnBinding &text(const char *column, QString Record::*field) { return add(column, field); }
     ColumnBinding &blob(const char *column, QByteArray Record::*field) { return add(column, field); }
 
+    // The columns bound, in their order.
+    QStringList columns() const
+    {
+        QStringList names;
+        for (const Field &field : m_fields)
+            names.append(field.column);
+        return names;
+    }
+
+    // The same binding narrowed to the columns named in `kept`.
+    ColumnBinding only(const QStringList &kept) const
+    {
+        ColumnBinding narrowed;
+        for (const Field &field : m_fields) {
+            if (kept.contains(field.column))
+                narrowed.m_fields.append(field);
+        }
+        return narrowed;
+    }
+
     void resolve(const Sqlite3Cursor &cursor)
     {
         const QStringList &names = cursor.columnNames();
@@ -78,4 +98,8 @@ private:
 ColumnBinding<_MsgChat> chatColumns();
 ColumnBinding<_MsgHandle> handleColumns();
 ColumnBinding<_MsgMessage> messageColumns();
+// The message columns the message list and the bubbles read (text, dates,
+// direction, service, event columns, handles): what opening a conversation
+// reads, the rest waiting until an operation needs the whole record.
+ColumnBinding<_MsgMessage> shownMessageColumns();
 ColumnBinding<_MsgAttachment> attachmentColumns();

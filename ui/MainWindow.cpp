@@ -176,6 +176,7 @@ void MainWindow::clearViews()
     m_listModel->setMessages({});
     m_bubbleView.showBubble({});
     m_shownDataSet.clear();
+    m_shownDb.clear();
     ui->lbSMSCount->setText(tr("Messages: 0"));
     ui->lbChatName->clear();
 }
@@ -196,6 +197,7 @@ void MainWindow::showNodeMessages(_AbsDBItemNode *owner, const MsgMessageList &l
     // The records the views showed until now stay alive until they have been
     // replaced.
     const MsgDataSetPtr previous = std::exchange(m_shownDataSet, owner->dataSet);
+    m_shownDb = owner->db;
     showMessages(list, chat);
 }
 
@@ -322,10 +324,12 @@ void MainWindow::showConversation(Node *node)
 
 void MainWindow::loadConversation(_AbsDBItemNode *owner, const QList<_MsgChat *> &chats)
 {
+    QList<qint64> rowids;
     for (const _MsgChat *chat : chats) {
         if (chat)
-            owner->db->chatMessages(*owner->dataSet, chat->rowid);
+            rowids.append(chat->rowid);
     }
+    owner->db->shownChatMessages(*owner->dataSet, rowids);
 }
 
 void MainWindow::loadAllMessages(_AbsDBItemNode *node)

@@ -23,6 +23,7 @@
 #include <optional>
 
 class AndroidMonitor;
+class IOS6MessageDb;
 class ItemModelMain;
 class ItemModelSms;
 class MessageChunkReader;
@@ -271,6 +272,10 @@ private:
     // shows, or every message of the current device or database (loaded when
     // needed; a database error is reported and gives none).
     MsgMessageList messagesInScope(MainMenus::Scope scope);
+    // `messages` of the views with every column read: a conversation is
+    // opened with only the columns the views show. Empty (error reported)
+    // when that fails.
+    MsgMessageList completeShown(const MsgMessageList &messages);
     // The data set owning the messages messagesInScope(scope) gives.
     MsgDataSetPtr recordsInScope(MainMenus::Scope scope) const;
     // The selected node when it is a phone or a local database, else null.
@@ -345,6 +350,9 @@ private:
     // Keeps the records the views point at alive until the views are cleared,
     // and tells which source they show.
     MsgDataSetPtr m_shownDataSet;
+    // The database the shown records came from, which completes them
+    // (completeShown).
+    QSharedPointer<IOS6MessageDb> m_shownDb;
     QHash<MainMenus::Command, Handler> m_commands;
     FolderOpener m_openFolder;
     UrlOpener m_openUrl;

@@ -98,10 +98,10 @@ MsgMessageList MainWindow::messagesInScope(MainMenus::Scope scope)
             if (_MsgMessage *message = m_listModel->messageAt(row.row()))
                 selected.append(message);
         }
-        return selected;
+        return completeShown(selected);
     }
     case MainMenus::Scope::Chat:
-        return m_listModel->messageList();
+        return completeShown(m_listModel->messageList());
     case MainMenus::Scope::All: {
         _AbsDBItemNode *source = selectedSource();
         if (!source)
@@ -118,6 +118,19 @@ MsgMessageList MainWindow::messagesInScope(MainMenus::Scope scope)
         break;
     }
     return {};
+}
+
+MsgMessageList MainWindow::completeShown(const MsgMessageList &messages)
+{
+    if (!m_shownDb || !m_shownDataSet)
+        return messages;
+    try {
+        m_shownDb->completeMessages(*m_shownDataSet, messages);
+    } catch (const std::exception &error) {
+        reportException(error);
+        return {};
+    }
+    return messages;
 }
 
 MsgDataSetPtr MainWindow::recordsInScope(MainMenus::Scope scope) const

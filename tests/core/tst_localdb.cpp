@@ -581,6 +581,68 @@ private slots:
         QCOMPARE(set.messages.size(), 2);
     }
 
+    // A conversation opened with the columns the views show is read whole
+    // before an operation takes it; a message gone from the file meanwhile
+    // is named rather than handed on half read.
+    void shownMessagesAreCompletedBeforeAnOperation_data()
+    {
+        QTest::addColumn<bool>("deletedMeanwhile");
+        QTest::newRow("still stored") << false;
+        QTest::newRow("deleted meanwhile") << true;
+    }
+
+    void shownMessagesAreCompletedBeforeAnOperation()
+    {
+        QFETCH(bool, deletedMeanwhile);
+        const QString folder = env->newFolder(QStringLiteral("shown"));
+        SetBuilder b;
+        _MsgHandle *h = b.handle(QStringLiteral("+919876543210"));
+        _MsgChat *c = b.chat(QStringLiteral("c"), {h});
+        _MsgMessage *first = b.message(c, h, 100, QStringLiteral("first"), true);  // the columns below are not shown
+        first->account = QStringLiteral("p:0");
+        first->date_delivered = 105;
+        first->is_read = 1;
+        first->attributedBody = QByteArray("streamtyped");
+        b.message(c, h, 200, QStringLiteral("second"));
+        merge(folder, b);
+
+        IOS6MessageDb db(folder, QString());
+        MsgDataSet shown;
+        db.chats(shown);
+        db.shownChatMessages(shown, {1});
+        const MsgMessageList messages = shown.messages.values();
+        QCOMPARE(messages.size(), 2);
+        for (const _MsgMessage *m : messages) {
+            QVERIFY(m->partial);
+            QVERIFY(m->guid.isEmpty());  // not a column the views show
+        }
+        if (deletedMeanwhile) {
+            db.deleteMessage(*messages.constLast());
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.completeMessages(shown, messages));
+            return;
+        }
+        db.completeMessages(shown, messages);
+
+        MsgDataSet whole;
+        db.chats(whole);
+        db.chatMessages(whole, 1);
+        for (const _MsgMessage *m : messages) {
+            const _MsgMessage *stored = whole.message(m->rowid);
+            QVERIFY(stored);
+            QVERIFY(!m->partial);
+            QCOMPARE(m->guid, stored->guid);
+            QCOMPARE(m->text, stored->text);
+            QCOMPARE(m->account, stored->account);
+            QCOMPARE(m->date_delivered, stored->date_delivered);
+            QCOMPARE(m->is_read, stored->is_read);
+            QCOMPARE(m->attributedBody, stored->attributedBody);
+            QCOMPARE(m->country, stored->country);
+            QCOMPARE(m->handle->rowid, stored->handle->rowid);
+            if (m->text == QLatin1String("first"))
+                QCOMPARE(m->account, QStringLiteral("p:0"));
+        }
+    }
+
     void attachmentLeavingTheFolderGetsNoLocalPath_data()
     {
         QTest::addColumn<QString>("filename");

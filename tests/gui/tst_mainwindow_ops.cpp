@@ -162,6 +162,31 @@ private slots:
         QCOMPARE(localDatabasesDir().entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"Pixel_Backup"});
     }
 
+    // A conversation is shown from the columns the views need; the backup of
+    // it must still write every column of its messages (their guids here).
+    void backupOfTheShownConversationKeepsEveryColumn()
+    {
+        writeDatabase(localDatabaseFolder("Source"), kTwoConversations);
+        auto window = newWindow();
+        Node *source = childNamed(window->treeModel()->localDbRoot(), "Source");
+        QVERIFY(source);
+        select(*window, source);  // builds its conversations
+        Node *bob = source->children.value(0);
+        QVERIFY(bob);
+        select(*window, bob);
+        MessageBoxes::TestRecorder boxes;
+        ModalDriver<LocalDbSelForm> chooser([](LocalDbSelForm &form) { answerWithName(form, "Copy"); });
+        window->runCommand(Command::BackupChat);
+        QCOMPARE(chooser.answered(), 1);
+        const QString guids = QStringLiteral("select m.guid from message m join chat_message_join j on "
+                                             "j.message_id = m.ROWID join chat c on c.ROWID = j.chat_id "
+                                             "where c.guid = '%1' order by m.guid")
+                                  .arg(static_cast<_ChatSessionItemNode *>(bob)->chatList.value(0)->guid);
+        const QStringList stored = localdbtest::RawDb(localdbtest::smsDbPath(localDatabaseFolder("Source"))).column(guids);
+        QCOMPARE(stored.size(), 4);
+        QCOMPARE(localdbtest::RawDb(localdbtest::smsDbPath(localDatabaseFolder("Copy"))).column(guids), stored);
+    }
+
     void exactNameWinsOverOtherLetterCase()
     {
         writeDatabase(localDatabaseFolder("Backup"), kTwoConversations);
