@@ -69,6 +69,8 @@ void AttachmentExtractThread::extractMessage(const _MsgMessage &message, qint64 
 
 void AttachmentExtractThread::extractAttachments(const _MsgMessage &message)
 {
+    if (message.attachments.isEmpty())
+        return;  // the date below costs more than a message without files
     const QDateTime date = appleTimeToDateTime(message.date);
     for (const _MsgAttachment *attachment : sortedAttachments(message)) {
         if (attachment->localPath.isEmpty() || !QFileInfo(attachment->localPath).isFile())

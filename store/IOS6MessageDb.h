@@ -189,10 +189,15 @@ private:
     static QString chatCondition(const QString &joinAlias, qint64 chatRowid);
     // "chat_message_join as j inner join message as m" on the messages shown.
     QString shownMessagesJoin();
+    // " and ..." on the message (m) that leaves out what is never shown.
+    QString shownMessagesCondition();
     // Where the next `limit` messages after `position` end (fewer at the
     // end); none once no message is left. A position among the undated
     // messages with none left moves on to the dated ones.
     std::optional<ReadPosition> lastOfChunk(ReadPosition &position, int limit);
+    // The position of the message `skip` rows into "select ... from message
+    // where `conditionAndOrder`"; none when there are not that many.
+    std::optional<ReadPosition> firstPosition(const QString &conditionAndOrder, int skip);
     // The condition on the message columns (named with `prefix`) of the
     // messages after `after` up to and including `last`.
     static QString chunkRange(const ReadPosition &after, const ReadPosition &last, const QString &prefix);
