@@ -581,6 +581,57 @@ private slots:
         QCOMPARE(set.messages.size(), 2);
     }
 
+    // Reading every message a chunk at a time: undated messages first by row
+    // id, then by date and row id (equal dates included), each message once
+    // with every chat it is in, nothing hidden, whatever the chunk's size.
+    void readingInChunksGivesEveryShownMessageOnceInOrder_data()
+    {
+        QTest::addColumn<int>("chunkSize");
+        QTest::newRow("one") << 1;
+        QTest::newRow("two") << 2;
+        QTest::newRow("three") << 3;
+        QTest::newRow("all at once") << 100;
+    }
+
+    void readingInChunksGivesEveryShownMessageOnceInOrder()
+    {
+        QFETCH(int, chunkSize);
+        const QString folder = env->newFolder(QStringLiteral("chunks"));
+        SetBuilder b;
+        _MsgHandle *h1 = b.handle(QStringLiteral("+919876543210"));
+        _MsgHandle *h2 = b.handle(QStringLiteral("+919876543211"));
+        _MsgChat *c1 = b.chat(QStringLiteral("c1"), {h1});
+        _MsgChat *c2 = b.chat(QStringLiteral("c2"), {h2});
+        const QList<qint32> dates = {500, 300, 300, 100, 300, 200, 400, 300};
+        for (int i = 0; i < dates.size(); ++i)
+            b.message(i % 2 ? c2 : c1, i % 2 ? h2 : h1, dates.at(i), QStringLiteral("m%1").arg(i + 1));
+        merge(folder, b);
+        {
+            RawDb raw(smsDbPath(folder));
+            raw.exec(QStringLiteral("update message set date = null where text in ('m7', 'm2')"));
+            raw.exec(QStringLiteral("update message set item_type = 4 where text = 'm6'"));
+            raw.exec(QStringLiteral("insert into chat_message_join(chat_id, message_id) "
+                                    "select 2, ROWID from message where text = 'm3'"));
+        }
+
+        IOS6MessageDb db(folder, QString());
+        MsgDataSet set;
+        db.chats(set);
+        IOS6MessageDb::ReadPosition position;
+        QStringList texts;
+        MsgMessageList read;
+        while (db.messagesAfter(set, position, chunkSize, read)) {
+            for (const _MsgMessage *m : std::as_const(read)) {
+                texts.append(m->text);
+                if (m->text == QLatin1String("m3"))
+                    QVERIFY(set.chat(1)->messages.contains(QString::number(m->rowid))
+                            && set.chat(2)->messages.contains(QString::number(m->rowid)));
+            }
+            set.releaseLinkedMessages();
+        }
+        QCOMPARE(texts, (QStringList{"m2", "m7", "m4", "m3", "m5", "m8", "m1"}));
+    }
+
     // A conversation opened with the columns the views show is read whole
     // before an operation takes it; a message gone from the file meanwhile
     // is named rather than handed on half read.
