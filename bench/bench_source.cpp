@@ -21,13 +21,14 @@
 //
 // With --backup it measures instead the operations over every message of the
 // source (the "All" commands) that read it as they go: backup, CSV export,
-// HTML export, attachment extraction and the evidence package (--operations
-// picks some; evidence is left out unless named), each read
+// HTML export, attachment extraction, and PDF export and the evidence package
+// (--operations picks some; PDF and evidence only when named), each read
 // by the worker itself, at one tenth of --messages and at --messages (same
 // number of chats), each in a fresh process; and at one tenth the former way,
 // every message loaded first.
 //
-//   bench_source --backup [--operations backup,csv,html,extract,evidence] [--messages N] [--chats N] [--dir PATH]
+//   bench_source --backup [--operations backup,csv,html,extract,pdf,evidence] [--messages N] [--chats N]
+//                [--dir PATH]
 // Internal: bench_source --phase all-chunks|all-loaded --operation NAME --db FOLDER --target FOLDER
 //
 // Exits with 1 when the window misses a target: 1 s to the first
@@ -273,14 +274,15 @@ std::unique_ptr<QThread> allWorker(const QString &operation, const QString &fold
             return std::make_unique<AttachmentExtractThread>(nullptr, *loaded, target);
         return std::make_unique<AttachmentExtractThread>(nullptr, reader(), target);
     }
-    const QMap<QString, ExportMessagesThread::Format> formats{{QStringLiteral("csv"), ExportMessagesThread::FormatCsv},
-                                                              {QStringLiteral("html"), ExportMessagesThread::FormatHtml},
-                                                              {QStringLiteral("pdf"), ExportMessagesThread::FormatPdf},
-                                                              {QStringLiteral("evidence"), ExportMessagesThread::FormatEvidence}};
+    using Format = ExportMessagesThread::Format;
+    const QMap<QString, Format> formats{{QStringLiteral("csv"), Format::FormatCsv},
+                                        {QStringLiteral("html"), Format::FormatHtml},
+                                        {QStringLiteral("pdf"), Format::FormatPdf},
+                                        {QStringLiteral("evidence"), Format::FormatEvidence}};
     if (!formats.contains(operation))
         fail(QStringLiteral("unknown operation %1").arg(operation));
-    const ExportMessagesThread::Format format = formats.value(operation);
-    const QString path = format == ExportMessagesThread::FormatCsv ? target + QStringLiteral(".csv") : target;
+    const Format format = formats.value(operation);
+    const QString path = format == Format::FormatCsv ? target + QStringLiteral(".csv") : target;
     // The package's PDF draws with the bubble pictures of the build.
     const QString dataFolder = QStringLiteral(FERRY_BINARY_DIR);
     if (loaded)
@@ -444,7 +446,7 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("target"), QStringLiteral("Internal."), QStringLiteral("FOLDER")});
     parser.addOption({QStringLiteral("backup"), QStringLiteral("Measure the operations over All instead.")});
     parser.addOption({QStringLiteral("operations"),
-                      QStringLiteral("With --backup: which of backup, csv, html, extract, evidence."),
+                      QStringLiteral("With --backup: which of backup, csv, html, extract, pdf, evidence."),
                       QStringLiteral("LIST"), QStringLiteral("backup,csv,html,extract")});
     parser.addOption({QStringLiteral("operation"), QStringLiteral("Internal."), QStringLiteral("NAME")});
     parser.addHelpOption();
