@@ -57,7 +57,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
 }
 
 // Stands in the "messages" array for its rows, which are written where its line is.
-const QByteArray kRowsMark = QByteArrayLiteral("\"the message rows\"");
+const QString kRowsMark = QStringLiteral("the message rows");
 // Rows are elements of an array inside the manifest's object: two levels in.
 const QByteArray kRowIndent(8, ' ');
 constexpr qint64 kCopyBlockBytes = 1 << 20;
@@ -136,8 +136,7 @@ QByteArray EvidenceManifest::writeJson(const QJsonObject &header, const QString 
 {
     QJsonObject manifest = header;
     manifest.insert(QStringLiteral("files"), m_files);
-    manifest.insert(QStringLiteral("messages"),
-                    m_hasRows ? QJsonArray{QString::fromUtf8(kRowsMark.mid(1, kRowsMark.size() - 2))} : QJsonArray());
+    manifest.insert(QStringLiteral("messages"), m_hasRows ? QJsonArray{kRowsMark} : QJsonArray());
     const QByteArray json = QJsonDocument(manifest).toJson(QJsonDocument::Indented);
     QFile file(path);
     openForWriting(file);
@@ -146,12 +145,15 @@ QByteArray EvidenceManifest::writeJson(const QJsonObject &header, const QString 
         file.write(bytes);
         sum.addData(bytes);
     };
-    // A quote inside a JSON string is escaped: the mark's line is the array's only element.
-    const QByteArray markLine = kRowIndent + kRowsMark;
-    const qsizetype at = m_hasRows ? json.indexOf(markLine) : -1;
-    if (at < 0) {
+    if (!m_hasRows) {
         put(json);
     } else {
+        // A quote inside a JSON string is escaped: only the array's element
+        // can be the mark between quotes at the start of a line.
+        const QByteArray markLine = kRowIndent + '"' + kRowsMark.toUtf8() + '"';
+        const qsizetype at = json.indexOf(markLine);
+        if (at < 0)
+            throw std::logic_error("The manifest has no place for its message rows.");
         put(json.left(at));
         flushOrThrow(m_rows);
         if (!m_rows.seek(0))

@@ -78,7 +78,9 @@ private:
     void forEachNumbered(const std::function<void(const _MsgMessage &)> &visit) const;
     void copyAttachments(EvidenceManifest &manifest);
     QStringList copiesOf(const _MsgMessage &message, QStringList &unreadable, EvidenceManifest &manifest);
-    // The names in the package of the attachments of `message` that were copied.
+    // The names in the package of the attachments of `message` that were
+    // copied: what copiesOf gave it, unless a file unreadable at its turn
+    // was copied for a later message.
     QStringList copiedFilesOf(const _MsgMessage &message) const;
     void writePdf(EvidenceManifest &manifest);
     void addFileSum(EvidenceManifest &manifest, const QString &relativePath) const;
