@@ -23,12 +23,14 @@
 //
 // With --backup it measures instead the operations over every message of the
 // source (the "All" commands) that read it as they go: backup, CSV export,
-// HTML export and attachment extraction (--operations picks some), each read
+// HTML export, attachment extraction, and PDF export and the evidence package
+// (--operations picks some; PDF and evidence only when named), each read
 // by the worker itself, at one tenth of --messages and at --messages (same
 // number of chats), each in a fresh process; and at one tenth the former way,
 // every message loaded first.
 //
-//   bench_source --backup [--operations backup,csv,html,extract] [--messages N] [--chats N] [--dir PATH]
+//   bench_source --backup [--operations backup,csv,html,extract,pdf,evidence] [--messages N] [--chats N]
+//                [--dir PATH]
 // Internal: bench_source --phase all-chunks|all-loaded --operation NAME --db FOLDER --target FOLDER
 //
 // Exits with 1 when the window misses a target: 1 s to the first
@@ -300,14 +302,21 @@ std::unique_ptr<QThread> allWorker(const QString &operation, const QString &fold
             return std::make_unique<AttachmentExtractThread>(nullptr, *loaded, target);
         return std::make_unique<AttachmentExtractThread>(nullptr, reader(), target);
     }
-    const bool html = operation == QLatin1String("html");
-    if (!html && operation != QLatin1String("csv"))
+    using Format = ExportMessagesThread::Format;
+    const QMap<QString, Format> formats{{QStringLiteral("csv"), Format::FormatCsv},
+                                        {QStringLiteral("html"), Format::FormatHtml},
+                                        {QStringLiteral("pdf"), Format::FormatPdf},
+                                        {QStringLiteral("evidence"), Format::FormatEvidence}};
+    if (!formats.contains(operation))
         fail(QStringLiteral("unknown operation %1").arg(operation));
-    const ExportMessagesThread::Format format = html ? ExportMessagesThread::FormatHtml : ExportMessagesThread::FormatCsv;
-    const QString path = html ? target : target + QStringLiteral(".csv");
+    const Format format = formats.value(operation);
+    const QString path = format == Format::FormatCsv ? target + QStringLiteral(".csv") : target;
+    // The package's PDF draws with the bubble pictures of the build.
+    const QString dataFolder = QStringLiteral(FERRY_BINARY_DIR);
     if (loaded)
-        return std::make_unique<ExportMessagesThread>(*loaded, path, format, nullptr);
-    return std::make_unique<ExportMessagesThread>(reader(), MessageDateRange(), path, format, nullptr);
+        return std::make_unique<ExportMessagesThread>(*loaded, path, format, nullptr, nullptr, dataFolder);
+    return std::make_unique<ExportMessagesThread>(reader(), MessageDateRange(), path, format, nullptr, nullptr,
+                                                  dataFolder);
 }
 
 // What the run wrote: messages backed up or exported, files extracted.
@@ -468,7 +477,8 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("db"), QStringLiteral("Internal."), QStringLiteral("FOLDER")});
     parser.addOption({QStringLiteral("target"), QStringLiteral("Internal."), QStringLiteral("FOLDER")});
     parser.addOption({QStringLiteral("backup"), QStringLiteral("Measure the operations over All instead.")});
-    parser.addOption({QStringLiteral("operations"), QStringLiteral("With --backup: which of backup, csv, html, extract."),
+    parser.addOption({QStringLiteral("operations"),
+                      QStringLiteral("With --backup: which of backup, csv, html, extract, pdf, evidence."),
                       QStringLiteral("LIST"), QStringLiteral("backup,csv,html,extract")});
     parser.addOption({QStringLiteral("operation"), QStringLiteral("Internal."), QStringLiteral("NAME")});
     parser.addHelpOption();

@@ -123,9 +123,8 @@ int ExportCommand::run(const QCommandLineParser &parser, CliContext &context)
     const QString chat = parser.value(QStringLiteral("chat"));
     CliProgress progress;
     std::unique_ptr<ExportMessagesThread> worker;
-    // All of a source is read from its database while the files are
-    // written; an evidence package numbers what it holds up front.
-    if (chat.isEmpty() && target.format != ExportMessagesThread::FormatEvidence) {
+    // All of a source is read from its database while the files are written.
+    if (chat.isEmpty()) {
         refuseEmptyPeriod(range, [&] { return source.reader()->count(range) == 0; });
         worker = std::make_unique<ExportMessagesThread>(source.reader(), range, target.path, target.format,
                                                         &progress.reporter());
@@ -133,8 +132,8 @@ int ExportCommand::run(const QCommandLineParser &parser, CliContext &context)
         const MsgMessageList messages = range.filtered(source.messages(chat));
         refuseEmptyPeriod(range, [&] { return messages.isEmpty(); });
         worker = std::make_unique<ExportMessagesThread>(messages, target.path, target.format, &progress.reporter());
-        worker->setEvidenceSource(source.evidenceSource());
     }
+    worker->setEvidenceSource(source.evidenceSource());
     CliContext::printLine(context.runner.run(*worker, progress));
     CliContext::printLine(target.path);
     return 0;

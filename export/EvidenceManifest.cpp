@@ -1,5 +1,6 @@
 #include "export/EvidenceManifest.h"
 
+#include "app/FileErrors.h"
 #include "export/ExportFile.h"
 #include "export/ExportOutput.h"
 #include "export/LocalTimeOffsets.h"
@@ -11,6 +12,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 
@@ -45,13 +47,38 @@ void writeFile(const QString &path, const QByteArray &bytes)
     flushOrThrow(file);
 }
 
+// The waiting rows' file failed; `doing` says how ("write").
+[[noreturn]] void throwRowsError(const QFileDevice &file, const char *doing)
+{
+    throw std::runtime_error(QStringLiteral("Cannot %1 %2: %3")
+                                 .arg(QLatin1String(doing), QDir::toNativeSeparators(file.fileName()),
+                                      fileErrorReason(file))
+                                 .toStdString());
+}
+
+// Stands in the "messages" array for its rows, which are written where its line is.
+const QString kRowsMark = QStringLiteral("the message rows");
+// Rows are elements of an array inside the manifest's object: two levels in.
+const QByteArray kRowIndent(8, ' ');
+constexpr qint64 kCopyBlockBytes = 1 << 20;
+
+// `row` as the indented manifest.json shows it among the messages.
+QByteArray indentedRow(const QJsonObject &row)
+{
+    QByteArray text = QJsonDocument(row).toJson(QJsonDocument::Indented);
+    text.chop(1);  // the document's closing line break
+    text.replace('\n', QByteArray('\n' + kRowIndent));
+    return kRowIndent + text;
+}
+
 } // namespace
 
 const QString EvidenceManifest::kJsonName = QStringLiteral("manifest.json");
 const QString EvidenceManifest::kSha256Name = QStringLiteral("manifest.sha256");
 
-EvidenceManifest::EvidenceManifest(const QJsonObject &header)
-    : m_header(header)
+EvidenceManifest::EvidenceManifest(const QString &folder)
+    : m_folder(folder)
+    , m_rows(QDir(folder).filePath(QStringLiteral(".manifest.json-rows-XXXXXX")))
 {
 }
 
@@ -77,16 +104,23 @@ void EvidenceManifest::addMessage(int number, const _MsgMessage &message, const 
         {QStringLiteral("attachments"), QJsonArray::fromStringList(files)}};
     if (!unreadable.isEmpty())
         row.insert(QStringLiteral("unreadable"), QJsonArray::fromStringList(unreadable));
-    m_messages.append(row);
+    openRows();
+    const QByteArray text = (m_hasRows ? QByteArrayLiteral(",\n") : QByteArray()) + indentedRow(row);
+    if (m_rows.write(text) != text.size())
+        throwRowsError(m_rows, "write");
+    m_hasRows = true;
 }
 
-void EvidenceManifest::write(const QString &folder, ExportOutput &output) const
+void EvidenceManifest::openRows()
 {
-    QJsonObject manifest = m_header;
-    manifest.insert(QStringLiteral("files"), m_files);
-    manifest.insert(QStringLiteral("messages"), m_messages);
-    const QByteArray json = QJsonDocument(manifest).toJson(QJsonDocument::Indented);
-    writeFile(output.reserveFile(folder, kJsonName), json);
+    if (!m_rows.isOpen() && !m_rows.open())
+        throwRowsError(m_rows, "create");
+}
+
+void EvidenceManifest::write(const QJsonObject &header, ExportOutput &output)
+{
+    const QByteArray jsonSum = writeJson(header, output.reserveFile(m_folder, kJsonName));
+    m_rows.remove();
 
     QByteArray sums;
     const auto addSum = [&sums](const QString &sha256, const QString &path) {
@@ -94,6 +128,44 @@ void EvidenceManifest::write(const QString &folder, ExportOutput &output) const
     };
     for (const auto &[path, sha256] : m_sums)
         addSum(sha256, path);
-    addSum(QString::fromLatin1(QCryptographicHash::hash(json, QCryptographicHash::Sha256).toHex()), kJsonName);
-    writeFile(output.reserveFile(folder, kSha256Name), sums);
+    addSum(QString::fromLatin1(jsonSum.toHex()), kJsonName);
+    writeFile(output.reserveFile(m_folder, kSha256Name), sums);
+}
+
+QByteArray EvidenceManifest::writeJson(const QJsonObject &header, const QString &path)
+{
+    QJsonObject manifest = header;
+    manifest.insert(QStringLiteral("files"), m_files);
+    manifest.insert(QStringLiteral("messages"), m_hasRows ? QJsonArray{kRowsMark} : QJsonArray());
+    const QByteArray json = QJsonDocument(manifest).toJson(QJsonDocument::Indented);
+    QFile file(path);
+    openForWriting(file);
+    QCryptographicHash sum(QCryptographicHash::Sha256);
+    const auto put = [&file, &sum](const QByteArray &bytes) {
+        file.write(bytes);
+        sum.addData(bytes);
+    };
+    if (!m_hasRows) {
+        put(json);
+    } else {
+        // A quote inside a JSON string is escaped: only the array's element
+        // can be the mark between quotes at the start of a line.
+        const QByteArray markLine = kRowIndent + '"' + kRowsMark.toUtf8() + '"';
+        const qsizetype at = json.indexOf(markLine);
+        if (at < 0)
+            throw std::logic_error("The manifest has no place for its message rows.");
+        put(json.left(at));
+        flushOrThrow(m_rows);
+        if (!m_rows.seek(0))
+            throwRowsError(m_rows, "read");
+        while (!m_rows.atEnd()) {
+            const QByteArray block = m_rows.read(kCopyBlockBytes);
+            if (block.isEmpty())
+                throwRowsError(m_rows, "read");
+            put(block);
+        }
+        put(json.mid(at + markLine.size()));
+    }
+    flushOrThrow(file);
+    return sum.result();
 }

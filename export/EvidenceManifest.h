@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 
 class ExportOutput;
 class LocalTimeOffsets;
@@ -20,26 +21,36 @@ class _MsgMessage;
 //     attachment that could not be read is named under "unreadable");
 //   manifest.sha256: "<hex>  <path>" for every file, manifest.json included,
 //     as `sha256sum -c manifest.sha256` reads it in the package folder.
+//
+// The message rows wait in a hidden file of the package folder, not in
+// memory: a package may number a million messages.
 class EvidenceManifest
 {
 public:
     static const QString kJsonName;
     static const QString kSha256Name;
 
-    explicit EvidenceManifest(const QJsonObject &header);
+    // Both lists go into `folder`, which exists.
+    explicit EvidenceManifest(const QString &folder);
 
     // `relativePath` uses "/" between folders.
     void addFile(const QString &relativePath, const QString &sha256);
+    // Throws std::runtime_error with the system's reason when the row cannot be kept.
     void addMessage(int number, const _MsgMessage &message, const QStringList &files, const QStringList &unreadable,
                     LocalTimeOffsets &offsets);
 
-    // Writes both lists into `folder`. Throws std::runtime_error with the
-    // system's reason when that fails.
-    void write(const QString &folder, ExportOutput &output) const;
+    // Writes both lists, `header` first, and removes the waiting rows.
+    // Throws std::runtime_error with the system's reason when that fails.
+    void write(const QJsonObject &header, ExportOutput &output);
 
 private:
-    QJsonObject m_header;
+    // manifest.json: `header`, "files", and "messages" from the waiting rows.
+    QByteArray writeJson(const QJsonObject &header, const QString &path);
+    void openRows();
+
+    QString m_folder;
     QJsonArray m_files;
-    QJsonArray m_messages;
     QList<std::pair<QString, QString>> m_sums;  // path, SHA-256
+    QTemporaryFile m_rows;  // the "messages" rows as they appear in manifest.json, with their commas
+    bool m_hasRows = false;
 };

@@ -6,6 +6,7 @@
 #include "export/ExportFile.h"
 #include "export/ExportOutput.h"
 #include "export/LocalTimeOffsets.h"
+#include "export/MessageSequence.h"
 #include "store/AppleTime.h"
 #include "store/MessageOrder.h"
 #include "store/MessageText.h"
@@ -43,16 +44,17 @@ QString siblingPath(const QString &target, const QString &tail)
 const QString EvidencePackage::kPdfName = QStringLiteral("messages.pdf");
 const QString EvidencePackage::kAttachmentsFolder = QStringLiteral("attachments");
 
-EvidencePackage::EvidencePackage(const MsgMessageList &messages, const QString &target, const EvidenceSource &source,
-                                 const QString &dataFolder, ExportOutput &output, ProgressReporter *form)
+EvidencePackage::EvidencePackage(MessageSequence &messages, const MessageDateRange &period, const QString &target,
+                                 const EvidenceSource &source, const QString &dataFolder, ExportOutput &output,
+                                 ProgressReporter *form)
     : m_messages(messages)
+    , m_period(period)
     , m_target(QDir(target).absolutePath())
     , m_source(source)
     , m_dataFolder(dataFolder)
     , m_output(output)
     , m_form(form)
 {
-    m_messages.removeAll(nullptr);
 }
 
 bool EvidencePackage::replacesFolder(const QString &target)
@@ -67,38 +69,50 @@ void EvidencePackage::write()
 {
     m_exportTime = QDateTime::currentDateTime();
     m_done = 0;
+    m_numbered = Numbered();
+    m_copies.clear();
+    m_expected = m_messages.count(m_period);
     m_output.makeFolder(QFileInfo(m_target).absolutePath());
     m_staging = siblingPath(m_target, QStringLiteral(".partial"));
     m_output.makeFolder(m_staging);
 
-    EvidenceManifest manifest(QJsonObject{
-        {QStringLiteral("program"), AppInfo::productTitle()},
-        {QStringLiteral("source"), sourceText()},
-        {QStringLiteral("exported_local"), LocalTimeOffsets::isoWithOffset(m_exportTime)},
-        {QStringLiteral("exported_utc"), m_exportTime.toUTC().toString(Qt::ISODate)},
-        {QStringLiteral("time_zone"), QString::fromUtf8(QTimeZone::systemTimeZoneId())},
-        {QStringLiteral("message_count"), int(m_messages.size())},
-        {QStringLiteral("pdf"), kPdfName}});
-    const QList<EvidencePdf::Entry> entries = copyAttachments(manifest);
-    writePdf(entries, manifest);
-    manifest.write(m_staging, m_output);
+    EvidenceManifest manifest(m_staging);
+    copyAttachments(manifest);
+    writePdf(manifest);
+    manifest.write(manifestHeader(), m_output);
     publish();
 }
 
-QList<EvidencePdf::Entry> EvidencePackage::copyAttachments(EvidenceManifest &manifest)
+QJsonObject EvidencePackage::manifestHeader() const
+{
+    return QJsonObject{{QStringLiteral("program"), AppInfo::productTitle()},
+                       {QStringLiteral("source"), sourceText()},
+                       {QStringLiteral("exported_local"), LocalTimeOffsets::isoWithOffset(m_exportTime)},
+                       {QStringLiteral("exported_utc"), m_exportTime.toUTC().toString(Qt::ISODate)},
+                       {QStringLiteral("time_zone"), QString::fromUtf8(QTimeZone::systemTimeZoneId())},
+                       {QStringLiteral("message_count"), int(m_numbered.count)},
+                       {QStringLiteral("pdf"), kPdfName}};
+}
+
+void EvidencePackage::forEachNumbered(const std::function<void(const _MsgMessage &)> &visit) const
+{
+    m_messages.forEach([this, &visit](const _MsgMessage &message) {
+        if (m_period.contains(message))
+            visit(message);
+    });
+}
+
+void EvidencePackage::copyAttachments(EvidenceManifest &manifest)
 {
     LocalTimeOffsets offsets;
-    QList<EvidencePdf::Entry> entries;
-    entries.reserve(m_messages.size());
     const QString status = tr("Copying the attachments");
-    for (const _MsgMessage *message : std::as_const(m_messages)) {
+    forEachNumbered([&](const _MsgMessage &message) {
         step(status);
         QStringList unreadable;
-        const QStringList files = copiesOf(*message, unreadable, manifest);
-        manifest.addMessage(int(entries.size()) + 1, *message, files, unreadable, offsets);
-        entries.append({message, files});
-    }
-    return entries;
+        const QStringList files = copiesOf(message, unreadable, manifest);
+        m_numbered.add(message);
+        manifest.addMessage(int(m_numbered.count), message, files, unreadable, offsets);
+    });
 }
 
 QStringList EvidencePackage::copiesOf(const _MsgMessage &message, QStringList &unreadable, EvidenceManifest &manifest)
@@ -125,10 +139,26 @@ QStringList EvidencePackage::copiesOf(const _MsgMessage &message, QStringList &u
     return files;
 }
 
-void EvidencePackage::writePdf(const QList<EvidencePdf::Entry> &entries, EvidenceManifest &manifest)
+QStringList EvidencePackage::copiedFilesOf(const _MsgMessage &message) const
+{
+    QStringList files;
+    for (const _MsgAttachment *attachment : sortedAttachments(message)) {
+        const auto copied = m_copies.constFind(attachment->localPath);
+        if (copied != m_copies.cend())
+            files.append(*copied);
+    }
+    return files;
+}
+
+void EvidencePackage::writePdf(EvidenceManifest &manifest)
 {
     const QString path = m_output.reserveFile(m_staging, kPdfName);
-    const EvidencePdf pdf(m_dataFolder, tr("Messages for evidence"), coverLines(), entries);
+    const EvidencePdf pdf(m_dataFolder, tr("Messages for evidence"), coverLines(),
+                          [this](const EvidencePdf::EntryVisit &visit) {
+                              forEachNumbered([this, &visit](const _MsgMessage &message) {
+                                  visit({&message, copiedFilesOf(message)});
+                              });
+                          });
     const QString status = tr("Drawing the pages");
     m_pageCount = pdf.write(path, [this, &status] { step(status); });
     addFileSum(manifest, QFileInfo(path).fileName());
@@ -184,31 +214,31 @@ QString EvidencePackage::localIsoDate(qint64 appleSeconds) const
     return LocalTimeOffsets::isoWithOffset(QDateTime::fromSecsSinceEpoch(appleSeconds + kAppleEpochUnixSeconds));
 }
 
+void EvidencePackage::Numbered::add(const _MsgMessage &message)
+{
+    ++count;
+    const qint64 date = message.date;
+    firstDate = firstDate ? std::min(*firstDate, date) : date;
+    lastDate = lastDate ? std::max(*lastDate, date) : date;
+    const QString name = message.chat ? chatDisplayName(*message.chat, true) : tr("(no conversation)");
+    if (!seenConversations.contains(name)) {
+        seenConversations.insert(name);
+        conversations << name;
+    }
+}
+
 QStringList EvidencePackage::coverLines() const
 {
     QStringList lines{tr("Source: %1").arg(sourceText()),
                       tr("Exported: %1, time zone %2")
                           .arg(LocalTimeOffsets::isoWithOffset(m_exportTime),
                                QString::fromUtf8(QTimeZone::systemTimeZoneId())),
-                      tr("Message count: %1").arg(m_messages.size())};
-    if (!m_messages.isEmpty()) {
-        const auto [first, last] = std::minmax_element(
-            m_messages.cbegin(), m_messages.cend(),
-            [](const _MsgMessage *a, const _MsgMessage *b) { return a->date < b->date; });
-        lines << tr("First message: %1").arg(localIsoDate((*first)->date))
-              << tr("Last message: %1").arg(localIsoDate((*last)->date));
+                      tr("Message count: %1").arg(m_numbered.count)};
+    if (m_numbered.firstDate && m_numbered.lastDate) {
+        lines << tr("First message: %1").arg(localIsoDate(*m_numbered.firstDate))
+              << tr("Last message: %1").arg(localIsoDate(*m_numbered.lastDate));
     }
-    // The conversations in the order of the pages, each once.
-    QStringList conversations;
-    QSet<QString> seen;
-    for (const _MsgMessage *message : m_messages) {
-        const QString name = message->chat ? chatDisplayName(*message->chat, true) : tr("(no conversation)");
-        if (!seen.contains(name)) {
-            seen.insert(name);
-            conversations << name;
-        }
-    }
-    lines << tr("Conversations: %1").arg(conversations.join(QLatin1String("; ")))
+    lines << tr("Conversations: %1").arg(m_numbered.conversations.join(QLatin1String("; ")))
           << tr("Check the files of this folder with: sha256sum -c %1").arg(EvidenceManifest::kSha256Name);
     return lines;
 }
@@ -217,7 +247,7 @@ void EvidencePackage::step(const QString &status)
 {
     throwIfCancelled(m_form);
     ++m_done;
-    const qint64 count = m_messages.size();
+    const qint64 count = std::max<qint64>(m_expected, 1);
     const qint64 total = count * 3;  // the copies, then two passes over the pages
     if (m_pacer.due(m_done == total)) {
         const qint64 inPass = (m_done - 1) % count + 1;

@@ -23,11 +23,11 @@ constexpr int kLabelPointSize = 9;
 } // namespace
 
 EvidencePdf::EvidencePdf(const QString &dataFolder, const QString &title, const QStringList &coverLines,
-                         const QList<Entry> &entries)
+                         EntryWalk entries)
     : m_dataFolder(dataFolder)
     , m_title(title)
     , m_coverLines(coverLines)
-    , m_entries(entries)
+    , m_entries(std::move(entries))
 {
 }
 
@@ -56,12 +56,12 @@ int EvidencePdf::drawAll(QIODevice &device, int pageCount, const std::function<v
         throw std::runtime_error(QStringLiteral("Cannot start the PDF pages.").toStdString());
     drawCover(pages);
     LocalTimeOffsets offsets;
-    for (int i = 0; i < m_entries.size(); ++i) {
-        const Entry &entry = m_entries.at(i);
-        pages.drawParagraph(entryLabel(i + 1, entry, offsets), kLabelPointSize, Qt::AlignLeft);
+    int number = 0;
+    m_entries([&](const Entry &entry) {
+        pages.drawParagraph(entryLabel(++number, entry, offsets), kLabelPointSize, Qt::AlignLeft);
         pages.drawMessage(*entry.message);
         step();
-    }
+    });
     const int drawn = pages.pageNumber();
     pages.endPages();
     return drawn;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -27,11 +26,14 @@ public:
         const _MsgMessage *message = nullptr;
         QStringList files;  // its attachments' names in the package
     };
+    using EntryVisit = std::function<void(const Entry &)>;
+    // Gives every entry in the order of the pages to the visit, each valid
+    // during its call; called once for each pass.
+    using EntryWalk = std::function<void(const EntryVisit &visit)>;
 
     // `dataFolder` holds the bubble pictures. The cover shows `title` and then
     // `coverLines`, one paragraph each.
-    EvidencePdf(const QString &dataFolder, const QString &title, const QStringList &coverLines,
-                const QList<Entry> &entries);
+    EvidencePdf(const QString &dataFolder, const QString &title, const QStringList &coverLines, EntryWalk entries);
 
     // Writes the file `path`, calling `step` after each message of each of
     // the two passes (it may throw to stop); returns the number of pages.
@@ -47,5 +49,5 @@ private:
     QString m_dataFolder;
     QString m_title;
     QStringList m_coverLines;
-    QList<Entry> m_entries;
+    EntryWalk m_entries;
 };

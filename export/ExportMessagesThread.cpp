@@ -7,21 +7,16 @@
 #include "export/ExportMessagesHtml.h"
 #include "export/ExportMessagesPdf.h"
 #include "export/ExportMessagesTxt.h"
+#include "export/MessageSequence.h"
 #include "store/MessageChunkReader.h"
-#include "store/MessageOrder.h"
 #include "store/MessageText.h"
 #include "store/MsgChat.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
-#include <QMap>
-#include <QSet>
 
-#include <algorithm>
 #include <exception>
-#include <vector>
 
 namespace {
 
@@ -29,47 +24,10 @@ namespace {
 // suffix and a "(N)" counter added.
 constexpr int kMaxFileNameBytes = 200;
 
-QString chatKey(const _MsgChat *chat)
-{
-    return chat ? chat->chat_identifier.toCaseFolded() : QString();
-}
-
-QString conversationKey(const _MsgMessage &message)
-{
-    return chatKey(message.chat);
-}
-
-// Chats that share an identifier are one conversation, placed by the newest
-// date of all of them, so that they can never interleave; equal dates fall
-// back to the identifier. Gives each chat its conversation's place, 0 first.
-QHash<const _MsgChat *, int> conversationRanks(const QList<_MsgChat *> &chats)
-{
-    QHash<QString, qint32> lastOfConversation;
-    for (const _MsgChat *chat : chats) {
-        const QString key = chatKey(chat);
-        const qint32 last = chat ? chat->_last : 0;
-        auto it = lastOfConversation.find(key);
-        if (it == lastOfConversation.end())
-            lastOfConversation.insert(key, last);
-        else
-            *it = std::max(*it, last);
-    }
-    QList<std::pair<qint32, QString>> conversations;
-    for (auto it = lastOfConversation.cbegin(); it != lastOfConversation.cend(); ++it)
-        conversations.append({it.value(), it.key()});
-    std::sort(conversations.begin(), conversations.end());
-    QHash<QString, int> rankOfKey;
-    for (int i = 0; i < conversations.size(); ++i)
-        rankOfKey.insert(conversations.at(i).second, i);
-    QHash<const _MsgChat *, int> ranks;
-    for (const _MsgChat *chat : chats)
-        ranks.insert(chat, rankOfKey.value(chatKey(chat)));
-    return ranks;
-}
-
 bool sameConversation(const _MsgChat *previousChat, const _MsgMessage &message)
 {
-    return previousChat == message.chat || chatKey(previousChat) == conversationKey(message);
+    return previousChat == message.chat
+        || MessageSequence::conversationKey(previousChat) == MessageSequence::conversationKey(message.chat);
 }
 
 bool isFolderFormat(ExportMessagesThread::Format format)
@@ -77,26 +35,42 @@ bool isFolderFormat(ExportMessagesThread::Format format)
     return format == ExportMessagesThread::FormatPdf || format == ExportMessagesThread::FormatHtml;
 }
 
+// Folders and evidence packages go conversation by conversation, files oldest first.
+MessageSequence::Order orderOf(ExportMessagesThread::Format format)
+{
+    return isFolderFormat(format) || format == ExportMessagesThread::FormatEvidence
+        ? MessageSequence::Order::Conversation
+        : MessageSequence::Order::Date;
+}
+
 } // namespace
 
 ExportMessagesThread::ExportMessagesThread(const MsgMessageList &messages, const QString &path, Format format,
                                            ProgressReporter *form, QObject *parent, const QString &dataFolder)
-    : QThread(parent)
-    , m_messages(messages)
-    , m_path(path)
-    , m_format(format)
-    , m_form(form)
-    , m_dataFolder(dataFolder.isEmpty() ? QCoreApplication::applicationDirPath() : dataFolder)
+    : ExportMessagesThread(std::make_unique<MessageSequence>(messages, orderOf(format)), MessageDateRange(), path,
+                           format, form, parent, dataFolder)
 {
 }
 
 ExportMessagesThread::ExportMessagesThread(std::unique_ptr<MessageChunkReader> source, const MessageDateRange &period,
                                            const QString &path, Format format, ProgressReporter *form,
                                            QObject *parent, const QString &dataFolder)
-    : ExportMessagesThread(MsgMessageList(), path, format, form, parent, dataFolder)
+    : ExportMessagesThread(std::make_unique<MessageSequence>(std::move(source), orderOf(format)), period, path,
+                           format, form, parent, dataFolder)
 {
-    m_source = std::move(source);
-    m_period = period;
+}
+
+ExportMessagesThread::ExportMessagesThread(std::unique_ptr<MessageSequence> messages, const MessageDateRange &period,
+                                           const QString &path, Format format, ProgressReporter *form,
+                                           QObject *parent, const QString &dataFolder)
+    : QThread(parent)
+    , m_messages(std::move(messages))
+    , m_period(period)
+    , m_path(path)
+    , m_format(format)
+    , m_form(form)
+    , m_dataFolder(dataFolder.isEmpty() ? QCoreApplication::applicationDirPath() : dataFolder)
+{
 }
 
 ExportMessagesThread::~ExportMessagesThread() = default;
@@ -142,34 +116,7 @@ std::optional<ExportMessagesThread::Target> ExportMessagesThread::targetFor(cons
 
 void ExportMessagesThread::conversationOrder(MsgMessageList &messages)
 {
-    QList<_MsgChat *> chats;
-    QSet<const _MsgChat *> seen;
-    for (const _MsgMessage *message : std::as_const(messages)) {
-        if (!seen.contains(message->chat)) {
-            seen.insert(message->chat);
-            chats.append(message->chat);
-        }
-    }
-    const QHash<const _MsgChat *, int> rankOfChat = conversationRanks(chats);
-
-    // One small record per message: the comparisons need no look-ups.
-    struct Ranked
-    {
-        int rank;
-        _MsgMessage *message;
-    };
-    std::vector<Ranked> ranked;
-    ranked.reserve(size_t(messages.size()));
-    for (_MsgMessage *message : std::as_const(messages))
-        ranked.push_back({rankOfChat.value(message->chat), message});
-    // Stable: messageLessThan is not transitive for every input.
-    std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked &a, const Ranked &b) {
-        if (a.rank != b.rank)
-            return a.rank < b.rank;
-        return messageLessThan(a.message, b.message);
-    });
-    for (size_t i = 0; i < ranked.size(); ++i)
-        messages[qsizetype(i)] = ranked[i].message;
+    MessageSequence::conversationOrder(messages);
 }
 
 bool ExportMessagesThread::replacesFile(const Target &target)
@@ -227,75 +174,23 @@ void ExportMessagesThread::exportAll()
 {
     m_previousChat = nullptr;
     m_supportCopied = false;
-    if (m_source) {
-        exportFromSource();
-        return;
-    }
-    m_total = m_messages.size();
     if (m_format == FormatEvidence) {
         exportEvidence();
         return;
     }
-    if (isFolderFormat(m_format)) {
-        m_output.makeFolder(m_path);
-        conversationOrder(m_messages);
-    } else {
-        sortMessages(m_messages);
-    }
-    for (qsizetype i = 0; i < m_messages.size(); ++i) {
-        throwIfCancelled(m_form);
-        if (m_messages.at(i))
-            writeMessage(*m_messages.at(i), i);
-    }
-    finishExporter();
-}
-
-void ExportMessagesThread::exportFromSource()
-{
-    if (m_format == FormatEvidence)
-        throw std::runtime_error("An evidence package is made from the messages shown, not from a database.");
-    m_total = m_source->count();
+    m_total = m_messages->count();
     qint64 index = 0;
     if (!isFolderFormat(m_format)) {
-        m_source->forEach([this, &index](const _MsgMessage &message) { writeIfInPeriod(message, index); });
+        m_messages->forEach([this, &index](const _MsgMessage &message) { writeIfInPeriod(message, index); });
         finishExporter();
         return;
     }
-    // The conversations in the order conversationOrder gives, read a few at
-    // a time: about a chunk of messages, or one conversation when it is longer.
     m_output.makeFolder(m_path);
-    const QList<_MsgChat *> chats = m_source->chats();
-    const QHash<const _MsgChat *, int> rankOfChat = conversationRanks(chats);
-    QMap<int, QList<_MsgChat *>> chatsOfConversation;
-    for (_MsgChat *chat : chats)
-        chatsOfConversation[rankOfChat.value(chat)].append(chat);
-    QList<_MsgChat *> batch;
-    qint64 batchMessages = 0;
-    for (auto it = chatsOfConversation.cbegin(); it != chatsOfConversation.cend(); ++it) {
-        for (_MsgChat *chat : it.value()) {
-            batch.append(chat);
-            batchMessages += m_source->messageCount(*chat);
-        }
-        if (batchMessages >= m_source->chunkSize() || std::next(it) == chatsOfConversation.cend()) {
-            writeConversations(batch, rankOfChat, index);
-            batch.clear();
-            batchMessages = 0;
-        }
-    }
-}
-
-void ExportMessagesThread::writeConversations(const QList<_MsgChat *> &chats,
-                                              const QHash<const _MsgChat *, int> &rankOfChat, qint64 &index)
-{
-    QMap<int, MsgMessageList> conversations;  // by rank; each in row-id order, as loaded
-    for (_MsgMessage *message : m_source->messagesOfChats(chats))
-        conversations[rankOfChat.value(message->chat)].append(message);
-    for (MsgMessageList &messages : conversations) {
-        sortMessages(messages);
-        for (const _MsgMessage *message : std::as_const(messages))
+    m_messages->forEachConversation([this, &index](const MsgMessageList &conversation) {
+        for (const _MsgMessage *message : conversation)
             writeIfInPeriod(*message, index);
         finishExporter();  // before the next reading frees these messages
-    }
+    });
 }
 
 void ExportMessagesThread::writeIfInPeriod(const _MsgMessage &message, qint64 &index)
@@ -308,10 +203,9 @@ void ExportMessagesThread::writeIfInPeriod(const _MsgMessage &message, qint64 &i
 
 void ExportMessagesThread::exportEvidence()
 {
-    conversationOrder(m_messages);
-    EvidencePackage package(m_messages, m_path, m_evidenceSource, m_dataFolder, m_output, m_form);
+    EvidencePackage package(*m_messages, m_period, m_path, m_evidenceSource, m_dataFolder, m_output, m_form);
     package.write();
-    m_exported = int(m_messages.size() - m_messages.count(nullptr));
+    m_exported = int(package.messageCount());
 }
 
 void ExportMessagesThread::writeMessage(const _MsgMessage &message, qint64 index)

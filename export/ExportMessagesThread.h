@@ -16,6 +16,7 @@
 #include <optional>
 
 class MessageChunkReader;
+class MessageSequence;
 class _MsgChat;
 
 // Writes a list of messages to the user's disk: a text file (also under a
@@ -47,8 +48,8 @@ public:
                          ProgressReporter *form, QObject *parent = nullptr, const QString &dataFolder = QString());
     // Every message of a database that falls in `period`, which `source`
     // reads while the export goes, so memory does not grow with the
-    // database: a chunk at a time for one file, a conversation at a time for
-    // PDF and HTML. Not for an evidence package, which fails the run.
+    // database: a chunk at a time for one file, a few conversations at a time
+    // for PDF, HTML and an evidence package.
     ExportMessagesThread(std::unique_ptr<MessageChunkReader> source, const MessageDateRange &period,
                          const QString &path, Format format, ProgressReporter *form, QObject *parent = nullptr,
                          const QString &dataFolder = QString());
@@ -65,10 +66,7 @@ public:
     // replace it. PDF and HTML exports number their files.
     static bool replacesFile(const Target &target);
 
-    // PDF and HTML order: conversation by conversation (the chats compared by
-    // chat_identifier without regard to case, the one with the oldest newest
-    // message first), each conversation oldest first. Messages without a
-    // chat form one group.
+    // PDF, HTML and evidence order (MessageSequence::conversationOrder).
     static void conversationOrder(MsgMessageList &messages);
 
     // The page or PDF file name of a message's conversation, without suffix:
@@ -90,13 +88,12 @@ private:
 
     using Exporter = AbsFormatExport<_MsgMessage>;
 
+    ExportMessagesThread(std::unique_ptr<MessageSequence> messages, const MessageDateRange &period,
+                         const QString &path, Format format, ProgressReporter *form, QObject *parent,
+                         const QString &dataFolder);
+
     void exportAll();
     void exportEvidence();
-    void exportFromSource();
-    // Reads the messages of `chats` from the source and writes them
-    // conversation by conversation, in the order of their chats' ranks.
-    void writeConversations(const QList<_MsgChat *> &chats, const QHash<const _MsgChat *, int> &rankOfChat,
-                            qint64 &index);
     // Writes `message` when the period holds it; `index` counts every message read.
     void writeIfInPeriod(const _MsgMessage &message, qint64 &index);
     void writeMessage(const _MsgMessage &message, qint64 index);
@@ -105,8 +102,7 @@ private:
     void finishExporter();
     void abandon();
 
-    MsgMessageList m_messages;
-    std::unique_ptr<MessageChunkReader> m_source;
+    std::unique_ptr<MessageSequence> m_messages;
     MessageDateRange m_period;
     qint64 m_total = 0;  // what the progress counts to
     QString m_path;

@@ -2,7 +2,8 @@
 
 #include "app/MessageBoxes.h"
 #include "export/MessagePagePainter.h"
-#include "store/MessageOrder.h"
+#include "export/MessageSequence.h"
+#include "store/MessageChunkReader.h"
 #include "views/DateRangeBox.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,8 @@
 #include <QProgressDialog>
 #include <QToolBar>
 
+#include <exception>
+
 namespace {
 
 constexpr qreal kMarginPoints = 20;
@@ -23,6 +26,11 @@ constexpr int kProgressDelayMs = 500;
 constexpr qint64 kProgressStepMs = 50;
 // Date edits change with every key: the preview waits for a pause.
 constexpr int kPeriodSettleMs = 600;
+
+// Ends a layout the user stopped: the walk over the messages has no other way out.
+struct LayoutStopped
+{
+};
 
 // The preview records its pages as pictures before anything is printed.
 bool isPreview(QPrinter &printer)
@@ -41,10 +49,21 @@ MMSPrinter::MMSPrinter(QObject *parent, const QString &dataFolder)
     connect(&m_periodSettles, &QTimer::timeout, this, &MMSPrinter::showPeriod);
 }
 
+MMSPrinter::~MMSPrinter() = default;
+
 void MMSPrinter::print(const MsgMessageList &messages)
 {
-    messageList = messages;
-    sortMessages(messageList);
+    preview(std::make_unique<MessageSequence>(messages, MessageSequence::Order::Date), messages);
+}
+
+void MMSPrinter::print(std::unique_ptr<MessageChunkReader> source, const MsgMessageList &dateSpan)
+{
+    preview(std::make_unique<MessageSequence>(std::move(source), MessageSequence::Order::Date), dateSpan);
+}
+
+void MMSPrinter::preview(std::unique_ptr<MessageSequence> messages, const MsgMessageList &dateSpan)
+{
+    m_messages = std::move(messages);
     m_period = MessageDateRange();
     m_manyPagesAccepted = false;
 
@@ -62,18 +81,19 @@ void MMSPrinter::print(const MsgMessageList &messages)
     preview.setWindowModality(Qt::ApplicationModal);
     preview.setModal(true);
     preview.setWindowTitle(tr("IDS_PRINT_MMS"));
-    addPeriodChoice(preview);
+    addPeriodChoice(preview, dateSpan);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, &MMSPrinter::onPaintRequested);
     preview.exec();
     m_periodSettles.stop();
+    m_messages.reset();  // a source's connection closes with the preview
 }
 
-void MMSPrinter::addPeriodChoice(QPrintPreviewDialog &preview)
+void MMSPrinter::addPeriodChoice(QPrintPreviewDialog &preview, const MsgMessageList &dateSpan)
 {
     auto *toolBar = preview.findChild<QToolBar *>();
     if (!toolBar)
         return;
-    auto *period = new DateRangeBox(messageList, toolBar);
+    auto *period = new DateRangeBox(dateSpan, toolBar);
     toolBar->addSeparator();
     toolBar->addWidget(period);
     connect(period, &DateRangeBox::rangeChanged, this, [this, period] {
@@ -93,14 +113,21 @@ void MMSPrinter::showPeriod()
 
 void MMSPrinter::onPaintRequested(QPrinter *printer)
 {
-    if (!layOutPages(*printer))
+    // A database read as the layout goes can fail; nothing may leave a slot.
+    bool laidOut = false;
+    try {
+        laidOut = layOutPages(*printer);
+    } catch (const std::exception &error) {
+        reportException(error);
+    }
+    if (!laidOut)
         stopPrinting(*printer);
 }
 
 bool MMSPrinter::layOutPages(QPrinter &printer)
 {
-    const MsgMessageList shown = m_period.filtered(messageList);
-    QProgressDialog progress(tr("Laying out the pages…"), tr("Cancel"), 0, int(shown.size()), m_preview);
+    const qint64 total = m_messages->count(m_period);
+    QProgressDialog progress(tr("Laying out the pages…"), tr("Cancel"), 0, int(total), m_preview);
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(kProgressDelayMs);
     progress.setAutoReset(false);
@@ -110,16 +137,24 @@ bool MMSPrinter::layOutPages(QPrinter &printer)
         return true;
     QElapsedTimer sinceUpdate;
     sinceUpdate.start();
+    qint64 done = 0;
     bool goOn = true;
-    for (qsizetype done = 0; done < shown.size() && goOn; ++done) {
-        if (const _MsgMessage *message = shown.at(done))
-            pages.drawMessage(*message);
-        if (sinceUpdate.hasExpired(kProgressStepMs)) {
-            sinceUpdate.restart();
-            progress.setLabelText(tr("Laying out page %1…").arg(pages.pageNumber()));
-            progress.setValue(int(done + 1));
-        }
-        goOn = !progress.wasCanceled() && mayGoOnPast(pages.pageNumber(), done + 1, shown.size());
+    try {
+        m_messages->forEach([&](const _MsgMessage &message) {
+            if (!m_period.contains(message))
+                return;
+            pages.drawMessage(message);
+            ++done;
+            if (sinceUpdate.hasExpired(kProgressStepMs)) {
+                sinceUpdate.restart();
+                progress.setLabelText(tr("Laying out page %1…").arg(pages.pageNumber()));
+                progress.setValue(int(done));
+            }
+            if (progress.wasCanceled() || !mayGoOnPast(pages.pageNumber(), done, total))
+                throw LayoutStopped();
+        });
+    } catch (const LayoutStopped &) {
+        goOn = false;
     }
     if (!goOn && !isPreview(printer))
         printer.abort();
@@ -127,7 +162,7 @@ bool MMSPrinter::layOutPages(QPrinter &printer)
     return goOn;
 }
 
-bool MMSPrinter::mayGoOnPast(int pages, qsizetype done, qsizetype total)
+bool MMSPrinter::mayGoOnPast(int pages, qint64 done, qint64 total)
 {
     if (m_manyPagesAccepted || pages <= m_pagesBeforeAsking || done >= total)
         return true;

@@ -108,7 +108,7 @@ void ArchiveMessageReader::readMms(const QJsonObject &object, SmsBackupRecord &r
         fail(QObject::tr("the message has no valid date"));
     record.fromMe = integerField(object, QStringLiteral("msg_box"), &ok) >= 2;
     record.subject = textField(object, QStringLiteral("sub"));
-    for (const QJsonValue &address : object.value(QStringLiteral("__addresses")).toArray()) {
+    for (const QJsonValue &address : addressesOf(object)) {
         const QJsonObject fields = address.toObject();
         SmsBackupAddress entry;
         entry.address = textField(fields, QStringLiteral("address"));
@@ -129,6 +129,19 @@ void ArchiveMessageReader::readMms(const QJsonObject &object, SmsBackupRecord &r
         return;
     for (const QJsonValue &part : object.value(QStringLiteral("__parts")).toArray())
         readPart(part.toObject(), record);
+}
+
+QJsonArray ArchiveMessageReader::addressesOf(const QJsonObject &object)
+{
+    if (object.contains(QStringLiteral("__addresses")))
+        return object.value(QStringLiteral("__addresses")).toArray();
+    QJsonArray addresses;
+    const QJsonValue sender = object.value(QStringLiteral("__sender_address"));
+    if (sender.isObject())
+        addresses.append(sender);
+    for (const QJsonValue &recipient : object.value(QStringLiteral("__recipient_addresses")).toArray())
+        addresses.append(recipient);
+    return addresses;
 }
 
 void ArchiveMessageReader::readPart(const QJsonObject &part, SmsBackupRecord &record) const

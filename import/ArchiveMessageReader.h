@@ -2,6 +2,7 @@
 
 #include "import/SmsBackupRecord.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 
 #include <memory>
@@ -40,6 +41,10 @@ private:
     void readSms(const QJsonObject &object, SmsBackupRecord &record) const;
     void readMms(const QJsonObject &object, SmsBackupRecord &record) const;
     void readPart(const QJsonObject &part, SmsBackupRecord &record) const;
+    // Archives list an MMS's addresses in one "__addresses" array, or, from
+    // later versions of the exporting app, the sender apart from the
+    // recipients; both read the same.
+    static QJsonArray addressesOf(const QJsonObject &object);
     std::unique_ptr<TemporaryPartFile> copiedPart(const QString &name, qint64 *bytes) const;
     [[noreturn]] void fail(const QString &what) const;
 

@@ -58,8 +58,10 @@ public:
 
     // Files up to this size wait in memory; larger ones are copied at once.
     static constexpr qint64 kQueuedFileLimit = 1024 * 1024;
-    // Bytes that may wait in memory at one time.
-    static constexpr qint64 kQueueByteLimit = 16 * 1024 * 1024;
+    // Bytes that may wait in memory at one time: enough to keep the database
+    // work going while each file is synced; a writer faster than the disk
+    // fills it whole.
+    static constexpr qint64 kQueueByteLimit = 8 * 1024 * 1024;
 
 private:
     struct Job {

@@ -39,6 +39,9 @@ void ExportMessagesDb::begin()
     try {
         m_db.ensureWritable();
         m_db.beginTransaction();
+        const bool empty = m_db.holdsNoMessages();
+        m_storedHashes.reset(empty);
+        m_storedGuids.reset(empty);
     } catch (...) {
         abort();
         throw;
@@ -51,11 +54,15 @@ void ExportMessagesDb::forgetRun()
     m_chatRowids.clear();
     m_handleRowids.clear();
     m_chatHandleLinks.clear();
+    m_chatDates.clear();
+    m_storedHashes.reset(false);
+    m_storedGuids.reset(false);
 }
 
 void ExportMessagesDb::end()
 {
     try {
+        writeChatDates();
         m_copier.wait();  // the files are in place when the rows become visible
         m_db.endTransaction(true);
     } catch (...) {
@@ -100,7 +107,7 @@ void ExportMessagesDb::write(const _MsgMessage &message)
 
     const qint64 handleRowid = message.handle ? linkedHandleRowid(chatRowid, *message.handle) : 0;
     const QString hash = logicHash(message);
-    qint64 messageRowid = storedMessageRowid(message, hash);
+    qint64 messageRowid = storedMessageRowid(message, chatRowid, hash);
     const bool stored = messageRowid != 0;
     if (!stored)
         messageRowid = insertNewMessage(message, chatRowid, handleRowid, hash);
@@ -144,18 +151,18 @@ qint64 ExportMessagesDb::linkedHandleRowid(qint64 chatRowid, const _MsgHandle &h
     return known;
 }
 
-qint64 ExportMessagesDb::storedMessageRowid(const _MsgMessage &message, const QString &hash)
+qint64 ExportMessagesDb::storedMessageRowid(const _MsgMessage &message, qint64 chatRowid, const QString &hash)
 {
-    const qint64 byHash = m_db.messageRowidByLogicHash(hash);
+    const qint64 byHash = rowidByHash(hash);
     if (byHash != 0)
         return byHash;
     // Every message without guid would match every other one by an empty
     // guid and be dropped; such messages are told apart by their hash only.
-    const qint64 byGuid = message.guid.isEmpty() ? 0 : m_db.messageRowidByGuid(message.guid);
-    return byGuid != 0 ? byGuid : storedAsOtherwiseNamed(message);
+    const qint64 byGuid = message.guid.isEmpty() ? 0 : rowidByGuid(message.guid);
+    return byGuid != 0 ? byGuid : storedAsOtherwiseNamed(message, chatRowid);
 }
 
-qint64 ExportMessagesDb::storedAsOtherwiseNamed(const _MsgMessage &message)
+qint64 ExportMessagesDb::storedAsOtherwiseNamed(const _MsgMessage &message, qint64 chatRowid)
 {
     if (message.item_type != _MsgMessage::ItemOrdinary || !message.chat || !message.chat->isGroup())
         return 0;
@@ -164,7 +171,9 @@ qint64 ExportMessagesDb::storedAsOtherwiseNamed(const _MsgMessage &message)
         // Hashed by an earlier version, before a group's message from no one
         // member had the group in its hash.
         other.chat = nullptr;
-        const qint64 earlier = m_db.chatMessageRowidByLogicHash(message.chat->guid, logicHash(other));
+        const QString earlierHash = logicHash(other);
+        const qint64 earlier =
+            m_storedHashes.mayHold(earlierHash) ? m_db.chatMessageRowidByLogicHash(chatRowid, earlierHash) : 0;
         if (earlier != 0)
             return earlier;
         other.chat = message.chat;
@@ -176,11 +185,12 @@ qint64 ExportMessagesDb::storedAsOtherwiseNamed(const _MsgMessage &message)
         return 0;
     if (message.handle) {
         other.handle = nullptr;
-        return m_db.messageRowidByLogicHash(logicHash(other));
+        return rowidByHash(logicHash(other));
     }
     for (_MsgHandle *member : std::as_const(message.chat->handles)) {
         other.handle = member;
-        const qint64 rowid = m_db.groupMessageRowidByLogicHash(logicHash(other));
+        const QString memberHash = logicHash(other);
+        const qint64 rowid = m_storedHashes.mayHold(memberHash) ? m_db.groupMessageRowidByLogicHash(memberHash) : 0;
         if (rowid != 0)
             return rowid;
     }
@@ -197,12 +207,41 @@ qint64 ExportMessagesDb::insertNewMessage(const _MsgMessage &message, qint64 cha
         _MsgMessage named = message;
         named.guid = guidFromBytes(hash.toUtf8());
         messageRowid = m_db.insertMessage(named, handleRowid, otherRowid, hash);
+        m_storedGuids.add(named.guid);
     } else {
         messageRowid = m_db.insertMessage(message, handleRowid, otherRowid, hash);
+        m_storedGuids.add(message.guid);
     }
+    m_storedHashes.add(hash);
     m_db.joinChatMessage(chatRowid, messageRowid);
-    m_db.updateChatLast(chatRowid, message.date);
+    noteChatDate(chatRowid, message.date);
     return messageRowid;
+}
+
+qint64 ExportMessagesDb::rowidByHash(const QString &hash)
+{
+    return m_storedHashes.mayHold(hash) ? m_db.messageRowidByLogicHash(hash) : 0;
+}
+
+qint64 ExportMessagesDb::rowidByGuid(const QString &guid)
+{
+    return m_storedGuids.mayHold(guid) ? m_db.messageRowidByGuid(guid) : 0;
+}
+
+void ExportMessagesDb::noteChatDate(qint64 chatRowid, qint32 date)
+{
+    const auto known = m_chatDates.find(chatRowid);
+    if (known == m_chatDates.end())
+        m_chatDates.insert(chatRowid, date);
+    else if (known.value() < date)
+        known.value() = date;
+}
+
+void ExportMessagesDb::writeChatDates()
+{
+    for (auto it = m_chatDates.cbegin(); it != m_chatDates.cend(); ++it)
+        m_db.updateChatLast(it.key(), it.value());
+    m_chatDates.clear();
 }
 
 void ExportMessagesDb::writeAttachment(qint64 messageRowid, const _MsgAttachment &attachment,

@@ -12,6 +12,7 @@
 #include "store/DatabaseLock.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MsgMessage.h"
+#include "store/StoredKeyFilter.h"
 
 class _MsgAttachment;
 class _MsgHandle;
@@ -63,16 +64,21 @@ private:
     qint64 chatRowid(const _MsgChat &chat);
     // The handle's row id, inserted when unknown, and linked to the chat.
     qint64 linkedHandleRowid(qint64 chatRowid, const _MsgHandle &handle);
-    qint64 storedMessageRowid(const _MsgMessage &message, const QString &hash);
+    qint64 storedMessageRowid(const _MsgMessage &message, qint64 chatRowid, const QString &hash);
     // A group's message stored under another name: what the group sent the
     // phone with its sender where this one has none, or without one where
     // this one names it; one from no one member as an earlier version hashed it.
-    qint64 storedAsOtherwiseNamed(const _MsgMessage &message);
+    qint64 storedAsOtherwiseNamed(const _MsgMessage &message, qint64 chatRowid);
     qint64 insertNewMessage(const _MsgMessage &message, qint64 chatRowid, qint64 handleRowid,
                             const QString &hash);
     // `namesHeld`: the attachmentHashName()s the message had before this write.
     void writeAttachment(qint64 messageRowid, const _MsgAttachment &attachment, const QSet<QString> &namesHeld);
     void copyAttachmentFile(const _MsgAttachment &attachment);
+    // Lookups by a key the filter rules out are not asked at all.
+    qint64 rowidByHash(const QString &hash);
+    qint64 rowidByGuid(const QString &guid);
+    void noteChatDate(qint64 chatRowid, qint32 date);
+    void writeChatDates();
     void forgetRun();
 
     IOS6MessageDb m_db;
@@ -85,6 +91,12 @@ private:
     QHash<QString, qint64> m_chatRowids;                     // by chat guid
     QHash<QPair<QString, QString>, qint64> m_handleRowids;   // by (id, service)
     QSet<QPair<qint64, qint64>> m_chatHandleLinks;           // (chat, handle) rows known
+    // The newest date of each chat's messages added in this run, written to
+    // the chat once at the end instead of after every message.
+    QHash<qint64, qint32> m_chatDates;
+    // Keys of the messages a run into a database without messages added.
+    StoredKeyFilter m_storedHashes;
+    StoredKeyFilter m_storedGuids;
     // Copies the run's attachment files; undone when the run does not commit.
     AttachmentCopier m_copier;
 };

@@ -112,6 +112,7 @@ public:
     QString localPath(const QString &filename) const;
 
     // Merge lookups; 0 (false) when nothing matches.
+    bool holdsNoMessages();
     qint64 chatRowidByGuid(const QString &guid);
     qint64 handleRowid(const _MsgHandle &handle);
     bool chatHasHandle(qint64 chatRowid, qint64 handleRowid);
@@ -121,8 +122,8 @@ public:
     // A message with that hash that belongs to a group chat (more than one
     // handle); 0 too for files without logic_hash.
     qint64 groupMessageRowidByLogicHash(const QString &hash);
-    // A message with that hash in the chat of that guid; 0 as above.
-    qint64 chatMessageRowidByLogicHash(const QString &chatGuid, const QString &hash);
+    // A message with that hash in that chat; 0 as above.
+    qint64 chatMessageRowidByLogicHash(qint64 chatRowid, const QString &hash);
     qint64 messageRowidByGuid(const QString &guid);
     qint64 attachmentRowidByGuid(const _MsgAttachment &attachment);
     // The attachments of a stored message by their attachmentHashName().

@@ -17,6 +17,11 @@ qint64 IOS6MessageDb::firstRowid(const Sqlite3Sql &sql)
     return cursor.moveNext() ? cursor.getInt64(0) : 0;
 }
 
+bool IOS6MessageDb::holdsNoMessages()
+{
+    return firstRowid(Sqlite3Sql(QStringLiteral("select rowid from message limit 1"))) == 0;
+}
+
 qint64 IOS6MessageDb::chatRowidByGuid(const QString &guid)
 {
     return firstRowid(Sqlite3Sql(QStringLiteral("select rowid from chat where guid=?")).addTextParam(guid));
@@ -67,16 +72,18 @@ qint64 IOS6MessageDb::groupMessageRowidByLogicHash(const QString &hash)
                           .addTextParam(hash));
 }
 
-qint64 IOS6MessageDb::chatMessageRowidByLogicHash(const QString &chatGuid, const QString &hash)
+qint64 IOS6MessageDb::chatMessageRowidByLogicHash(qint64 chatRowid, const QString &hash)
 {
     ensureOpen();
     if (!tableMentions(QStringLiteral("message"), QStringLiteral("logic_hash")))
         return 0;
+    // Led by the hash, not the chat: walking a group's every message for each
+    // message written made importing a long group quadratic.
     return firstRowid(Sqlite3Sql(QStringLiteral(
-                                     "select m.rowid from message m join chat_message_join cm on cm.message_id=m.rowid"
-                                     " join chat c on c.rowid=cm.chat_id where m.logic_hash=? and c.guid=? limit 1"))
+                                     "select m.rowid from message m where m.logic_hash=? and exists(select 1 from"
+                                     " chat_message_join cm where cm.message_id=m.rowid and cm.chat_id=?) limit 1"))
                           .addTextParam(hash)
-                          .addTextParam(chatGuid));
+                          .addInt64Param(chatRowid));
 }
 
 qint64 IOS6MessageDb::messageRowidByGuid(const QString &guid)

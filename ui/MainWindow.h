@@ -289,6 +289,9 @@ private:
         QString folder;
         QString countryCode;
         std::unique_ptr<MessageChunkReader> reader() const;
+        // Stand-ins in `span` with the oldest and the newest date, for a
+        // period's choice; their list.
+        MsgMessageList dateSpan(MsgDataSet &span) const;
     };
     // Nothing when no source is selected or it shows no message; a database
     // error is reported and gives nothing.
@@ -305,9 +308,12 @@ private:
     // source's database as it writes: a chunk at a time for text, CSV and
     // NDJSON, a conversation at a time for PDF and HTML.
     void exportWholeSource();
-    // The messages the menu bar's scope gives, as an evidence package.
+    // The messages the menu bar's scope gives, as an evidence package; all
+    // of a source read by the worker as it writes.
     void miExportEvidence();
     void printMessages(const MsgMessageList &messages);
+    // Every message of the selected source, read as each layout goes.
+    void printWholeSource();
     ExportChoice askExportPath(const QString &proposedPath, const QStringList &filters,
                                const MsgMessageList &messages);
     using ExportTarget = ExportMessagesThread::Target;
@@ -325,6 +331,11 @@ private:
     // Exports the messages of the chosen period (a word instead when none falls in it).
     void runExport(const MsgMessageList &messages, const ChosenExport &chosen,
                    const EvidenceSource &source = EvidenceSource());
+    // exportWholeSource with the dialog's name, filters and targets given.
+    void exportWholeSourceAs(const QString &namePrefix, const QStringList &filters, const ExportTargetOf &targetOf,
+                             const EvidenceSource &evidenceSource = EvidenceSource());
+    // The evidence dialog's only target: the folder chosen.
+    static std::optional<ExportTarget> evidenceTargetOf(const ExportChoice &choice);
     // What an evidence package names as the source of the current node's messages.
     EvidenceSource evidenceSourceOfCurrent() const;
 

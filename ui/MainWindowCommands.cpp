@@ -60,6 +60,7 @@ void MainWindow::registerCommands()
     registerMessageCommands(Command::Export, [this](const MsgMessageList &m) { exportMessages(m); });
     registerCommand(MainMenus::scopedCommand(Command::Export, MainMenus::Scope::All), [this] { exportWholeSource(); });
     registerMessageCommands(Command::Print, [this](const MsgMessageList &m) { printMessages(m); });
+    registerCommand(MainMenus::scopedCommand(Command::Print, MainMenus::Scope::All), [this] { printWholeSource(); });
     registerMessageCommands(Command::A2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
     registerMessageCommands(Command::Db2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
     registerCommand(Command::Search, [this] { miSearch(); });
@@ -152,6 +153,14 @@ _AbsDBItemNode *MainWindow::selectedSource() const
 std::unique_ptr<MessageChunkReader> MainWindow::WholeSource::reader() const
 {
     return std::make_unique<MessageChunkReader>(folder, countryCode);
+}
+
+MsgMessageList MainWindow::WholeSource::dateSpan(MsgDataSet &span) const
+{
+    const auto [oldest, newest] = node->db->messageDateSpan();
+    span.ensureMessage(1)->date = oldest;
+    span.ensureMessage(2)->date = newest;
+    return span.messages.values();
 }
 
 std::optional<MainWindow::WholeSource> MainWindow::wholeSourceWithMessages()

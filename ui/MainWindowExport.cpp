@@ -83,21 +83,26 @@ void MainWindow::exportMessages(const MsgMessageList &messages)
 
 void MainWindow::exportWholeSource()
 {
+    exportWholeSourceAs(
+        QStringLiteral("messages"), ExportMessagesThread::fileFilters(),
+        [](const ExportChoice &choice) { return ExportMessagesThread::targetFor(choice.path, choice.filterIndex); });
+}
+
+void MainWindow::exportWholeSourceAs(const QString &namePrefix, const QStringList &filters,
+                                     const ExportTargetOf &targetOf, const EvidenceSource &evidenceSource)
+{
     const std::optional<WholeSource> source = wholeSourceWithMessages();
     if (!source)
         return;
-    MsgDataSet span;  // stand-ins with the oldest and the newest date, for the period box
+    MsgDataSet span;
+    MsgMessageList spanned;
     try {
-        const auto [oldest, newest] = source->node->db->messageDateSpan();
-        span.ensureMessage(1)->date = oldest;
-        span.ensureMessage(2)->date = newest;
+        spanned = source->dateSpan(span);
     } catch (const std::exception &error) {
         reportException(error);
         return;
     }
-    const std::optional<ChosenExport> chosen = askExportTarget(
-        QStringLiteral("messages"), ExportMessagesThread::fileFilters(), span.messages.values(),
-        [](const ExportChoice &choice) { return ExportMessagesThread::targetFor(choice.path, choice.filterIndex); });
+    const std::optional<ChosenExport> chosen = askExportTarget(namePrefix, filters, spanned, targetOf);
     if (!chosen)
         return;
     try {
@@ -112,7 +117,15 @@ void MainWindow::exportWholeSource()
     ProgressForm form(QString(), this);
     ExportMessagesThread worker(source->reader(), chosen->period, chosen->target.path, chosen->target.format, &form,
                                 this, m_bubbleView.appFolder());
+    worker.setEvidenceSource(evidenceSource);
     form.runWorker(worker);
+}
+
+std::optional<MainWindow::ExportTarget> MainWindow::evidenceTargetOf(const ExportChoice &choice)
+{
+    if (choice.path.isEmpty())
+        return std::nullopt;
+    return ExportTarget{choice.path, ExportMessagesThread::FormatEvidence};
 }
 
 void MainWindow::miExportEvidence()
@@ -120,18 +133,18 @@ void MainWindow::miExportEvidence()
     const MainMenus::Scope scope = menuBarScope();
     if (scope == MainMenus::Scope::None)
         return;
+    const QStringList filters{tr("Evidence Folders (*)")};
+    if (scope == MainMenus::Scope::All) {
+        exportWholeSourceAs(QStringLiteral("evidence"), filters, evidenceTargetOf, evidenceSourceOfCurrent());
+        return;
+    }
     const MsgMessageList messages = messagesInScope(scope);
     if (messages.isEmpty())
         return;
     // Kept alive through the dialogs, as every message command does.
     const MsgDataSetPtr records = recordsInScope(scope);
     const std::optional<ChosenExport> chosen =
-        askExportTarget(QStringLiteral("evidence"), {tr("Evidence Folders (*)")}, messages,
-                        [](const ExportChoice &choice) -> std::optional<ExportTarget> {
-                            if (choice.path.isEmpty())
-                                return std::nullopt;
-                            return ExportTarget{choice.path, ExportMessagesThread::FormatEvidence};
-                        });
+        askExportTarget(QStringLiteral("evidence"), filters, messages, evidenceTargetOf);
     if (chosen)
         runExport(messages, *chosen, evidenceSourceOfCurrent());
 }
@@ -155,4 +168,21 @@ void MainWindow::printMessages(const MsgMessageList &messages)
 {
     MMSPrinter printer(this, m_bubbleView.appFolder());
     printer.print(messages);
+}
+
+void MainWindow::printWholeSource()
+{
+    const std::optional<WholeSource> source = wholeSourceWithMessages();
+    if (!source)
+        return;
+    MsgDataSet span;
+    MsgMessageList spanned;
+    try {
+        spanned = source->dateSpan(span);
+    } catch (const std::exception &error) {
+        reportException(error);
+        return;
+    }
+    MMSPrinter printer(this, m_bubbleView.appFolder());
+    printer.print(source->reader(), spanned);
 }

@@ -36,11 +36,30 @@ namespace {
 const QString Mmc = QStringLiteral("310");
 const QString Marker = QString(QChar(0xFFFC));
 
+// An MMS as later versions of the exporting app write it: the sender apart
+// from the recipients.
+QJsonObject senderApart(QJsonObject mms)
+{
+    QJsonArray recipients;
+    for (const QJsonValue &entry : mms.take(QStringLiteral("__addresses")).toArray()) {
+        if (entry.toObject().value(QStringLiteral("type")).toString() == QLatin1String("137"))
+            mms.insert(QStringLiteral("__sender_address"), entry);
+        else
+            recipients.append(entry);
+    }
+    mms.insert(QStringLiteral("__recipient_addresses"), recipients);
+    return mms;
+}
+
 // An archive of two texts, a group MMS that lists the phone (+15550109999)
 // among its recipients, and a picture MMS with its text and layout whose one
 // recipient tells the phone's number; `picture` is stored deflated under data/.
-ZipWriter sampleArchive(const QByteArray &picture)
+ZipWriter sampleArchive(const QByteArray &picture, bool senderApartFromRecipients = false)
 {
+    const auto mms = [&](qint64 dateMs, int box, const QJsonArray &parts, const QJsonArray &addresses) {
+        const QJsonObject record = archivetest::mms(dateMs, box, parts, addresses);
+        return senderApartFromRecipients ? senderApart(record) : record;
+    };
     const QString partPath = QStringLiteral("/data/user/0/com.android.providers.telephony/app_parts/");
     QByteArray messages;
     messages += line(sms(Base, 1, "(212) 555-0101", QString::fromUtf8("Hi \xF0\x9F\x98\x80")));
@@ -139,10 +158,18 @@ private slots:
 
     void cleanup() { QCOMPARE(m_env->temporaryFilesLeft(), QStringList()); }
 
+    void messagesOfTheArchive_data()
+    {
+        QTest::addColumn<bool>("senderApart");
+        QTest::newRow("addresses in one list") << false;
+        QTest::newRow("sender apart from the recipients") << true;
+    }
+
     void messagesOfTheArchive()
     {
+        QFETCH(bool, senderApart);
         const QByteArray picture = samplePicture(60000, 1);
-        const QString path = save(sampleArchive(picture).bytes());
+        const QString path = save(sampleArchive(picture, senderApart).bytes());
         const QString folder = newDatabaseFolder();
         const Run run = import(path, folder);
         QVERIFY2(run.succeeded, qPrintable(run.error));

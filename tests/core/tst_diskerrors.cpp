@@ -156,7 +156,8 @@ private slots:
         QTest::newRow("small attachment copied into a database") << "small attachment" << "picture.jpg";
         QTest::newRow("exported text") << "text" << "messages.txt";
         QTest::newRow("exported PDF") << "pdf" << "messages.pdf";
-        QTest::newRow("evidence package") << "evidence" << "messages.pdf";
+        // The manifest's rows go to disk as the messages are numbered, before the PDF.
+        QTest::newRow("evidence package") << "evidence" << "manifest.json";
         QTest::newRow("extracted attachment") << "extraction" << "picture.jpg";
     }
 

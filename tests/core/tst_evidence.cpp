@@ -186,7 +186,10 @@ private slots:
                                         QStringLiteral("Bea Lindqvist Photo of it")})
             QVERIFY2(shown.contains(expected), qPrintable(expected + QStringLiteral(" not in: ") + shown));
 
-        const QJsonObject manifest = QJsonDocument::fromJson(readAll(QDir(folder).filePath("manifest.json"))).object();
+        const QByteArray json = readAll(QDir(folder).filePath("manifest.json"));
+        // Written a row at a time, it is still what a JSON writer makes of it.
+        QCOMPARE(json, QJsonDocument::fromJson(json).toJson(QJsonDocument::Indented));
+        const QJsonObject manifest = QJsonDocument::fromJson(json).object();
         const QJsonArray rows = manifest.value("messages").toArray();
         const MsgMessageList order = fixture.inExportOrder();
         QCOMPARE(rows.size(), order.size());

@@ -132,14 +132,20 @@ private slots:
         QCOMPARE(filesBelow(target + QStringLiteral("/file-relay/var/mobile/Library/SMS/Attachments")).size(), 2);
     }
 
+    // Each case in two runs, and in one run into a new database, where the
+    // writer rules keys out without asking the database.
     void duplicateByContentHash_data()
     {
         QTest::addColumn<int>("dateShift");
         QTest::addColumn<QString>("text");
         QTest::addColumn<qint64>("expectedMessages");
-        QTest::newRow("same content, other guid") << 0 << "hello" << qint64(1);
-        QTest::newRow("one second later") << 1 << "hello" << qint64(2);
-        QTest::newRow("other text") << 0 << "hello!" << qint64(2);
+        QTest::addColumn<bool>("oneRun");
+        for (const bool oneRun : {false, true}) {
+            const char *run = oneRun ? ", one run" : ", two runs";
+            QTest::addRow("same content, other guid%s", run) << 0 << "hello" << qint64(1) << oneRun;
+            QTest::addRow("one second later%s", run) << 1 << "hello" << qint64(2) << oneRun;
+            QTest::addRow("other text%s", run) << 0 << "hello!" << qint64(2) << oneRun;
+        }
     }
 
     void duplicateByContentHash()
@@ -147,15 +153,20 @@ private slots:
         QFETCH(int, dateShift);
         QFETCH(QString, text);
         QFETCH(qint64, expectedMessages);
+        QFETCH(bool, oneRun);
         const QString folder = env->newFolder(QStringLiteral("hash"));
         SetBuilder b;
         _MsgHandle *h = b.handle(QStringLiteral("+919876543210"));
         _MsgChat *c = b.chat(QStringLiteral("c1"), {h});
         _MsgMessage *stored = b.message(c, h, 1000, QStringLiteral("hello"));
-        merge(folder, {stored});
         _MsgMessage *again = b.message(c, h, 1000 + dateShift, text);
         QVERIFY(again->guid != stored->guid);
-        merge(folder, {again});
+        if (oneRun) {
+            merge(folder, {stored, again});
+        } else {
+            merge(folder, {stored});
+            merge(folder, {again});
+        }
         RawDb raw(smsDbPath(folder));
         QCOMPARE(raw.scalar(QStringLiteral("select count(*) from message")), expectedMessages);
         QCOMPARE(raw.scalar(QStringLiteral("select count(*) from chat_message_join")), expectedMessages);
@@ -163,30 +174,38 @@ private slots:
 
     void duplicateByGuidWhenTheHashDiffers_data()
     {
-        QTest::addColumn<bool>("olderFile");
-        QTest::newRow("stale hash") << false;
-        QTest::newRow("row of an older version without hash") << true;
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("stale hash") << "stale hash";
+        QTest::newRow("row of an older version without hash") << "older file";
+        QTest::newRow("other text, same run") << "same run";
     }
 
     void duplicateByGuidWhenTheHashDiffers()
     {
-        QFETCH(bool, olderFile);
+        QFETCH(QString, stored);
         const QString folder = env->newFolder(QStringLiteral("guid"));
         SetBuilder b;
         _MsgHandle *h = b.handle(QStringLiteral("+919876543210"));
         _MsgMessage *m = b.message(b.chat(QStringLiteral("c1"), {h}), h, 1000, QStringLiteral("hello"));
+        const bool olderFile = stored == QLatin1String("older file");
         if (olderFile) {
             RawDb raw(smsDbPath(folder), Sqlite3DB::OpenReadWriteCreate);
             raw.exec(kOlderSchema);
             raw.exec(QStringLiteral("INSERT INTO chat(guid, service_name) VALUES('c1', 'SMS');"
                                     "INSERT INTO message(guid, text, date) VALUES('%1', 'hello, as it was', 999);"
                                     "INSERT INTO chat_message_join VALUES(1, 1);").arg(m->guid));
-        } else {
+        } else if (stored == QLatin1String("stale hash")) {
             merge(folder, b);
             RawDb raw(smsDbPath(folder));
             raw.exec(QStringLiteral("UPDATE message SET logic_hash='stale'"));
         }
-        merge(folder, b);
+        if (stored == QLatin1String("same run")) {
+            _MsgMessage edited = *m;
+            edited.text = QStringLiteral("hello, edited");
+            merge(folder, {m, &edited});
+        } else {
+            merge(folder, b);
+        }
         RawDb raw(smsDbPath(folder));
         QCOMPARE(raw.scalar(QStringLiteral("select count(*) from message")), qint64(1));
         if (olderFile)  // the stored row is not touched
@@ -309,6 +328,11 @@ private slots:
         QCOMPARE(lastAfter(100), qint64(500));
         QCOMPARE(lastAfter(900), qint64(900));
         QCOMPARE(lastAfter(-50), qint64(900));
+
+        const QString oneRun = env->newFolder(QStringLiteral("last-one-run"));
+        merge(oneRun, {b.message(c, h, 500, QStringLiteral("a")), b.message(c, h, 900, QStringLiteral("b")),
+                       b.message(c, h, 100, QStringLiteral("c"))});
+        QCOMPARE(RawDb(smsDbPath(oneRun)).scalar(QStringLiteral("select _last from chat")), qint64(900));
     }
 
     void attachmentWithoutSourceFileKeepsItsRow()

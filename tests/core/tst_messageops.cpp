@@ -16,6 +16,12 @@
 
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <memory>
 
@@ -97,6 +103,38 @@ QStringList filesWithContents(const QString &folder, bool withDates = false)
                              .arg(QString::fromLatin1(content.toHex())));
     }
     return described;
+}
+
+// The text of a PDF as pdftotext reads it.
+QString pdfText(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    return process.waitForFinished(60000) ? QString::fromUtf8(process.readAllStandardOutput()) : QString();
+}
+
+// An evidence package without what differs from run to run: the moment of
+// the export (in the manifest and on the cover) and the sums of the two
+// files that show it.
+QStringList evidenceContents(const QString &folder)
+{
+    const QDir package(folder);
+    QByteArray manifest = readFile(package.filePath(QStringLiteral("manifest.json")));
+    const QJsonObject parsed = QJsonDocument::fromJson(manifest).object();
+    for (const char *key : {"exported_local", "exported_utc"})
+        manifest.replace(parsed.value(QLatin1String(key)).toString().toUtf8(), "(moment)");
+    for (const QJsonValue &file : parsed.value(QStringLiteral("files")).toArray()) {
+        if (file.toObject().value(QStringLiteral("path")).toString() == QLatin1String("messages.pdf"))
+            manifest.replace(file.toObject().value(QStringLiteral("sha256")).toString().toUtf8(), "(sum)");
+    }
+    QStringList sums = QString::fromUtf8(readFile(package.filePath(QStringLiteral("manifest.sha256")))).split('\n');
+    sums.removeIf([](const QString &line) {
+        return line.endsWith(QLatin1String("  messages.pdf")) || line.endsWith(QLatin1String("  manifest.json"));
+    });
+    QString cover = pdfText(package.filePath(QStringLiteral("messages.pdf")));
+    cover.replace(QRegularExpression(QStringLiteral("Exported: [^\n]*")), QStringLiteral("Exported: (moment)"));
+    return QStringList{QString::fromUtf8(manifest), cover} + sums
+        + filesWithContents(package.filePath(QStringLiteral("attachments")));
 }
 
 } // namespace
@@ -250,6 +288,39 @@ private slots:
             QVERIFY(!readFile(loaded).isEmpty());
             QCOMPARE(readFile(chunked), readFile(loaded));
         }
+    }
+
+    // An evidence package of a whole database read a few conversations at a
+    // time numbers, copies, sums and draws what the loaded messages gave.
+    void evidenceReadInChunksEqualsTheLoadedOne()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext is needed (poppler-utils)");
+        const QString source = filledSource();
+        QVERIFY(!source.isEmpty());
+        const EvidenceSource named{QString(), QString(), QStringLiteral("Phone")};
+        MsgDataSetPtr set;
+        const QString loaded = env->path(QStringLiteral("loaded"));
+        HeadlessProgress fromList;
+        ExportMessagesThread listWorker(loadAll(source, set), loaded, ExportMessagesThread::FormatEvidence, &fromList,
+                                        nullptr, QStringLiteral(FERRY_BINARY_DIR));
+        listWorker.setEvidenceSource(named);
+        fromList.runToEnd(listWorker);
+        QVERIFY2(fromList.succeeded(), qPrintable(fromList.errorText()));
+        const QString chunked = env->path(QStringLiteral("chunked"));
+        HeadlessProgress fromChunks;
+        ExportMessagesThread chunkWorker(std::make_unique<MessageChunkReader>(source, QString(), 2), MessageDateRange(),
+                                         chunked, ExportMessagesThread::FormatEvidence, &fromChunks, nullptr,
+                                         QStringLiteral(FERRY_BINARY_DIR));
+        chunkWorker.setEvidenceSource(named);
+        fromChunks.runToEnd(chunkWorker);
+        QVERIFY2(fromChunks.succeeded(), qPrintable(fromChunks.errorText()));
+        QCOMPARE(fromChunks.resultText(), fromList.resultText());
+        QCOMPARE(QDir(chunked).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 (QStringList{"attachments", "manifest.json", "manifest.sha256", "messages.pdf"}));
+        const QStringList contents = evidenceContents(chunked);
+        QVERIFY2(contents.at(1).contains(QStringLiteral("Message count: 5")), qPrintable(contents.at(1)));
+        QCOMPARE(contents, evidenceContents(loaded));
     }
 
     // Attachments of a whole database copied while it is read a few messages

@@ -16,11 +16,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QRegularExpression>
 #include <QtTest>
 
 using namespace windowtest;
 using MainMenus::Command;
+
+Q_DECLARE_METATYPE(MainMenus::Command)
 
 class TestMainWindowExport : public QObject
 {
@@ -86,23 +89,30 @@ private slots:
     }
 
     // "All" of a database: written while the worker reads the file, every
-    // message in it (a conversation at a time for HTML), and the window still
-    // holds only what it shows. A period without messages writes nothing.
+    // message in it (a conversation at a time for HTML and the evidence
+    // package), and the window still holds only what it shows. A period
+    // without messages writes nothing.
     void allOfADatabaseIsReadWhileItIsWritten_data()
     {
+        QTest::addColumn<Command>("command");
         QTest::addColumn<int>("filter");
         QTest::addColumn<bool>("emptyPeriod");
         QTest::addColumn<QString>("result");
         QTest::addColumn<QStringList>("written");
         const QString exported = QStringLiteral("Successfully exported 4 Messages.");
-        QTest::newRow("CSV") << 2 << false << exported << QStringList{"all.csv"};
-        QTest::newRow("HTML") << 4 << false << exported << QStringList{"all-html/Ann.html", "all-html/Bob.html"};
-        QTest::newRow("HTML, empty period") << 4 << true << QStringLiteral("No message falls in the chosen period.")
-                                            << QStringList();
+        const QString noMessage = QStringLiteral("No message falls in the chosen period.");
+        QTest::newRow("CSV") << Command::ExportAll << 2 << false << exported << QStringList{"all.csv"};
+        QTest::newRow("HTML") << Command::ExportAll << 4 << false << exported
+                              << QStringList{"all-html/Ann.html", "all-html/Bob.html"};
+        QTest::newRow("HTML, empty period") << Command::ExportAll << 4 << true << noMessage << QStringList();
+        QTest::newRow("evidence") << Command::ExportEvidence << 0 << false << exported
+                                  << QStringList{"all/manifest.json"};
+        QTest::newRow("evidence, empty period") << Command::ExportEvidence << 0 << true << noMessage << QStringList();
     }
 
     void allOfADatabaseIsReadWhileItIsWritten()
     {
+        QFETCH(Command, command);
         QFETCH(int, filter);
         QFETCH(bool, emptyPeriod);
         QFETCH(QString, result);
@@ -120,12 +130,19 @@ private slots:
         });
         QVERIFY(QDir().mkpath(out));
         MessageBoxes::TestRecorder boxes;
-        window->runCommand(Command::ExportAll);
+        window->runCommand(command);
         QCOMPARE(boxes.lastText(), result);
-        const QStringList pages = localdbtest::filesBelow(out).filter(QRegularExpression(QStringLiteral("\\.(csv|html)$")));
+        const QStringList pages =
+            localdbtest::filesBelow(out).filter(QRegularExpression(QStringLiteral("\\.(csv|html|json)$")));
         QCOMPARE(pages, written);
         if (filter == 2)
             QCOMPARE(localdbtest::readFile(QDir(out).filePath(QStringLiteral("all.csv"))).count('\n'), 5);
+        if (command == Command::ExportEvidence && !emptyPeriod) {
+            const QJsonObject manifest =
+                QJsonDocument::fromJson(localdbtest::readFile(QDir(out).filePath("all/manifest.json"))).object();
+            QCOMPARE(manifest.value("source").toString(), QStringLiteral("local database archive"));
+            QCOMPARE(manifest.value("messages").toArray().size(), 4);
+        }
         QCOMPARE(static_cast<_AbsDBItemNode *>(database)->dataSet->messages.size(),
                  window->listModel()->rowCount());
     }
@@ -219,6 +236,28 @@ private slots:
         const QJsonObject manifest = QJsonDocument::fromJson(localdbtest::readFile(folder + "/manifest.json")).object();
         QCOMPARE(manifest.value("source").toString(), QStringLiteral("local database archive"));
         QCOMPARE(manifest.value("messages").toArray().size(), 3);
+    }
+
+    // The print of "All" of a database lays its pages out while it reads the
+    // file: the window still holds only the conversation it shows.
+    void printOfAllReadsAsItLaysOut()
+    {
+        writeDatabase(localDatabaseFolder("archive"),
+                      {{"+15550001", "Bob", {"hi, there", "yes \"sure\"", "bye"}}, {"+15550002", "Ann", {"x"}}});
+        auto window = std::make_unique<MainWindow>(quickOptions());
+        window->bubbleView().setAppFolder(QStringLiteral(FERRY_BINARY_DIR));
+        Node *database = childNamed(window->treeModel()->localDbRoot(), "archive");
+        select(*window, database);
+        int pages = 0;
+        ModalDriver<QPrintPreviewDialog> driver([&pages](QPrintPreviewDialog &preview) {
+            pages = preview.findChild<QPrintPreviewWidget *>()->pageCount();
+            preview.reject();
+        });
+        window->runCommand(Command::PrintAll);
+        QCOMPARE(driver.answered(), 1);
+        QCOMPARE(pages, 1);
+        QCOMPARE(static_cast<_AbsDBItemNode *>(database)->dataSet->messages.size(),
+                 window->listModel()->rowCount());
     }
 
     // Print shows the preview titled "Print Messages"; closing it ends the command.

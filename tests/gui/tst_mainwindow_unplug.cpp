@@ -111,6 +111,8 @@ private slots:
                                                << "Successfully extacted ";
         QTest::newRow("export, unplugged") << Command::ExportAll << Interruption::Unplug
                                            << "Successfully exported %1 Messages.";
+        QTest::newRow("evidence, unplugged") << Command::ExportEvidence << Interruption::Unplug
+                                             << "Successfully exported %1 Messages.";
         QTest::newRow("print preview, unplugged") << Command::PrintAll << Interruption::Unplug << QString();
     }
 

@@ -6,13 +6,20 @@
 
 #include "app/MessageBoxes.h"
 #include "export/MMSPrinter.h"
+#include "store/IOS6MessageDb.h"
+#include "store/MessageChunkReader.h"
 #include "views/DateRangeBox.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QtTest>
+
+#include <functional>
 
 namespace {
 
@@ -34,6 +41,24 @@ ConversationBuilder longConversation(int firstDay, int lastDay)
 int pagesOf(QPrintPreviewDialog &preview)
 {
     return preview.findChild<QPrintPreviewWidget *>()->pageCount();
+}
+
+// What `print` lays out for its preview, laid out into the PDF file `pdf`
+// instead: the text of its pages, which a form feed separates.
+QString printedText(const QString &pdf, const std::function<void(MMSPrinter &)> &print)
+{
+    MMSPrinter printer(nullptr, QStringLiteral(FERRY_BINARY_DIR));
+    windowtest::ModalDriver<QPrintPreviewDialog> driver([&](QPrintPreviewDialog &preview) {
+        QPrinter file(QPrinter::ScreenResolution);
+        file.setOutputFormat(QPrinter::PdfFormat);
+        file.setOutputFileName(pdf);
+        printer.onPaintRequested(&file);
+        preview.reject();
+    });
+    print(printer);
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    return text.waitForFinished(60000) ? QString::fromUtf8(text.readAllStandardOutput()) : QString();
 }
 
 } // namespace
@@ -71,6 +96,31 @@ private slots:
             QVERIFY2(shownPages > 4, qPrintable(QString::number(shownPages)));
         else
             QVERIFY2(shownPages <= 4, qPrintable(QString::number(shownPages)));
+    }
+
+    // A database printed while it is read three messages at a time gives
+    // the pages the loaded messages give.
+    void databaseReadInChunksPrintsTheLoadedPages()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext is needed (poppler-utils)");
+        QTemporaryDir stored;
+        const QString folder = stored.filePath(QStringLiteral("archive"));
+        const QString text = QStringList(10, QStringLiteral("a line of the message")).join(QLatin1Char('\n'));
+        windowtest::writeDatabase(folder, {{"+15550001", "Bob", QStringList(8, text) << "how are you", 500000000},
+                                           {"+15550002", "Ann", QStringList(6, text) << "bye", 500003600}});
+        MsgDataSet set;
+        IOS6MessageDb(folder, QString()).messages(set, 0);
+        const MsgMessageList loaded = set.messages.values();
+
+        const QString fromList = printedText(stored.filePath(QStringLiteral("loaded.pdf")),
+                                             [&loaded](MMSPrinter &printer) { printer.print(loaded); });
+        const QString fromChunks =
+            printedText(stored.filePath(QStringLiteral("chunked.pdf")), [&](MMSPrinter &printer) {
+                printer.print(std::make_unique<MessageChunkReader>(folder, QString(), 3), loaded);
+            });
+        QVERIFY2(fromList.count(QLatin1Char('\f')) > 1, qPrintable(fromList));
+        QCOMPARE(fromChunks, fromList);
     }
 
     // Ticking "From" on the last day lays the preview out again with only
