@@ -296,6 +296,8 @@ private:
     // Nothing when no source is selected or it shows no message; a database
     // error is reported and gives nothing.
     std::optional<WholeSource> wholeSourceWithMessages();
+    // source.dateSpan(); a database error is reported and gives false.
+    bool readDateSpan(const WholeSource &source, MsgDataSet &span, MsgMessageList &spanned);
     // Which messages a menu-bar command takes now.
     MainMenus::Scope menuBarScope() const;
     void dispatchMenuBarCommand(MainMenus::Command plain);

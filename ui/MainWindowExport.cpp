@@ -96,12 +96,8 @@ void MainWindow::exportWholeSourceAs(const QString &namePrefix, const QStringLis
         return;
     MsgDataSet span;
     MsgMessageList spanned;
-    try {
-        spanned = source->dateSpan(span);
-    } catch (const std::exception &error) {
-        reportException(error);
+    if (!readDateSpan(*source, span, spanned))
         return;
-    }
     const std::optional<ChosenExport> chosen = askExportTarget(namePrefix, filters, spanned, targetOf);
     if (!chosen)
         return;
@@ -164,6 +160,17 @@ EvidenceSource MainWindow::evidenceSourceOfCurrent() const
     return {QString(), QString(), node->text};
 }
 
+bool MainWindow::readDateSpan(const WholeSource &source, MsgDataSet &span, MsgMessageList &spanned)
+{
+    try {
+        spanned = source.dateSpan(span);
+        return true;
+    } catch (const std::exception &error) {
+        reportException(error);
+        return false;
+    }
+}
+
 void MainWindow::printMessages(const MsgMessageList &messages)
 {
     MMSPrinter printer(this, m_bubbleView.appFolder());
@@ -177,12 +184,8 @@ void MainWindow::printWholeSource()
         return;
     MsgDataSet span;
     MsgMessageList spanned;
-    try {
-        spanned = source->dateSpan(span);
-    } catch (const std::exception &error) {
-        reportException(error);
+    if (!readDateSpan(*source, span, spanned))
         return;
-    }
     MMSPrinter printer(this, m_bubbleView.appFolder());
     printer.print(source->reader(), spanned);
 }

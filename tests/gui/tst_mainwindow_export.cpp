@@ -33,15 +33,21 @@ private:
     KeyTranslator m_translator;
     std::unique_ptr<Environment> m_env;
 
-    std::unique_ptr<MainWindow> windowShowingBob()
+    // The "archive" database of Bob and Ann, selected.
+    std::unique_ptr<MainWindow> windowShowingArchive()
     {
         writeDatabase(localDatabaseFolder("archive"),
                       {{"+15550001", "Bob", {"hi, there", "yes \"sure\"", "bye"}}, {"+15550002", "Ann", {"x"}}});
         auto window = std::make_unique<MainWindow>(quickOptions());
         window->bubbleView().setAppFolder(QStringLiteral(FERRY_BINARY_DIR));
-        Node *database = childNamed(window->treeModel()->localDbRoot(), "archive");
-        select(*window, database);
-        select(*window, childNamed(database, "Bob"));
+        select(*window, childNamed(window->treeModel()->localDbRoot(), "archive"));
+        return window;
+    }
+
+    std::unique_ptr<MainWindow> windowShowingBob()
+    {
+        auto window = windowShowingArchive();
+        select(*window, childNamed(childNamed(window->treeModel()->localDbRoot(), "archive"), "Bob"));
         return window;
     }
 
@@ -242,12 +248,8 @@ private slots:
     // file: the window still holds only the conversation it shows.
     void printOfAllReadsAsItLaysOut()
     {
-        writeDatabase(localDatabaseFolder("archive"),
-                      {{"+15550001", "Bob", {"hi, there", "yes \"sure\"", "bye"}}, {"+15550002", "Ann", {"x"}}});
-        auto window = std::make_unique<MainWindow>(quickOptions());
-        window->bubbleView().setAppFolder(QStringLiteral(FERRY_BINARY_DIR));
+        auto window = windowShowingArchive();
         Node *database = childNamed(window->treeModel()->localDbRoot(), "archive");
-        select(*window, database);
         int pages = 0;
         ModalDriver<QPrintPreviewDialog> driver([&pages](QPrintPreviewDialog &preview) {
             pages = preview.findChild<QPrintPreviewWidget *>()->pageCount();
