@@ -9,6 +9,7 @@
 #include "store/AppleTime.h"
 #include "store/DatabaseLock.h"
 #include "store/ExportMessagesDb.h"
+#include "store/MessageChunkReader.h"
 #include "store/MessageIds.h"
 #include "store/MessageOrder.h"
 #include "store/MessageText.h"
@@ -79,17 +80,23 @@ AndroidRestoreSMSThread::AndroidRestoreSMSThread(const AndroidDevice &target, co
                                                  ProgressReporter *form, QObject *parent)
     : QThread(parent)
     , m_target(target)
+    , m_source(std::make_unique<MessageSequence>(messages, MessageSequence::Order::Date))
     , m_form(form)
     , m_writer(std::make_unique<ExportMessagesDb>(target.cacheFolder(), target.mmc))
     , m_countries(std::make_unique<CountryLibDb>(target.mmc))
 {
-    for (_MsgMessage *message : messages) {
-        if (isTransferable(*message))
-            m_messages.append(message);
-        else
-            ++m_skipped;
-    }
-    sortMessages(m_messages);
+}
+
+AndroidRestoreSMSThread::AndroidRestoreSMSThread(const AndroidDevice &target,
+                                                 std::unique_ptr<MessageChunkReader> source, ProgressReporter *form,
+                                                 QObject *parent)
+    : QThread(parent)
+    , m_target(target)
+    , m_source(std::make_unique<MessageSequence>(std::move(source), MessageSequence::Order::Date))
+    , m_form(form)
+    , m_writer(std::make_unique<ExportMessagesDb>(target.cacheFolder(), target.mmc))
+    , m_countries(std::make_unique<CountryLibDb>(target.mmc))
+{
 }
 
 AndroidRestoreSMSThread::~AndroidRestoreSMSThread() = default;
@@ -130,8 +137,11 @@ QList<MsgMessageList> AndroidRestoreSMSThread::uploadRecords(const MsgMessageLis
 
 void AndroidRestoreSMSThread::run()
 {
+    m_kept = 0;
+    m_skipped = 0;
     m_alreadySent = 0;
     m_delivered = 0;
+    m_missingCount = 0;
     m_missing.clear();
     m_checkError.clear();
     m_checked = false;
@@ -140,7 +150,7 @@ void AndroidRestoreSMSThread::run()
         checkPhone();
         m_resultText = successText();
         // With messages missing, the caller shows the result with their list.
-        notifySuccess(m_form, m_missing.isEmpty() && m_checked ? m_resultText : QString());
+        notifySuccess(m_form, m_missingCount == 0 && m_checked ? m_resultText : QString());
     } catch (const OperationCancelled &) {
         release();  // the dialog has closed already: nothing to report
         qInfo("AndroidRestoreSMSThread cancelled; %d messages reached the phone.", m_delivered);
@@ -159,7 +169,7 @@ void AndroidRestoreSMSThread::upload()
     // cleared cache, a transfer from another computer.
     notifyProgress(m_form, tr("Reading what the phone holds..."), 0, QString());
     refreshCache();
-    const QList<MsgMessageList> records = recordsNotYetSent();
+    survey();
     notifyProgress(m_form, tr("IDS_RESTORING_SMS_TO_ANDROID"), 0, QString());
     m_socket = connectAgent(m_target, simpleprotocol::uploadUrl, agentTimings().connectTimeoutMs);
     // Short commands answered one by one: held back until the peer's
@@ -168,23 +178,11 @@ void AndroidRestoreSMSThread::upload()
     const QString flag = expectReply(DefaultAppWord).mid(DefaultAppWord.size());
     if (flag.toInt() != 0)
         askForDefaultApp();
-    // Every message of the transfer counts; those already on the phone are done.
-    m_progressTotal = m_messages.size();
-    m_progressDone = m_progressTotal;
-    for (const MsgMessageList &record : records)
-        m_progressDone -= record.size();
-    for (qsizetype first = 0; first < records.size(); first += BatchSize) {
-        // This batch's pictures and the next one's: they are encoded while
-        // the texts go out and while the phone stores the batch.
-        MsgMessageList upcoming;
-        for (const MsgMessageList &record : records.mid(first, 2 * BatchSize))
-            upcoming.append(record);
-        m_pictures.prepare(upcoming);
-        sendBatch(records.mid(first, BatchSize));
-    }
+    m_source->forEachChunk([this](const MsgMessageList &chunk) { sendChunk(chunk); });
     sendLine(ByeWord, QString(), true);
     m_socket.reset();
     commitRecorded();
+    closeCache();
     // Everything is on its way and recorded: a Cancel from here on would
     // take nothing back, it would only skip the check.
     notifyCommitted(m_form);
@@ -201,77 +199,112 @@ void AndroidRestoreSMSThread::checkPhone()
     notifyProgress(m_form, tr("Checking that the messages are on the phone..."), 0, QString());
     try {
         refreshCache();
+        m_source->forEachChunk([this](const MsgMessageList &chunk) { noteMissing(chunk); });
+        closeCache();
     } catch (const std::exception &error) {
         // The messages went out and the phone confirmed them; only the
         // proof is missing, and the result says so.
+        closeCache();
+        m_missingCount = 0;
+        m_missing.clear();
         m_checkError = QString::fromUtf8(error.what());
         qWarning("AndroidRestoreSMSThread: cannot check the phone: %s", error.what());
         return;
     }
-    const Holdings holdings = readHoldings();
+    m_checked = true;
+}
+
+void AndroidRestoreSMSThread::noteMissing(const MsgMessageList &chunk)
+{
+    const MsgMessageList kept = transferable(chunk, false);
     QSet<QString> missing;
-    for (const MsgMessageList &record : uploadRecords(uniqueMessages())) {
-        if (!isOnPhone(holdings, record)) {
+    for (const MsgMessageList &record : recordsOf(kept)) {
+        if (!isOnPhone(record)) {
             for (const _MsgMessage *message : record)
                 missing.insert(logicHash(*message));
         }
     }
-    for (_MsgMessage *message : std::as_const(m_messages)) {
-        if (missing.contains(logicHash(*message)))
-            m_missing.append(message);
+    if (missing.isEmpty())
+        return;
+    // Copies of a missing message are missing too.
+    for (const _MsgMessage *message : kept) {
+        if (!missing.contains(logicHash(*message)))
+            continue;
+        ++m_missingCount;
+        if (m_missing.size() < MissingListed)
+            m_missing.append(missingMessage(*message));
     }
-    m_checked = true;
 }
 
-MsgMessageList AndroidRestoreSMSThread::uniqueMessages() const
+void AndroidRestoreSMSThread::survey()
 {
+    // Every message of the transfer counts in the progress; those already
+    // on the phone are done. What the phone holds stays behind: a second
+    // transfer of the same messages sends nothing. Whole records are judged,
+    // as they travel: a part's form depends on its record.
+    qsizetype pending = 0;
+    m_source->forEachChunk([this, &pending](const MsgMessageList &chunk) {
+        const MsgMessageList kept = transferable(chunk, true);
+        m_kept += int(kept.size());
+        for (const MsgMessageList &record : recordsOf(kept)) {
+            if (isOnPhone(record))
+                m_alreadySent += int(record.size());
+            else
+                pending += record.size();
+        }
+    });
+    closeCache();
+    m_progressTotal = m_kept;
+    m_progressDone = m_kept - pending;
+}
+
+void AndroidRestoreSMSThread::sendChunk(const MsgMessageList &chunk)
+{
+    // Only the cache's records of earlier chunks have changed since the
+    // survey, and they hold other dates: the same records are pending.
+    QList<MsgMessageList> records;
+    for (const MsgMessageList &record : recordsOf(transferable(chunk, false))) {
+        if (!isOnPhone(record))
+            records.append(record);
+    }
+    for (qsizetype first = 0; first < records.size(); first += BatchSize) {
+        // This batch's pictures and the next one's: they are encoded while
+        // the texts go out and while the phone stores the batch.
+        MsgMessageList upcoming;
+        for (const MsgMessageList &record : records.mid(first, 2 * BatchSize))
+            upcoming.append(record);
+        m_pictures.prepare(upcoming);
+        sendBatch(records.mid(first, BatchSize));
+    }
+    // Its queue is keyed by this chunk's records, which go with the chunk.
+    m_pictures.clear();
+}
+
+MsgMessageList AndroidRestoreSMSThread::transferable(const MsgMessageList &chunk, bool countSkipped)
+{
+    MsgMessageList kept;
+    for (_MsgMessage *message : chunk) {
+        if (isTransferable(*message))
+            kept.append(message);
+        else if (countSkipped)
+            ++m_skipped;
+    }
+    return kept;
+}
+
+QList<MsgMessageList> AndroidRestoreSMSThread::recordsOf(const MsgMessageList &transferable)
+{
+    // Copies share their date, hence their chunk.
     QSet<QString> seen;
     MsgMessageList unique;
-    for (_MsgMessage *message : std::as_const(m_messages)) {
+    for (_MsgMessage *message : transferable) {
         const QString hash = logicHash(*message);
         if (!seen.contains(hash)) {
             seen.insert(hash);
             unique.append(message);
         }
     }
-    return unique;
-}
-
-QList<MsgMessageList> AndroidRestoreSMSThread::recordsNotYetSent()
-{
-    // What the phone holds stays behind: a second transfer of the same
-    // messages sends nothing. One read of the hashes answers for every
-    // record, instead of a query (and a file lock) each. Whole records are
-    // judged, as they travel: a part's form depends on its record.
-    const Holdings holdings = readHoldings();
-    QList<MsgMessageList> pending;
-    for (const MsgMessageList &record : uploadRecords(uniqueMessages())) {
-        if (isOnPhone(holdings, record))
-            m_alreadySent += int(record.size());
-        else
-            pending.append(record);
-    }
-    return pending;
-}
-
-AndroidRestoreSMSThread::Holdings AndroidRestoreSMSThread::readHoldings()
-{
-    IOS6MessageDb &db = m_writer->database();
-    db.ensureOpen();
-    Holdings holdings;
-    {
-        // Right after a download, its bookkeeping names the messages it made
-        // of the records the phone has now; rows this program recorded
-        // itself are not proof that the phone kept them.
-        Sqlite3Cursor rows = db.queryThrow(QStringLiteral("select child from parent_hash where child<>''"));
-        while (rows.moveNext())
-            holdings.downloaded.insert(rows.getText(0));
-        rows = db.queryThrow(QStringLiteral("select logic_hash from message where logic_hash is not null"));
-        while (rows.moveNext())
-            holdings.recorded.insert(rows.getText(0));
-    }
-    db.close();
-    return holdings;
+    return uploadRecords(unique);
 }
 
 void AndroidRestoreSMSThread::forEachRecordedMessage(const MsgMessageList &record, const RecordedVisitor &visit)
@@ -295,14 +328,38 @@ bool AndroidRestoreSMSThread::showsNothingInDownload(_MsgMessage *message)
         && UploadedRecord(MsgMessageList{message}, phoneAddress(*message)).messages().isEmpty();
 }
 
-bool AndroidRestoreSMSThread::isOnPhone(const Holdings &holdings, const MsgMessageList &record)
+bool AndroidRestoreSMSThread::isOnPhone(const MsgMessageList &record)
 {
     bool all = true;
     forEachRecordedMessage(record, [&](const _MsgMessage &message, const QString &recordHash) {
-        const QSet<QString> &witness = recordHash.isEmpty() ? holdings.recorded : holdings.downloaded;
-        all = all && witness.contains(logicHash(message));
+        if (all)
+            all = recordHash.isEmpty() ? isRecorded(logicHash(message)) : isDownloaded(logicHash(message));
     });
     return all;
+}
+
+bool AndroidRestoreSMSThread::isDownloaded(const QString &hash)
+{
+    // Right after a download, its bookkeeping names the messages it made of
+    // the records the phone has now; rows this program recorded itself are
+    // not proof that the phone kept them.
+    IOS6MessageDb &db = m_writer->database();
+    db.ensureOpen();
+    return db.queryThrow(Sqlite3Sql(QStringLiteral("select 1 from parent_hash where child=? limit 1")).addTextParam(hash))
+        .moveNext();
+}
+
+bool AndroidRestoreSMSThread::isRecorded(const QString &hash)
+{
+    IOS6MessageDb &db = m_writer->database();
+    db.ensureOpen();
+    return db.messageRowidByLogicHash(hash) > 0;
+}
+
+void AndroidRestoreSMSThread::closeCache()
+{
+    if (!m_recording)
+        m_writer->database().close();
 }
 
 QString AndroidRestoreSMSThread::phoneAddress(const _MsgMessage &message)
@@ -508,23 +565,32 @@ QString AndroidRestoreSMSThread::checkSummary() const
         return tr("Whether the messages are on the phone could not be checked: %1")
             .arg(richTextFromPlain(m_checkError));
     }
-    const QString held = tr("%1 of %2 messages are on the phone.").arg(keptCount() - m_missing.size()).arg(keptCount());
-    if (m_missing.isEmpty())
+    const QString held = tr("%1 of %2 messages are on the phone.").arg(keptCount() - m_missingCount).arg(keptCount());
+    if (m_missingCount == 0)
         return held;
-    return held + QLatin1Char(' ') + tr("%1 messages did not arrive.").arg(m_missing.size());
+    return held + QLatin1Char(' ') + tr("%1 messages did not arrive.").arg(m_missingCount);
 }
 
-QString AndroidRestoreSMSThread::describe(const _MsgMessage &message)
+AndroidRestoreSMSThread::MissingMessage AndroidRestoreSMSThread::missingMessage(const _MsgMessage &message)
+{
+    return MissingMessage{message.date,
+                          message.is_from_me != 0,
+                          message.handle ? message.handle->id : QString(),
+                          hashText(message),
+                          message.subject,
+                          int(message.attachments.size())};
+}
+
+QString AndroidRestoreSMSThread::describe(const MissingMessage &message)
 {
     const QDateTime time = appleTimeToDateTime(message.date);
-    const QString number = message.handle ? message.handle->id : QString();
-    QString text = hashText(message).simplified();
+    QString text = message.text.simplified();
     if (text.isEmpty())
-        text = tr("(attachments: %1)").arg(message.attachments.size());
+        text = tr("(attachments: %1)").arg(message.attachments);
     else if (text.size() > DescribedTextLength)
         text = text.left(DescribedTextLength) + QStringLiteral("...");
     const QString when = time.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-    return (message.is_from_me ? tr("%1 to %2: %3") : tr("%1 from %2: %3")).arg(when, number, text);
+    return (message.fromMe ? tr("%1 to %2: %3") : tr("%1 from %2: %3")).arg(when, message.number, text);
 }
 
 QString AndroidRestoreSMSThread::failureText(const QString &error) const

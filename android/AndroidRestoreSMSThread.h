@@ -5,6 +5,7 @@
 #include "android/PicturePrefetcher.h"
 #include "work/WorkerNotify.h"
 #include "store/MsgMessageList.h"
+#include "store/MessageSequence.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -20,6 +21,7 @@
 class CountryLibDb;
 class ExportMessagesDb;
 class IOS6MessageDb;
+class MessageChunkReader;
 class QFile;
 class _MsgAttachment;
 
@@ -41,36 +43,61 @@ class _MsgAttachment;
 // what the phone holds (after a killed run, a cleared cache, a transfer from
 // another computer), and ends with another one, which proves every message
 // is on the phone or names those that are not.
+//
+// The messages are gone through a chunk at a time, three times (what is on
+// the phone already, the sending, the check), and what the phone holds is
+// asked of the cache record by record, so all of a large database travels
+// with flat memory. A chunk never parts one date's messages, so the parts of
+// a multimedia message and copies of one message are always judged together.
 class AndroidRestoreSMSThread : public QThread
 {
     Q_OBJECT
 public:
     static constexpr int BatchSize = 100;
     static constexpr int ChunkBytes = 524288;
+    // How many of the messages missing after a transfer are named.
+    static constexpr int MissingListed = 1000;
 
-    // Keeps the ordinary messages that have a handle, in display order; the
+    // A message the check after sending did not find on the phone.
+    struct MissingMessage
+    {
+        qint32 date = 0;
+        bool fromMe = false;
+        QString number;
+        QString text;  // without attachment marks
+        QString subject;
+        int attachments = 0;
+    };
+
+    // Sends the ordinary messages that have a handle, in display order; the
     // others are counted as skipped. The messages must stay alive until the
     // thread has ended; `form` is owned by the caller.
     AndroidRestoreSMSThread(const AndroidDevice &target, const MsgMessageList &messages, ProgressReporter *form,
                             QObject *parent = nullptr);
+    // Every message of a database, which `source` reads a chunk at a time.
+    AndroidRestoreSMSThread(const AndroidDevice &target, std::unique_ptr<MessageChunkReader> source,
+                            ProgressReporter *form, QObject *parent = nullptr);
     ~AndroidRestoreSMSThread() override;
 
-    // Messages that can travel, and those that cannot (group events,
-    // messages without a handle).
-    int keptCount() const { return int(m_messages.size()); }
+    // After the run: messages that can travel, and those that cannot (group
+    // events, messages without a handle).
+    int keptCount() const { return m_kept; }
     int skippedCount() const { return m_skipped; }
     // After the run: kept messages the cache already recorded as sent, and
     // messages the phone acknowledged in this run.
     int alreadySentCount() const { return m_alreadySent; }
     int deliveredCount() const { return m_delivered; }
     // After a successful run: whether a fresh download of the phone was
-    // compared with the kept messages, and the kept messages it lacks.
+    // compared with the kept messages, how many of them it lacks, and the
+    // first MissingListed of those.
     bool checked() const { return m_checked; }
-    const MsgMessageList &missingMessages() const { return m_missing; }
+    int missingCount() const { return m_missingCount; }
+    const QList<MissingMessage> &missingMessages() const { return m_missing; }
     // The result: counts, the check's summary and the hints; rich text.
     const QString &resultText() const { return m_resultText; }
     // One line naming a message for a list: time, number, start of its text.
-    static QString describe(const _MsgMessage &message);
+    static QString describe(const MissingMessage &message);
+    static MissingMessage missingMessage(const _MsgMessage &message);
 
     // The "$sms:" argument: time in ms since 1970, direction, then Base64 of
     // number, text without attachment marks and subject, and the number of
@@ -91,12 +118,6 @@ protected:
 
 private:
     void upload();
-    // What the phone holds by the cache brought up to date.
-    struct Holdings
-    {
-        QSet<QString> downloaded;  // messages the download made of the phone's records
-        QSet<QString> recorded;    // every message the cache holds, sent ones included
-    };
     // The second argument: the phone record a download shows the message
     // under; empty for a message no download shows.
     using RecordedVisitor = std::function<void(const _MsgMessage &, const QString &)>;
@@ -105,10 +126,15 @@ private:
     void refreshCache();
     // After sending: downloads again and notes the kept messages it lacks.
     void checkPhone();
-    Holdings readHoldings();
-    // The kept messages, each content once.
-    MsgMessageList uniqueMessages() const;
-    QList<MsgMessageList> recordsNotYetSent();
+    void noteMissing(const MsgMessageList &chunk);
+    // Counts what travels, what cannot and what the phone holds already.
+    void survey();
+    void sendChunk(const MsgMessageList &chunk);
+    // The messages of a chunk that can travel; the others are counted as
+    // skipped when `countSkipped`.
+    MsgMessageList transferable(const MsgMessageList &chunk, bool countSkipped);
+    // Those messages, each content once, in the records they travel in.
+    static QList<MsgMessageList> recordsOf(const MsgMessageList &transferable);
     void askForDefaultApp();
     void sendBatch(const QList<MsgMessageList> &records);
     void sendRecord(const MsgMessageList &record);
@@ -128,7 +154,14 @@ private:
     // which that download keeps nothing.
     void forEachRecordedMessage(const MsgMessageList &record, const RecordedVisitor &visit);
     bool showsNothingInDownload(_MsgMessage *message);
-    bool isOnPhone(const Holdings &holdings, const MsgMessageList &record);
+    // Whether the cache, brought up to date, shows the whole record.
+    bool isOnPhone(const MsgMessageList &record);
+    // A message the download made of a phone record, and one this program
+    // recorded itself (also those it sent).
+    bool isDownloaded(const QString &hash);
+    bool isRecorded(const QString &hash);
+    // Frees the cache's connection for the downloads.
+    void closeCache();
     void reportMessageProgress();
     void release();
 
@@ -146,7 +179,7 @@ private:
     [[noreturn]] void rethrowWithAgentReason();
 
     AndroidDevice m_target;
-    MsgMessageList m_messages;
+    std::unique_ptr<MessageSequence> m_source;  // date order
     ProgressReporter *m_form;
     std::unique_ptr<ExportMessagesDb> m_writer;
     std::unique_ptr<CountryLibDb> m_countries;
@@ -157,10 +190,12 @@ private:
     ProgressPacer m_pacer;
     qsizetype m_progressDone = 0;
     qsizetype m_progressTotal = 0;
+    int m_kept = 0;
     int m_skipped = 0;
     int m_alreadySent = 0;
     int m_delivered = 0;
-    MsgMessageList m_missing;
+    int m_missingCount = 0;
+    QList<MissingMessage> m_missing;
     QString m_checkError;
     QString m_resultText;
     bool m_checked = false;

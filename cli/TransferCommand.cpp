@@ -10,6 +10,7 @@
 
 #include "store/AppleTime.h"
 #include "store/MessageText.h"
+#include "store/MessageChunkReader.h"
 #include "store/MsgHandle.h"
 
 #include <QCommandLineParser>
@@ -18,6 +19,7 @@
 #include <QJsonObject>
 #include <QObject>
 
+#include <memory>
 #include <stdexcept>
 
 QString TransferCommand::synopsis() const
@@ -60,7 +62,9 @@ int TransferCommand::run(const QCommandLineParser &parser, CliContext &context)
     const QString country = parser.value(QStringLiteral("country"));
     CliPhoneLink::checkCountry(country);
     CliMessageSource source(spec, country, context);
-    const MsgMessageList messages = source.messages(parser.value(QStringLiteral("chat")));
+    // A conversation is loaded; all of a source is read as it goes.
+    const QString chat = parser.value(QStringLiteral("chat"));
+    const MsgMessageList messages = chat.isEmpty() ? MsgMessageList() : source.messages(chat);
 
     // The transfer downloads the target itself, before and after sending.
     const CliPhoneLink link(context);
@@ -69,41 +73,47 @@ int TransferCommand::run(const QCommandLineParser &parser, CliContext &context)
     if (!source.phoneUid().isEmpty() && source.phoneUid() == target.uid)
         throw std::runtime_error(QObject::tr("The source and the target are the same phone.").toStdString());
     CliProgress progress;
-    AndroidRestoreSMSThread worker(target, messages, &progress.reporter());
-    context.runner.run(worker, progress);
+    const std::unique_ptr<AndroidRestoreSMSThread> worker = chat.isEmpty()
+        ? std::make_unique<AndroidRestoreSMSThread>(target, source.reader(), &progress.reporter())
+        : std::make_unique<AndroidRestoreSMSThread>(target, messages, &progress.reporter());
+    context.runner.run(*worker, progress);
     if (parser.isSet(QStringLiteral("json")))
-        printJson(worker);
+        printJson(*worker);
     else
-        printSummary(worker);
-    const bool proven = worker.checked() && worker.missingMessages().isEmpty();
+        printSummary(*worker);
+    const bool proven = worker->checked() && worker->missingCount() == 0;
     return proven ? CliApp::ExitSuccess : CliApp::ExitFailure;
 }
 
 void TransferCommand::printSummary(const AndroidRestoreSMSThread &worker)
 {
-    for (const _MsgMessage *message : worker.missingMessages())
-        CliContext::printLine(QObject::tr("missing: %1").arg(AndroidRestoreSMSThread::describe(*message)));
+    for (const AndroidRestoreSMSThread::MissingMessage &message : worker.missingMessages())
+        CliContext::printLine(QObject::tr("missing: %1").arg(AndroidRestoreSMSThread::describe(message)));
+    if (worker.missingCount() > worker.missingMessages().size()) {
+        CliContext::printLine(QObject::tr("missing: %1 more")
+                                  .arg(worker.missingCount() - worker.missingMessages().size()));
+    }
     CliContext::printLine(CliProgress::plainText(worker.resultText()));
 }
 
 void TransferCommand::printJson(const AndroidRestoreSMSThread &worker)
 {
     QJsonArray missing;
-    for (const _MsgMessage *message : worker.missingMessages()) {
-        missing.append(QJsonObject{
-            {"date", appleTimeToDateTime(message->date).toUTC().toString(Qt::ISODate)},
-            {"fromMe", message->is_from_me != 0},
-            {"number", message->handle ? message->handle->id : QString()},
-            {"text", hashText(*message)},
-            {"subject", message->subject},
-            {"attachments", int(message->attachments.size())}});
+    for (const AndroidRestoreSMSThread::MissingMessage &message : worker.missingMessages()) {
+        missing.append(QJsonObject{{"date", appleTimeToDateTime(message.date).toUTC().toString(Qt::ISODate)},
+                                   {"fromMe", message.fromMe},
+                                   {"number", message.number},
+                                   {"text", message.text},
+                                   {"subject", message.subject},
+                                   {"attachments", message.attachments}});
     }
     const QJsonObject result{{"messages", worker.keptCount()},
                              {"sent", worker.deliveredCount()},
                              {"alreadyOnPhone", worker.alreadySentCount()},
                              {"skipped", worker.skippedCount()},
                              {"checked", worker.checked()},
-                             {"onPhone", worker.checked() ? worker.keptCount() - int(missing.size()) : -1},
+                             {"onPhone", worker.checked() ? worker.keptCount() - worker.missingCount() : -1},
+                             {"missingCount", worker.missingCount()},
                              {"missing", missing},
                              {"summary", CliProgress::plainText(worker.resultText())}};
     CliContext::printLine(QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Indented)).trimmed());

@@ -6,7 +6,7 @@
 #include "export/ExportFile.h"
 #include "export/ExportOutput.h"
 #include "export/LocalTimeOffsets.h"
-#include "export/MessageSequence.h"
+#include "store/MessageSequence.h"
 #include "store/AppleTime.h"
 #include "store/MessageOrder.h"
 #include "store/MessageText.h"

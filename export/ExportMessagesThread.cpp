@@ -7,7 +7,7 @@
 #include "export/ExportMessagesHtml.h"
 #include "export/ExportMessagesPdf.h"
 #include "export/ExportMessagesTxt.h"
-#include "export/MessageSequence.h"
+#include "store/MessageSequence.h"
 #include "store/MessageChunkReader.h"
 #include "store/MessageText.h"
 #include "store/MsgChat.h"

@@ -2,7 +2,7 @@
 
 #include "app/MessageBoxes.h"
 #include "export/MessagePagePainter.h"
-#include "export/MessageSequence.h"
+#include "store/MessageSequence.h"
 #include "store/MessageChunkReader.h"
 #include "views/DateRangeBox.h"
 

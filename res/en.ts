@@ -1132,6 +1132,14 @@ Go on?</translation>
         <translation>missing: %1</translation>
     </message>
     <message>
+        <source>missing: %1 more</source>
+        <translation>missing: %1 more</translation>
+    </message>
+    <message>
+        <source>... and %1 more</source>
+        <translation>... and %1 more</translation>
+    </message>
+    <message>
         <source>Could not read %1: %2</source>
         <translation>Could not read %1: %2</translation>
     </message>

@@ -75,7 +75,8 @@ public:
         qint64 date = 0;
         qint64 rowid = 0;
     };
-    // Reads the next `limit` messages after `position` (fewer at the end)
+    // Reads the next `limit` messages after `position` (fewer at the end,
+    // more when the last one's date goes on: a date is never parted)
     // with their attachments into a set that already holds the chats
     // (chats()), moves `position` past them and gives those that are shown
     // (as messages(set, 0) would); false once no message is left. Each call

@@ -191,8 +191,11 @@ std::optional<IOS6MessageDb::ReadPosition> IOS6MessageDb::lastOfChunk(ReadPositi
     // The row value lets the date index seek to the position, so a chunk
     // late in a large database costs what an early one does.
     const QString after = QStringLiteral("date >= %1 and (date, ROWID) > (%1, %2)").arg(position.date).arg(position.rowid);
-    if (const std::optional<ReadPosition> full = firstPosition(after + QStringLiteral(" order by date, ROWID"), limit - 1))
-        return full;
+    if (const std::optional<ReadPosition> full = firstPosition(after + QStringLiteral(" order by date, ROWID"), limit - 1)) {
+        // Messages of one date stay in one chunk: the parts of a multimedia
+        // message, or copies of one message, are judged together.
+        return firstPosition(QStringLiteral("date = %1 order by ROWID desc").arg(full->date), 0).value_or(*full);
+    }
     return firstPosition(after + QStringLiteral(" order by date desc, ROWID desc"), 0);  // fewer than `limit` left
 }
 

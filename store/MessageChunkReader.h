@@ -18,7 +18,8 @@
 // handles once, the messages of one chunk at a time), so nothing it hands out
 // belongs to the window. Build it on any thread; it opens the database on
 // first use, on the thread that reads. Within a chunk the messages are in
-// display order (sortMessages).
+// display order (sortMessages); the messages of one date always share a
+// chunk.
 class MessageChunkReader
 {
 public:

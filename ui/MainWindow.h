@@ -23,6 +23,7 @@
 #include <optional>
 
 class AndroidMonitor;
+class AndroidRestoreSMSThread;
 class IOS6MessageDb;
 class ItemModelMain;
 class ItemModelSms;
@@ -217,6 +218,11 @@ private:
 
     // Transfer to another phone.
     void transferToPhone(const MsgMessageList &messages);
+    // Every message of the selected source, read by the worker as for backup.
+    void transferWholeSource();
+    using TransferWorkerFactory = std::function<std::unique_ptr<AndroidRestoreSMSThread>(
+        const AndroidDevice &target, ProgressForm &form)>;
+    void runTransfer(const TransferWorkerFactory &makeWorker);
     // The uid of the phone the user picks, never the source; empty: none.
     QString chooseTargetPhone(const QString &sourceUid);
     _AndroidDeviceItemNode *deviceNodeByUid(const QString &uid) const;

@@ -61,8 +61,10 @@ void MainWindow::registerCommands()
     registerCommand(MainMenus::scopedCommand(Command::Export, MainMenus::Scope::All), [this] { exportWholeSource(); });
     registerMessageCommands(Command::Print, [this](const MsgMessageList &m) { printMessages(m); });
     registerCommand(MainMenus::scopedCommand(Command::Print, MainMenus::Scope::All), [this] { printWholeSource(); });
-    registerMessageCommands(Command::A2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
-    registerMessageCommands(Command::Db2A, [this](const MsgMessageList &messages) { transferToPhone(messages); });
+    for (const Command transfer : {Command::A2A, Command::Db2A}) {
+        registerMessageCommands(transfer, [this](const MsgMessageList &messages) { transferToPhone(messages); });
+        registerCommand(MainMenus::scopedCommand(transfer, MainMenus::Scope::All), [this] { transferWholeSource(); });
+    }
     registerCommand(Command::Search, [this] { miSearch(); });
     registerCommand(Command::ExportEvidence, [this] { miExportEvidence(); });
 }

@@ -7,11 +7,13 @@
 #include "app/MessageBoxes.h"
 #include "ops/ProgressForm.h"
 #include "store/IOS6MessageDb.h"
+#include "store/MessageChunkReader.h"
 #include "ui/DataSourceSelForm.h"
 #include "views/AndroidDeviceItemNode.h"
 #include "views/ItemModelMain.h"
 
 #include <exception>
+#include <memory>
 
 using Node = AbsTreeItemModel::_ItemNode;
 
@@ -21,11 +23,13 @@ namespace {
 // off the phone, or could not be checked, is shown here with the list.
 void showUnprovenTransfer(const AndroidRestoreSMSThread &worker)
 {
-    if (worker.checked() && worker.missingMessages().isEmpty())
+    if (worker.checked() && worker.missingCount() == 0)
         return;
     QStringList missing;
-    for (const _MsgMessage *message : worker.missingMessages())
-        missing.append(AndroidRestoreSMSThread::describe(*message));
+    for (const AndroidRestoreSMSThread::MissingMessage &message : worker.missingMessages())
+        missing.append(AndroidRestoreSMSThread::describe(message));
+    if (worker.missingCount() > missing.size())
+        missing.append(MainWindow::tr("... and %1 more").arg(worker.missingCount() - missing.size()));
     showWarning(worker.resultText(), missing.join(QLatin1Char('\n')));
 }
 
@@ -35,6 +39,23 @@ void MainWindow::transferToPhone(const MsgMessageList &messages)
 {
     // The command holds the records (registerMessageCommands); the source
     // node itself may leave the tree while the chooser or the worker runs.
+    runTransfer([&messages](const AndroidDevice &target, ProgressForm &form) {
+        return std::make_unique<AndroidRestoreSMSThread>(target, messages, &form);
+    });
+}
+
+void MainWindow::transferWholeSource()
+{
+    const std::optional<WholeSource> source = wholeSourceWithMessages();
+    if (!source)
+        return;
+    runTransfer([&source](const AndroidDevice &target, ProgressForm &form) {
+        return std::make_unique<AndroidRestoreSMSThread>(target, source->reader(), &form);
+    });
+}
+
+void MainWindow::runTransfer(const TransferWorkerFactory &makeWorker)
+{
     const Node *sourceNode = currentSourceNode();
     const QString sourceUid = sourceNode && sourceNode->kind == AbsTreeItemModel::KindAndroidDevice
         ? static_cast<const _AndroidDeviceItemNode *>(sourceNode)->device.uid
@@ -54,10 +75,10 @@ void MainWindow::transferToPhone(const MsgMessageList &messages)
         target->db->close();  // the worker writes the cache through its own connection
 
     ProgressForm form(QString(), this);
-    AndroidRestoreSMSThread worker(device, messages, &form, this);
-    if (!form.runWorker(worker))
+    const std::unique_ptr<AndroidRestoreSMSThread> worker = makeWorker(device, form);
+    if (!form.runWorker(*worker))
         return;
-    showUnprovenTransfer(worker);
+    showUnprovenTransfer(*worker);
     _AndroidDeviceItemNode *refreshed = deviceNodeByUid(targetUid);
     if (!refreshed)
         return;

@@ -17,6 +17,7 @@
 #include "store/ExportMessagesDb.h"
 #include "store/MsgChat.h"
 #include "store/IOS6MessageDb.h"
+#include "store/MessageChunkReader.h"
 #include "store/MessageText.h"
 #include "store/MsgAttachment.h"
 #include "store/MsgHandle.h"
@@ -55,10 +56,12 @@ bool isPicture(const _MsgAttachment &attachment)
 // The messages of a cache or local database, loaded as the window loads them.
 struct Loaded
 {
+    QString folder;
     MsgDataSetPtr set = MsgDataSetPtr::create();
     MsgMessageList messages;
 
     explicit Loaded(const QString &folder)
+        : folder(folder)
     {
         IOS6MessageDb db(folder, Mmc);
         db.chats(*set);
@@ -175,8 +178,30 @@ private:
         QStringList missing; // texts of the messages the check did not find
     };
 
-    static Transfer transfer(const AndroidDevice &target, const MsgMessageList &messages,
-                             const std::function<void(HeadlessProgress &)> &setUp = {})
+    using SetUp = std::function<void(HeadlessProgress &)>;
+
+    static Transfer transfer(const AndroidDevice &target, const MsgMessageList &messages, const SetUp &setUp = {})
+    {
+        return run(setUp, [&](HeadlessProgress &progress) {
+            return std::make_unique<AndroidRestoreSMSThread>(target, messages, &progress);
+        });
+    }
+
+    // The loaded messages, or with `chunkSize` all of their database read
+    // as it goes, in chunks of that many.
+    static Transfer transfer(const AndroidDevice &target, const Loaded &source, int chunkSize,
+                             const SetUp &setUp = {})
+    {
+        if (chunkSize == 0)
+            return transfer(target, source.messages, setUp);
+        return run(setUp, [&](HeadlessProgress &progress) {
+            return std::make_unique<AndroidRestoreSMSThread>(
+                target, std::make_unique<MessageChunkReader>(source.folder, Mmc, chunkSize), &progress);
+        });
+    }
+
+    static Transfer run(const SetUp &setUp,
+                        const std::function<std::unique_ptr<AndroidRestoreSMSThread>(HeadlessProgress &)> &make)
     {
         HeadlessProgress progress;
         if (setUp)
@@ -186,15 +211,15 @@ private:
             if (progress.progressText().startsWith(QLatin1String("Messages: ")))
                 counts.append(progress.progressText());
         });
-        AndroidRestoreSMSThread worker(target, messages, &progress);
-        progress.runToEnd(worker);
+        const std::unique_ptr<AndroidRestoreSMSThread> worker = make(progress);
+        progress.runToEnd(*worker);
         QStringList missing;
-        for (const _MsgMessage *message : worker.missingMessages())
-            missing.append(hashText(*message));
+        for (const AndroidRestoreSMSThread::MissingMessage &message : worker->missingMessages())
+            missing.append(message.text);
         missing.sort();
-        return Transfer{progress.succeeded(),        progress.errorText(),         worker.resultText(),
-                        progress.tips(),             worker.deliveredCount(),      worker.alreadySentCount(),
-                        worker.skippedCount(),       counts,                       missing};
+        return Transfer{progress.succeeded(),        progress.errorText(),         worker->resultText(),
+                        progress.tips(),             worker->deliveredCount(),     worker->alreadySentCount(),
+                        worker->skippedCount(),      counts,                       missing};
     }
 
     static QString download(const AndroidDevice &device)
@@ -229,12 +254,26 @@ private:
         picture("tall.jpg", QSize(1200, 2400), "JPEG", "image/jpeg");
         picture("small.png", QSize(800, 600), "PNG", "image/png");
         picture("moving.gif", QSize(200, 100), "PNG", "image/gif");
+        return writeDatabase(builder.messages(), folder);
+    }
+
+    QString writeDatabase(const MsgMessageList &messages, QString folder = QString())
+    {
+        if (folder.isEmpty())
+            folder = newFolder();
         ExportMessagesDb writer(folder, QString());
         writer.begin();
-        for (const _MsgMessage *message : builder.messages())
+        for (const _MsgMessage *message : messages)
             writer.write(*message);
         writer.end();
         return folder;
+    }
+
+    static void addSourceRows()
+    {
+        QTest::addColumn<int>("chunkSize");
+        QTest::newRow("loaded") << 0;
+        QTest::newRow("read in chunks") << 7;
     }
 
 private slots:
@@ -384,15 +423,18 @@ private slots:
         QCOMPARE(Loaded(deviceB.cacheFolder()).signatures(), fromA.signatures());
     }
 
+    void localDatabaseToPhone_data() { addSourceRows(); }
+
     void localDatabaseToPhone()
     {
+        QFETCH(int, chunkSize);
         const Loaded local(writeLocalDatabase());
         const QString storeB = newFolder();
         SimulatedPhone phoneB(storeB);
         QVERIFY(phoneB.start());
-        const AndroidDevice deviceB = wifiDevice(phoneB.launcherPort(), "B-local");
+        const AndroidDevice deviceB = wifiDevice(phoneB.launcherPort(), QStringLiteral("B-local-%1").arg(chunkSize));
 
-        const Transfer sent = transfer(deviceB, local.messages);
+        const Transfer sent = transfer(deviceB, local, chunkSize);
         QVERIFY2(sent.succeeded, qPrintable(sent.error));
         QCOMPARE(sent.skipped, 2);
         QCOMPARE(sent.delivered, 254);
@@ -401,8 +443,10 @@ private slots:
                                              "phone."));
         QVERIFY(sent.missing.isEmpty());
 
+        QCOMPARE(sent.counts.last(), QStringLiteral("Messages: 254/254"));
+
         AndroidDevice checkB = deviceB;
-        checkB.imei = "B-local-check";
+        checkB.imei += "-check";
         const QString cacheCheck = download(checkB);
         QVERIFY(!cacheCheck.isEmpty());
         const Loaded onB(cacheCheck);
@@ -454,8 +498,11 @@ private slots:
     void documentBesidePicture_data()
     {
         QTest::addColumn<bool>("oneMessage");
-        QTest::newRow("parts of one message") << true;
-        QTest::newRow("parts as messages of one record") << false;
+        QTest::addColumn<int>("chunkSize");
+        QTest::newRow("parts of one message") << true << 0;
+        QTest::newRow("parts as messages of one record") << false << 0;
+        // A chunk of one message must still hold both parts.
+        QTest::newRow("parts as messages, read in chunks") << false << 1;
     }
 
     // The phone's download drops documents: a PDF sent beside a picture is
@@ -463,6 +510,7 @@ private slots:
     void documentBesidePicture()
     {
         QFETCH(bool, oneMessage);
+        QFETCH(int, chunkSize);
         const QString sources = newFolder();
         localdbtest::SetBuilder builder;
         _MsgHandle *ann = builder.handle("+15550100003");
@@ -477,16 +525,16 @@ private slots:
         builder.attachment(document, pdf.fileName(), "terms.pdf")->mime_type = "application/pdf";
         SimulatedPhone phoneB(newFolder());
         QVERIFY(phoneB.start());
-        const AndroidDevice deviceB =
-            wifiDevice(phoneB.launcherPort(), QStringLiteral("B-pdf-%1").arg(oneMessage ? "one" : "two"));
+        const AndroidDevice deviceB = wifiDevice(phoneB.launcherPort(), QString::fromLatin1(QTest::currentDataTag()));
+        const Loaded stored(writeDatabase(builder.messages()));
 
-        const Transfer first = transfer(deviceB, builder.messages());
+        const Transfer first = chunkSize == 0 ? transfer(deviceB, builder.messages()) : transfer(deviceB, stored, chunkSize);
         QVERIFY2(first.succeeded, qPrintable(first.error));
         QVERIFY(phoneB.waitForAllExchangesEnded());
         const qint64 received = phoneB.counter("messagesReceived");
         QCOMPARE(received, 1);
 
-        const Transfer second = transfer(deviceB, builder.messages());
+        const Transfer second = chunkSize == 0 ? transfer(deviceB, builder.messages()) : transfer(deviceB, stored, chunkSize);
         QVERIFY2(second.succeeded, qPrintable(second.error));
         QCOMPARE(second.delivered, 0);
         QVERIFY(phoneB.waitForAllExchangesEnded());
@@ -517,17 +565,20 @@ private slots:
 
     // The phone confirms three messages but never stores them: the check
     // after sending names exactly those, and a second transfer brings them.
+    void messagesThePhoneLostAreNamed_data() { addSourceRows(); }
+
     void messagesThePhoneLostAreNamed()
     {
+        QFETCH(int, chunkSize);
         const Loaded local(writeLocalDatabase());
         const QString storeB = newFolder();
-        const AndroidDevice deviceB = wifiDevice(0, "B-lossy");
+        const AndroidDevice deviceB = wifiDevice(0, QStringLiteral("B-lossy-%1").arg(chunkSize));
         Transfer sent;
         {
             SimulatedPhone lossy(storeB);
             // Records 5, 50 and 120 of the transfer, in display order.
             QVERIFY(lossy.start({"--lose-received", "5,50,120"}));
-            sent = transfer(wifiDevice(lossy.launcherPort(), deviceB.imei), local.messages);
+            sent = transfer(wifiDevice(lossy.launcherPort(), deviceB.imei), local, chunkSize);
             QVERIFY(lossy.waitForAllExchangesEnded());
         }
         QVERIFY2(sent.succeeded, qPrintable(sent.error));
@@ -538,7 +589,7 @@ private slots:
 
         SimulatedPhone phoneB(storeB);
         QVERIFY(phoneB.start());
-        const Transfer retry = transfer(wifiDevice(phoneB.launcherPort(), deviceB.imei), local.messages);
+        const Transfer retry = transfer(wifiDevice(phoneB.launcherPort(), deviceB.imei), local, chunkSize);
         QVERIFY2(retry.succeeded, qPrintable(retry.error));
         QCOMPARE(retry.delivered, 3);
         QVERIFY(retry.missing.isEmpty());

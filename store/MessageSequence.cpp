@@ -1,4 +1,4 @@
-#include "export/MessageSequence.h"
+#include "store/MessageSequence.h"
 
 #include "store/MessageChunkReader.h"
 #include "store/MessageOrder.h"
@@ -87,6 +87,20 @@ void MessageSequence::forEach(const Visit &visit)
         for (const _MsgMessage *message : std::as_const(m_messages))
             visit(*message);
     }
+}
+
+void MessageSequence::forEachChunk(const ChunkVisit &visit)
+{
+    if (m_order != Order::Date)
+        throw std::logic_error("Chunks are read in date order only.");
+    if (!m_source) {
+        if (!m_messages.isEmpty())
+            visit(m_messages);
+        return;
+    }
+    m_source->rewind();
+    for (const MsgMessageList *chunk = &m_source->next(); !chunk->isEmpty(); chunk = &m_source->next())
+        visit(*chunk);
 }
 
 void MessageSequence::forEachConversation(const ConversationVisit &visit)

@@ -27,6 +27,7 @@ public:
     };
     using Visit = std::function<void(const _MsgMessage &)>;
     using ConversationVisit = std::function<void(const MsgMessageList &)>;
+    using ChunkVisit = std::function<void(const MsgMessageList &)>;
 
     // Null entries of `messages` are left out.
     MessageSequence(const MsgMessageList &messages, Order order);
@@ -39,6 +40,10 @@ public:
     qint64 count(const MessageDateRange &period = MessageDateRange());
     // Every message, in the order chosen.
     void forEach(const Visit &visit);
+    // In date order, a chunk at a time, each valid during its visit: a list
+    // is one chunk; a source gives its reader's chunks, which never part
+    // messages of the same date.
+    void forEachChunk(const ChunkVisit &visit);
     // In conversation order: one conversation at a time, oldest message
     // first. A source is read a few conversations per query: about a chunk
     // of messages, or one conversation when it is longer.
