@@ -199,7 +199,7 @@ void AndroidRestoreSMSThread::checkPhone()
     notifyProgress(m_form, tr("Checking that the messages are on the phone..."), 0, QString());
     try {
         refreshCache();
-        m_source->forEachChunk([this](const MsgMessageList &chunk) { noteMissing(chunk); });
+        forEachChunkReported([this](const MsgMessageList &chunk) { noteMissing(chunk); });
         closeCache();
     } catch (const std::exception &error) {
         // The messages went out and the phone confirmed them; only the
@@ -243,7 +243,7 @@ void AndroidRestoreSMSThread::survey()
     // transfer of the same messages sends nothing. Whole records are judged,
     // as they travel: a part's form depends on its record.
     qsizetype pending = 0;
-    m_source->forEachChunk([this, &pending](const MsgMessageList &chunk) {
+    forEachChunkReported([this, &pending](const MsgMessageList &chunk) {
         const MsgMessageList kept = transferable(chunk, true);
         m_kept += int(kept.size());
         for (const MsgMessageList &record : recordsOf(kept)) {
@@ -256,6 +256,20 @@ void AndroidRestoreSMSThread::survey()
     closeCache();
     m_progressTotal = m_kept;
     m_progressDone = m_kept - pending;
+}
+
+void AndroidRestoreSMSThread::forEachChunkReported(const MessageSequence::ChunkVisit &visit)
+{
+    // A pass over a large database takes a while before anything is sent.
+    const qint64 total = m_source->count();
+    qint64 done = 0;
+    m_source->forEachChunk([&](const MsgMessageList &chunk) {
+        throwIfCancelled(m_form);
+        visit(chunk);
+        done += chunk.size();
+        if (m_pacer.due(done == total))
+            notifyProgress(m_form, QString(), progressPercent(done, total), QString());
+    });
 }
 
 void AndroidRestoreSMSThread::sendChunk(const MsgMessageList &chunk)
@@ -544,6 +558,7 @@ void AndroidRestoreSMSThread::release()
         qWarning("AndroidRestoreSMSThread: cannot record the messages sent: %s", error.what());
         m_writer->abort();
     }
+    closeCache();
 }
 
 QString AndroidRestoreSMSThread::successText() const

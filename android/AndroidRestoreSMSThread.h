@@ -130,6 +130,8 @@ private:
     // Counts what travels, what cannot and what the phone holds already.
     void survey();
     void sendChunk(const MsgMessageList &chunk);
+    // A pass of the survey or the check, its progress shown; cancel-aware.
+    void forEachChunkReported(const MessageSequence::ChunkVisit &visit);
     // The messages of a chunk that can travel; the others are counted as
     // skipped when `countSkipped`.
     MsgMessageList transferable(const MsgMessageList &chunk, bool countSkipped);

@@ -23,13 +23,14 @@
 //
 // With --backup it measures instead the operations over every message of the
 // source (the "All" commands) that read it as they go: backup, CSV export,
-// HTML export, attachment extraction, and PDF export and the evidence package
-// (--operations picks some; PDF and evidence only when named), each read
+// HTML export, attachment extraction, and PDF export, the evidence package and
+// the transfer to a simulated phone on loopback, its check included
+// (--operations picks some; the last three only when named), each read
 // by the worker itself, at one tenth of --messages and at --messages (same
 // number of chats), each in a fresh process; and at one tenth the former way,
 // every message loaded first.
 //
-//   bench_source --backup [--operations backup,csv,html,extract,pdf,evidence] [--messages N] [--chats N]
+//   bench_source --backup [--operations backup,csv,html,extract,pdf,evidence,transfer] [--messages N] [--chats N]
 //                [--dir PATH]
 // Internal: bench_source --phase all-chunks|all-loaded --operation NAME --db FOLDER --target FOLDER
 //
@@ -37,8 +38,11 @@
 // conversation, 300 MB peak, and a conversation opened no slower than from
 // memory (75 ms).
 
+#include "bench/BenchSimulator.h"
 #include "bench/BenchSupport.h"
 
+#include "android/AndroidRestoreSMSThread.h"
+#include "app/AppFolders.h"
 #include "export/ExportMessagesThread.h"
 #include "ops/AttachmentExtractThread.h"
 #include "ops/BackupSMSThread.h"
@@ -288,10 +292,31 @@ qint64 messageRows(const QString &folder)
 // The worker of `operation` over every message of `folder`, writing to
 // `target`: with a reader of its own, or given `loaded` (every message read
 // first, the former way) when that is not null.
+// A phone on loopback with an empty store in `target`, for the transfer;
+// the phone's cache goes to a home of its own there too.
+std::unique_ptr<bench::Simulator> startPhone(const QString &target)
+{
+    QDir().mkpath(target + QStringLiteral("/store"));
+    qputenv("HOME", QFile::encodeName(target + QStringLiteral("/home")));
+    resetDataRootCacheForTests();
+    return std::make_unique<bench::Simulator>(target + QStringLiteral("/store"), target + QStringLiteral("/status.json"));
+}
+
 std::unique_ptr<QThread> allWorker(const QString &operation, const QString &folder, const QString &target,
-                                   const MsgMessageList *loaded)
+                                   const MsgMessageList *loaded, int phonePort)
 {
     const auto reader = [&folder] { return std::make_unique<MessageChunkReader>(folder, QStringLiteral("404")); };
+    if (operation == QLatin1String("transfer")) {
+        AndroidDevice device;
+        device.viaWifi = true;
+        device.host = QStringLiteral("127.0.0.1");
+        device.port = phonePort;
+        device.imei = device.uid = QStringLiteral("bench-target");
+        device.mmc = QStringLiteral("404");
+        if (loaded)
+            return std::make_unique<AndroidRestoreSMSThread>(device, *loaded, nullptr);
+        return std::make_unique<AndroidRestoreSMSThread>(device, reader(), nullptr);
+    }
     if (operation == QLatin1String("backup")) {
         if (loaded)
             return std::make_unique<BackupSMSThread>(*loaded, target, QString(), nullptr);
@@ -326,6 +351,11 @@ qint64 writtenBy(const QString &operation, QThread &worker, const QString &targe
         return messageRows(target);
     if (operation == QLatin1String("extract"))
         return static_cast<AttachmentExtractThread &>(worker).extractedCount();
+    if (operation == QLatin1String("transfer")) {
+        // Only what the check found on the phone counts.
+        const auto &transfer = static_cast<AndroidRestoreSMSThread &>(worker);
+        return transfer.checked() ? transfer.deliveredCount() - transfer.missingCount() : -1;
+    }
     return static_cast<ExportMessagesThread &>(worker).exported();
 }
 
@@ -340,8 +370,11 @@ int runAllPhase(const QString &phase, const QString &operation, const QString &f
         IOS6MessageDb(folder, QStringLiteral("404")).messages(loaded, 0);
         messages = loaded.messages.values();
     }
-    const std::unique_ptr<QThread> worker =
-        allWorker(operation, folder, target, phase == QLatin1String("all-loaded") ? &messages : nullptr);
+    const std::unique_ptr<bench::Simulator> phone =
+        operation == QLatin1String("transfer") ? startPhone(target) : nullptr;
+    const std::unique_ptr<QThread> worker = allWorker(operation, folder, target,
+                                                      phase == QLatin1String("all-loaded") ? &messages : nullptr,
+                                                      phone ? phone->port() : 0);
     worker->start();
     worker->wait();
     out() << "run_ms=" << millisecondsSince(timer) << "\npeak_kb=" << procStatusKb("VmHWM")
@@ -478,7 +511,7 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("target"), QStringLiteral("Internal."), QStringLiteral("FOLDER")});
     parser.addOption({QStringLiteral("backup"), QStringLiteral("Measure the operations over All instead.")});
     parser.addOption({QStringLiteral("operations"),
-                      QStringLiteral("With --backup: which of backup, csv, html, extract, pdf, evidence."),
+                      QStringLiteral("With --backup: which of backup, csv, html, extract, pdf, evidence, transfer."),
                       QStringLiteral("LIST"), QStringLiteral("backup,csv,html,extract")});
     parser.addOption({QStringLiteral("operation"), QStringLiteral("Internal."), QStringLiteral("NAME")});
     parser.addHelpOption();
