@@ -8,7 +8,9 @@
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <functional>
+#include <future>
 
 // Every message of a local database, oldest first (by date, then row id), a
 // chunk at a time: what an operation over all of a source reads while it
@@ -19,7 +21,12 @@
 // belongs to the window. Build it on any thread; it opens the database on
 // first use, on the thread that reads. Within a chunk the messages are in
 // display order (sortMessages); the messages of one date always share a
-// chunk.
+// chunk (those without a date are read by row id).
+//
+// While the caller works on one chunk, the next is read on another thread
+// into a second set of records (with chats and handles of its own), so the
+// reading overlaps with the writing instead of adding to it. Every other call
+// waits for that reading first: the database is used by one thread at a time.
 class MessageChunkReader
 {
 public:
@@ -29,6 +36,8 @@ public:
     MessageChunkReader(const QString &folder, const QString &countryCode, int chunkSize = kDefaultChunkSize);
     MessageChunkReader(const MessageChunkReader &) = delete;
     MessageChunkReader &operator=(const MessageChunkReader &) = delete;
+    // Waits for a chunk being read ahead.
+    ~MessageChunkReader();
 
     // How many messages a reading gives (those messages(set, 0) loads); with
     // a period, how many of them fall in it.
@@ -54,15 +63,30 @@ public:
     const QString &folder() const { return m_db.folder(); }
 
 private:
-    void ensureChats();
-    // Frees the messages of the last reading.
-    void releaseRead();
+    // One chunk's records, with the chats and handles they point to.
+    struct Reading
+    {
+        MsgDataSet records;
+        bool chatsLoaded = false;
+        MsgMessageList chunk;
+    };
+
+    void ensureChats(Reading &reading);
+    // Frees the messages of a reading.
+    static void release(Reading &reading);
+    // The chunk after the position into `reading`; empty at the end.
+    void readChunk(Reading &reading);
+    // Waits for the chunk being read ahead; its error is raised here.
+    void settle();
+    // Waits, then frees both readings.
+    void releaseAll();
 
     IOS6MessageDb m_db;
     int m_chunkSize;
-    MsgDataSet m_records;
-    bool m_chatsLoaded = false;
+    std::array<Reading, 2> m_readings;
+    int m_current = 0;            // the reading handed out last
+    bool m_aheadRead = false;     // the other reading holds (or is reading) the next chunk
+    std::future<void> m_ahead;
     IOS6MessageDb::ReadPosition m_position;
-    MsgMessageList m_chunk;
     QHash<qint64, qint64> m_countOfChat;  // chat row id -> messages shown, filled by chats()
 };

@@ -1,5 +1,6 @@
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
+#include "store/MessageChunkReader.h"
 #include "store/AttachmentPaths.h"
 #include "store/InsertStatement.h"
 
@@ -630,6 +631,28 @@ private slots:
             set.releaseLinkedMessages();
         }
         QCOMPARE(texts, (QStringList{"m2", "m7", "m4", "m3", "m5", "m8", "m1"}));
+
+        // The reader hands out the same messages, twice after a rewind,
+        // while other calls come between its chunks (the next one is being
+        // read then); a dated message never leaves its date's chunk.
+        MessageChunkReader reader(folder, QString(), chunkSize);
+        for (int pass = 0; pass < 2; ++pass) {
+            reader.rewind();
+            QStringList again;
+            QHash<qint32, int> chunkOfDate;
+            int chunks = 0;
+            for (const MsgMessageList *chunk = &reader.next(); !chunk->isEmpty(); chunk = &reader.next(), ++chunks) {
+                QCOMPARE(reader.count(), qint64(7));
+                for (const _MsgMessage *m : *chunk) {
+                    again.append(m->text);
+                    if (m->date != 0)
+                        QCOMPARE(chunkOfDate.value(m->date, chunks), chunks);
+                    chunkOfDate.insert(m->date, chunks);
+                }
+            }
+            again.sort();
+            QCOMPARE(again, (QStringList{"m1", "m2", "m3", "m4", "m5", "m7", "m8"}));
+        }
     }
 
     // A conversation opened with the columns the views show is read whole
