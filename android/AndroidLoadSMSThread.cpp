@@ -366,13 +366,12 @@ void AndroidLoadSMSThread::storeNewChildren(IOS6MessageDb &db)
     // Sorted by record, so the parent index grows at its end.
     std::sort(m_newChildren.begin(), m_newChildren.end(),
               [](const NewChild &a, const NewChild &b) { return a.record < b.record; });
-    QVariantList values;
-    values.reserve(m_newChildren.size() * 2);
-    for (const NewChild &row : std::as_const(m_newChildren)) {
-        values.append(row.child ? row.child->toHex() : QString(""));
-        values.append(row.record.toHex());
-    }
-    insertInBlocks(db, QStringLiteral("replace into parent_hash(child,parent) values"), 2, values);
+    insertInBlocks(db, QStringLiteral("replace into parent_hash(child,parent) values"), 2, m_newChildren.size(),
+                   [this](qsizetype i, Sqlite3Sql &sql) {
+                       const NewChild &row = m_newChildren.at(i);
+                       sql.addTextParam(row.child ? row.child->toHex() : QStringLiteral(""));
+                       sql.addTextParam(row.record.toHex());
+                   });
     m_newChildren.clear();
 }
 

@@ -1,12 +1,16 @@
 #pragma once
 
 #include <QString>
-#include <QVariantList>
+
+#include <functional>
 
 class IOS6MessageDb;
+class Sqlite3Sql;
 
-// Runs `head` followed by "(?,...),(?,...)" for many rows at a time, the
-// values taken `columns` to a row (a QByteArray bound as a blob, anything
-// else as text): one statement per block instead of one per row when a
-// download writes its bookkeeping rows.
-void insertInBlocks(IOS6MessageDb &db, const QString &head, int columns, const QVariantList &values);
+// Runs `head` followed by "(?,...),(?,...)" for many rows at a time, `rows`
+// rows of `columns` values, each bound by `bindRow` (its row number, the
+// statement): one statement per block instead of one per row when a download
+// writes its bookkeeping rows, and no copy of the rows in between, which at
+// a million rows would cost hundreds of megabytes.
+void insertInBlocks(IOS6MessageDb &db, const QString &head, int columns, qsizetype rows,
+                    const std::function<void(qsizetype row, Sqlite3Sql &sql)> &bindRow);

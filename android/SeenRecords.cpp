@@ -2,6 +2,7 @@
 
 #include "android/BookkeepingRows.h"
 #include "store/IOS6MessageDb.h"
+#include "store/Sqlite3Sql.h"
 
 #include <QtEndian>
 
@@ -103,11 +104,10 @@ void SeenRecords::insertAddedRows(IOS6MessageDb &db)
     for (auto row = m_added.cbegin(); row != m_added.cend(); ++row)
         rows.append({row.value(), row.key()});
     std::sort(rows.begin(), rows.end());
-    QVariantList values;
-    values.reserve(rows.size() * 2);
-    for (const auto &[record, fingerprint] : std::as_const(rows)) {
-        values.append(record.toHex());
-        values.append(fingerprintBytes(fingerprint));
-    }
-    insertInBlocks(db, QStringLiteral("insert into valid_hash(hash,digest) values"), 2, values);
+    insertInBlocks(db, QStringLiteral("insert into valid_hash(hash,digest) values"), 2, rows.size(),
+                   [&rows](qsizetype i, Sqlite3Sql &sql) {
+                       const auto &[record, fingerprint] = rows.at(i);
+                       sql.addTextParam(record.toHex());
+                       sql.addBlobParam(fingerprintBytes(fingerprint));
+                   });
 }
