@@ -65,6 +65,14 @@ bool isTransferable(const _MsgMessage &message)
     return message.item_type == _MsgMessage::ItemOrdinary && message.handle != nullptr;
 }
 
+// Each chunk is looked up in the phone's cache, sent or checked: more work
+// than its reading, which can go on meanwhile.
+std::unique_ptr<MessageChunkReader> readingAhead(std::unique_ptr<MessageChunkReader> source)
+{
+    source->readAhead();
+    return source;
+}
+
 // Header fields come from stored records; a line break in them would end the
 // header early and let the rest pass for a command.
 QString withoutLineBreaks(QString text)
@@ -92,7 +100,7 @@ AndroidRestoreSMSThread::AndroidRestoreSMSThread(const AndroidDevice &target,
                                                  QObject *parent)
     : QThread(parent)
     , m_target(target)
-    , m_source(std::make_unique<MessageSequence>(std::move(source), MessageSequence::Order::Date))
+    , m_source(std::make_unique<MessageSequence>(readingAhead(std::move(source)), MessageSequence::Order::Date))
     , m_form(form)
     , m_writer(std::make_unique<ExportMessagesDb>(target.cacheFolder(), target.mmc))
     , m_countries(std::make_unique<CountryLibDb>(target.mmc))

@@ -18,6 +18,8 @@ BackupSMSThread::BackupSMSThread(std::unique_ptr<MessageChunkReader> source, con
     , m_source(std::move(source))
     , m_writer(folder, countryCode)
 {
+    // Writing a chunk takes longer than reading the next.
+    m_source->readAhead();
 }
 
 BackupSMSThread::~BackupSMSThread() = default;

@@ -67,6 +67,10 @@ void MessageChunkReader::readChunk(Reading &reading)
 const MsgMessageList &MessageChunkReader::next()
 {
     settle();
+    if (!m_readAhead) {
+        readChunk(m_readings[m_current]);
+        return m_readings[m_current].chunk;
+    }
     Reading &following = m_readings[1 - m_current];
     if (!m_aheadRead)
         readChunk(following);

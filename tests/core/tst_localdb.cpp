@@ -632,11 +632,14 @@ private slots:
         }
         QCOMPARE(texts, (QStringList{"m2", "m7", "m4", "m3", "m5", "m8", "m1"}));
 
-        // The reader hands out the same messages, twice after a rewind,
-        // while other calls come between its chunks (the next one is being
-        // read then); a dated message never leaves its date's chunk.
+        // The reader hands out the same messages, and again after a rewind
+        // reading ahead, while other calls come between its chunks (the next
+        // one is being read then); a dated message never leaves its date's
+        // chunk.
         MessageChunkReader reader(folder, QString(), chunkSize);
         for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 1)
+                reader.readAhead();
             reader.rewind();
             QStringList again;
             QHash<qint32, int> chunkOfDate;
