@@ -38,8 +38,8 @@ QString TransferCommand::description() const
                        "by USB with serial S. The target phone is downloaded first, as the window does, so messages "
                        "it holds already are not sent again, and once more afterwards to check that every message "
                        "is on it: the last line says how many are, and the exit code is 1 when any is missing "
-                       "or the phone could not be checked (--json lists them). --country gives the mobile country "
-                       "code of a phone that reports none.");
+                       "or the phone could not be checked (the first 1,000 missing are listed, also with "
+                       "--json). --country gives the mobile country code of a phone that reports none.");
 }
 
 void TransferCommand::addArguments(QCommandLineParser &parser) const
