@@ -251,6 +251,7 @@ void AndroidRestoreSMSThread::survey()
     // transfer of the same messages sends nothing. Whole records are judged,
     // as they travel: a part's form depends on its record.
     qsizetype pending = 0;
+    m_sourceCount = m_source->count();
     forEachChunkReported([this, &pending](const MsgMessageList &chunk) {
         const MsgMessageList kept = transferable(chunk, true);
         m_kept += int(kept.size());
@@ -269,14 +270,13 @@ void AndroidRestoreSMSThread::survey()
 void AndroidRestoreSMSThread::forEachChunkReported(const MessageSequence::ChunkVisit &visit)
 {
     // A pass over a large database takes a while before anything is sent.
-    const qint64 total = m_source->count();
     qint64 done = 0;
     m_source->forEachChunk([&](const MsgMessageList &chunk) {
         throwIfCancelled(m_form);
         visit(chunk);
         done += chunk.size();
-        if (m_pacer.due(done == total))
-            notifyProgress(m_form, QString(), progressPercent(done, total), QString());
+        if (m_pacer.due(done == m_sourceCount))
+            notifyProgress(m_form, QString(), progressPercent(done, m_sourceCount), QString());
     });
 }
 

@@ -11,7 +11,6 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <QThread>
 
@@ -192,6 +191,7 @@ private:
     ProgressPacer m_pacer;
     qsizetype m_progressDone = 0;
     qsizetype m_progressTotal = 0;
+    qint64 m_sourceCount = 0;  // messages a pass reads, counted once by the survey
     int m_kept = 0;
     int m_skipped = 0;
     int m_alreadySent = 0;

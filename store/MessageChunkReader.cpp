@@ -31,11 +31,10 @@ void MessageChunkReader::settle()
 {
     if (!m_ahead.valid())
         return;
-    // Should the reading have failed, the chunk is read again by next().
-    const bool read = m_aheadRead;
+    // Should the reading have failed, next() reads the chunk again.
     m_aheadRead = false;
     m_ahead.get();
-    m_aheadRead = read;
+    m_aheadRead = true;
 }
 
 void MessageChunkReader::releaseAll()
@@ -82,7 +81,6 @@ const MsgMessageList &MessageChunkReader::next()
     if (m_readings[m_current].chunk.isEmpty()) {
         release(freed);
     } else {
-        m_aheadRead = true;
         m_ahead = std::async(std::launch::async, [this, &freed] { readChunk(freed); });
     }
     return m_readings[m_current].chunk;

@@ -93,7 +93,7 @@ private:
     std::array<Reading, 2> m_readings;
     bool m_readAhead = false;
     int m_current = 0;            // the reading handed out last
-    bool m_aheadRead = false;     // the other reading holds (or is reading) the next chunk
+    bool m_aheadRead = false;     // the other reading holds the next chunk (once settled)
     std::future<void> m_ahead;
     IOS6MessageDb::ReadPosition m_position;
     QHash<qint64, qint64> m_countOfChat;  // chat row id -> messages shown, filled by chats()
